@@ -1,0 +1,29 @@
+#pragma once
+#include "dispatch/Collectors.h"
+#include "platform/Host.h"
+
+// The collectors of the running machine, each working through the platform layer.
+class MachineCollectors : public Collectors {
+public:
+    explicit MachineCollectors(const platform::Host& host) : host_(host) {}
+
+    void getKey(const std::wstring& path, std::wstring& registryText) override;
+    void getValue(const std::wstring& path, std::wstring& registryText) override;
+    void getFileVersion(const std::wstring& path, std::wstring& fileText) override;
+    void getDirectories(const std::wstring& path, std::wstring& directoryText) override;
+    void getDirectoriesRecursively(const std::wstring& path, std::wstring& directoryText) override;
+    void getDirectoriesAndFiles(const std::wstring& path, std::wstring& directoryText,
+                                std::wstring& fileText) override;
+    void getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
+                                           std::wstring& fileText) override;
+    void getFiles(const std::wstring& path, std::wstring& fileText) override;
+    void getFilesRecursively(const std::wstring& path) override;
+    void getSystem(const std::wstring& item, std::wstring& systemText) override;
+    void getUser(const std::wstring& account, std::wstring& systemText) override;
+    void serviceStatus(const std::wstring& name, std::wstring& serviceText) override;
+    void allServices(std::wstring& serviceText) override;
+    std::wstring systemFigures() override;
+
+private:
+    [[maybe_unused]] const platform::Host& host_;
+};

@@ -1,0 +1,50 @@
+#include "config/XmlNode.h"
+
+#include <algorithm>
+
+XmlNode::~XmlNode() {
+    if (parent_) parent_->removeChild(this);
+}
+
+void XmlNode::attachTo(XmlNodeVector* parent) {
+    parent_ = parent;
+    if (parent_) parent_->addChild(this);
+}
+
+XmlNodeVector::XmlNodeVector(std::wstring name, XmlNodeVector* parent) : XmlNode(std::move(name)) {
+    attachTo(parent);
+}
+
+XmlNodeVector::~XmlNodeVector() {
+    // Children are detached before they are destroyed, so no child walks back
+    // into a list that is being torn down; nested elements hand their own
+    // children to this loop instead of recursing.
+    std::vector<XmlNode*> pending;
+    pending.swap(children_);
+    while (!pending.empty()) {
+        XmlNode* node = pending.back();
+        pending.pop_back();
+        node->parent_ = nullptr;
+        if (auto* element = dynamic_cast<XmlNodeVector*>(node)) {
+            pending.insert(pending.end(), element->children_.begin(), element->children_.end());
+            element->children_.clear();
+        }
+        delete node;
+    }
+}
+
+void XmlNodeVector::removeChild(XmlNode* node) {
+    const auto found = std::find(children_.begin(), children_.end(), node);
+    if (found != children_.end()) children_.erase(found);
+}
+
+XmlNodeVector* XmlNodeVector::findChild(const std::wstring& name) const {
+    for (XmlNode* child : children_) {
+        if (child->name_ == name) return dynamic_cast<XmlNodeVector*>(child);
+    }
+    return nullptr;
+}
+
+XmlNodeValue::XmlNodeValue(std::wstring name, XmlNodeVector* parent) : XmlNode(std::move(name)) {
+    attachTo(parent);
+}

@@ -1,0 +1,18 @@
+#pragma once
+#include "config/XmlNode.h"
+
+#include <memory>
+#include <string>
+
+// Turns the configuration text into its tree. Start tags are "<", one
+// character other than "/", then letters only, then ">"; the matching end tag
+// is the first "</name>" after the start tag within the enclosing element.
+// Repeated root and category elements under one parent merge into the first.
+class XmlParser {
+public:
+    // The last top-level element that holds elements, or null when there is none
+    // or a top-level start tag has no end tag.
+    std::unique_ptr<XmlNodeVector> parse(const std::wstring& text) const;
+
+    static std::wstring removeComments(const std::wstring& text);
+};

@@ -1,0 +1,120 @@
+#include "dispatch/Dispatcher.h"
+
+#include "driver/TextFile.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+std::wstring upperAscii(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; });
+    return text;
+}
+
+// An element whose children are being visited; the children are a snapshot
+// taken when the element was reached.
+struct Visit {
+    std::wstring category;
+    std::vector<XmlNode*> children;
+    std::size_t next = 0;
+};
+
+}  // namespace
+
+int Dispatcher::walk(const XmlNodeVector& root) {
+    int lastCategory = CommandTable::notFound;
+    // An explicit stack, so that no nesting depth can exhaust the call stack.
+    std::vector<Visit> visits;
+    visits.push_back({root.getName(), root.getChildren()});
+    while (!visits.empty()) {
+        Visit& visit = visits.back();
+        if (visit.next == visit.children.size()) {
+            visits.pop_back();
+            continue;
+        }
+        XmlNode* child = visit.children[visit.next++];
+        if (const auto* element = dynamic_cast<const XmlNodeVector*>(child)) {
+            visits.push_back({element->getName(), element->getChildren()});
+        } else {
+            const auto* value = static_cast<const XmlNodeValue*>(child);
+            lastCategory = dispatch(visit.category, value->getName(), value->text());
+        }
+    }
+    return lastCategory;
+}
+
+int Dispatcher::dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value) {
+    const int categoryCode = commands_.lookup(category);
+    const int functionCode = commands_.lookup(function);
+    if (CommandTable::categoryOf(functionCode) != categoryCode || categoryCode == CommandTable::notFound) {
+        return categoryCode;
+    }
+    std::wstring text;
+    std::wstring second;
+    switch (functionCode) {
+    case CommandTable::getKey: collectors_.getKey(value, sections_.registry); break;
+    case CommandTable::getValue: collectors_.getValue(value, sections_.registry); break;
+    case CommandTable::getFile: embedFile(value); break;
+    case CommandTable::getFileVersion:
+        collectors_.getFileVersion(value, text);
+        sections_.file += text;
+        break;
+    case CommandTable::getDirectories:
+        collectors_.getDirectories(value, text);
+        sections_.directory += text;
+        break;
+    case CommandTable::getDirectoriesRecursively:
+        collectors_.getDirectoriesRecursively(value, text);
+        sections_.directory += text;
+        break;
+    case CommandTable::getDirectoriesAndFiles:
+        collectors_.getDirectoriesAndFiles(value, text, second);
+        sections_.directory += text;
+        sections_.file += second;
+        break;
+    case CommandTable::getDirectoriesAndFilesRecursively:
+        collectors_.getDirectoriesAndFilesRecursively(value, text, second);
+        sections_.directory += text;
+        sections_.file += second;
+        break;
+    case CommandTable::getFiles:
+        collectors_.getFiles(value, text);
+        sections_.file += text;
+        break;
+    case CommandTable::getFilesRecursively: collectors_.getFilesRecursively(value); break;
+    case CommandTable::getSystem:
+        collectors_.getSystem(value, text);
+        sections_.system += text;
+        break;
+    case CommandTable::getUser:
+        collectors_.getUser(value, text);
+        sections_.system += text;
+        break;
+    case CommandTable::getServiceStatus:
+        // Any case of "all" selects every service; a single service keeps its name as written.
+        if (upperAscii(value) == L"ALL") {
+            collectors_.allServices(text);
+        } else {
+            collectors_.serviceStatus(value, text);
+        }
+        sections_.service += text;
+        break;
+    }
+    return categoryCode;
+}
+
+void Dispatcher::embedFile(const std::wstring& path) {
+    const auto content = readTextFile(files_, path);
+    std::wstring& out = sections_.file;
+    out += L"<filecontent name=\"";
+    out += path;
+    if (content) {
+        out += L"\" noparse=\"TRUE\">\n";
+        out += *content;
+        out += L"</filecontent>\n";
+    } else {
+        out += L"\">File not found</filecontent>\n";
+    }
+}

@@ -1,0 +1,178 @@
+#include "driver/Run.h"
+
+#include "config/XmlParser.h"
+#include "dispatch/CommandTable.h"
+#include "driver/ReportBuilder.h"
+#include "driver/TextFile.h"
+
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+const std::wstring archiveExtension = L".tavisk";
+
+struct Paths {
+    std::wstring source;
+    std::wstring destination;
+};
+
+enum class ScanOutcome { proceed, help, missingPath, undecodable };
+
+class Driver {
+public:
+    explicit Driver(RunEnvironment& environment) : env_(environment) {}
+
+    int run(const std::vector<std::string>& arguments);
+
+private:
+    void say(const std::wstring& line) { env_.console.write(line + L"\n"); }
+    int finalPrompt(int status);
+    void banner();
+    void help();
+    ScanOutcome scanArguments(const std::vector<std::string>& arguments);
+    std::wstring executableDirectory() const;
+    bool settleDestination();
+    void collect(const XmlNodeVector& root);
+
+    RunEnvironment& env_;
+    Paths paths_;
+};
+
+int Driver::finalPrompt(int status) {
+    say(L"");
+    say(L"<ENTER> um zu beenden");
+    env_.console.readCharacter();
+    return status;
+}
+
+void Driver::banner() {
+    say(L"Velmora Tavisk");
+    say(L"Copyright (c) Velmora. Alle Rechte vorbehalten.");
+    say(L"Komprimierung: 7-Zip 9.20");
+    say(std::wstring(80, L'-'));
+}
+
+void Driver::help() {
+    say(L"/source [Pfadangabe]\tPfadangabe zur Konfigurationsdatei. Dies ist zwingend erforderlich");
+    say(L"/dest [Pfadangabe]\tPfadangabe zur Ausgabedatei. Wenn nicht angegeben wird eine \"Datum-Uhrzeit.txt\" "
+        L"im Verzeichnis VelmoraUMS\\log angelegt.");
+    say(L"/?\tzeigt die Hilfe an.");
+}
+
+// Every argument is examined, the program's own path and the argument after a
+// switch included, so "/source /dest x" takes "/dest" as the source.
+ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
+    try {
+        for (std::size_t i = 0; i < arguments.size(); ++i) {
+            const std::wstring argument = CommandTable::utf8ToWide(arguments[i]);
+            std::wstring* target = nullptr;
+            if (argument == L"/source") {
+                target = &paths_.source;
+            } else if (argument == L"/dest") {
+                target = &paths_.destination;
+            } else if (argument == L"/?") {
+                return ScanOutcome::help;
+            }
+            if (!target) continue;
+            if (i + 1 == arguments.size()) return ScanOutcome::missingPath;
+            *target = CommandTable::utf8ToWide(arguments[i + 1]);
+        }
+    } catch (const std::range_error&) {
+        return ScanOutcome::undecodable;
+    }
+    return ScanOutcome::proceed;
+}
+
+std::wstring lowerAscii(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    return text;
+}
+
+std::wstring twoDigits(int value) { return (value < 10 ? L"0" : L"") + std::to_wstring(value); }
+
+bool endsWith(const std::wstring& text, const std::wstring& suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::wstring Driver::executableDirectory() const {
+    const std::wstring path = env_.host.executablePath();
+    const std::size_t separator = path.rfind(env_.files.separator());
+    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+}
+
+// A destination ending in ".tavisk" is used as it is; any other is a prefix for
+// the computer name and a minute-precise time stamp. False on the time error.
+bool Driver::settleDestination() {
+    std::wstring& destination = paths_.destination;
+    if (destination.size() > archiveExtension.size() && endsWith(destination, archiveExtension)) return true;
+    const auto now = env_.host.now();
+    const auto local = now ? env_.host.localTime(*now) : std::nullopt;
+    if (!local) return false;
+    if (destination.empty()) destination = executableDirectory();
+    destination += env_.host.computerName().value_or(L"Tavisk");
+    destination += L"_" + std::to_wstring(local->yearsSince1900 + 1900) + twoDigits(local->month + 1) +
+                   twoDigits(local->day) + twoDigits(local->hour) + twoDigits(local->minute);
+    destination += archiveExtension;
+    return true;
+}
+
+void Driver::collect(const XmlNodeVector& root) {
+    std::wstring report;
+    ReportBuilder builder(report, env_.host);
+    env_.console.write(L"Daten werden ermittelt: Bitte warten...");
+    const std::wstring& destination = paths_.destination;
+    const std::wstring intermediatePath = destination.substr(0, destination.find(archiveExtension)) + L".xml";
+    builder.walk(root, env_.collectors, env_.files);
+    builder.assemble(report, env_.collectors);
+    say(L"beendet!");
+
+    if (!writeReportFile(env_.files, intermediatePath, report)) {
+        say(L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!");
+    }
+    const std::wstring archivePath = intermediatePath.substr(0, intermediatePath.rfind(L'.') + 1) + L"tavisk";
+    // The report is only deleted once this run's archive holds it.
+    if (env_.packReport(intermediatePath) && env_.files.exists(archivePath)) {
+        env_.files.removeFile(intermediatePath);
+    }
+    say(L"Ausgabedatei:\t\t" + archivePath);
+}
+
+int Driver::run(const std::vector<std::string>& arguments) {
+    banner();
+    switch (scanArguments(arguments)) {
+    case ScanOutcome::help: help(); return finalPrompt(0);
+    case ScanOutcome::missingPath: say(L"Es fehlt eine Pfadangabe in der Uebergabe!"); return finalPrompt(-1);
+    case ScanOutcome::undecodable:
+        say(L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.");
+        return finalPrompt(-1);
+    case ScanOutcome::proceed: break;
+    }
+    if (env_.files.ignoresCase()) {
+        paths_.source = lowerAscii(paths_.source);
+        paths_.destination = lowerAscii(paths_.destination);
+    }
+    if (paths_.source.empty()) paths_.source = executableDirectory() + L"standard.xml";
+    if (!settleDestination()) {
+        say(L"Ein Fehler beim Zugriff auf die System Zeit ist aufgetreten, um dies zu vermeiden, geben Sie bitte "
+            L"/dest an");
+        return finalPrompt(-1);
+    }
+
+    const auto configuration = readTextFile(env_.files, paths_.source);
+    if (!configuration) {
+        say(L"Die Konfigurationsdatei konnte nicht geoeffnet werden!");
+        return finalPrompt(0);
+    }
+    say(L"Konfigurationsdatei:\t" + paths_.source);
+    if (const auto root = XmlParser().parse(*configuration)) collect(*root);
+    return finalPrompt(0);
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& arguments, RunEnvironment& environment) {
+    return Driver(environment).run(arguments);
+}

@@ -1,0 +1,11 @@
+#include "collect/MachineCollectors.h"
+#include "driver/Run.h"
+#include "platform/Native.h"
+
+int main(int argc, char** argv) {
+    platform::Host& host = platform::nativeHost();
+    MachineCollectors collectors(host);
+    RunEnvironment environment{host, platform::nativeConsole(), platform::nativeFileSystem(), collectors,
+                               [](const std::wstring&) { return false; }};
+    return run(host.commandLine(argc, argv), environment);
+}

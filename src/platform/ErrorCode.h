@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+// Failures cross the platform boundary as Win32 error codes on every target,
+// because the report carries Windows error texts.
+using ErrorCode = std::uint32_t;
+
+namespace error {
+inline constexpr ErrorCode success = 0;
+inline constexpr ErrorCode invalidFunction = 1;
+inline constexpr ErrorCode fileNotFound = 2;
+inline constexpr ErrorCode pathNotFound = 3;
+inline constexpr ErrorCode accessDenied = 5;
+inline constexpr ErrorCode invalidHandle = 6;
+inline constexpr ErrorCode notEnoughMemory = 8;
+inline constexpr ErrorCode noMoreFiles = 18;
+inline constexpr ErrorCode sharingViolation = 32;
+inline constexpr ErrorCode invalidParameter = 87;
+inline constexpr ErrorCode insufficientBuffer = 122;
+inline constexpr ErrorCode moreData = 234;
+inline constexpr ErrorCode serviceDoesNotExist = 1060;
+inline constexpr ErrorCode userNotFound = 2221;
+}  // namespace error
+
+}  // namespace platform

@@ -1,0 +1,13 @@
+#pragma once
+#include "platform/Console.h"
+#include "platform/FileSystem.h"
+#include "platform/Host.h"
+
+namespace platform {
+
+// The implementations for the operating system the tool was built for.
+Host& nativeHost();
+Console& nativeConsole();
+FileSystem& nativeFileSystem();
+
+}  // namespace platform

@@ -1,0 +1,82 @@
+#include "platform/linux/Paths.h"
+#include "platform/Native.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Returns the result of close, so that a failed flush is seen.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+class LinuxFileSystem final : public FileSystem {
+public:
+    bool exists(const std::wstring& path) const override {
+        struct stat status {};
+        return lstat(linux_layer::toNative(path).c_str(), &status) == 0;
+    }
+
+    void removeFile(const std::wstring& path) override { unlink(linux_layer::toNative(path).c_str()); }
+
+    // Only regular files are read: a device or a pipe could never end or never answer.
+    std::optional<std::string> readFile(const std::wstring& path) const override {
+        Descriptor file(open(linux_layer::toNative(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        struct stat status {};
+        if (!file.valid() || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+        std::string content;
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t count = read(file.get(), buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR) continue;
+            if (count < 0) return std::nullopt;
+            if (count == 0) return content;
+            content.append(buffer, static_cast<std::size_t>(count));
+        }
+    }
+
+    bool writeFile(const std::wstring& path, const std::string& bytes) override {
+        Descriptor file(open(linux_layer::toNative(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (!file.valid()) return false;
+        for (std::size_t written = 0; written < bytes.size();) {
+            const ssize_t count = write(file.get(), bytes.data() + written, bytes.size() - written);
+            if (count < 0 && errno == EINTR) continue;
+            if (count <= 0) break;
+            written += static_cast<std::size_t>(count);
+        }
+        file.close();
+        return true;
+    }
+
+    wchar_t separator() const override { return L'/'; }
+    bool ignoresCase() const override { return false; }
+};
+
+}  // namespace
+
+FileSystem& nativeFileSystem() {
+    static LinuxFileSystem files;
+    return files;
+}
+
+}  // namespace platform

@@ -1,0 +1,98 @@
+#include "text/Utf8.h"
+
+#include <stdexcept>
+
+namespace {
+
+constexpr char32_t replacementCharacter = 0xFFFD;
+
+[[noreturn]] void badConversion() { throw std::range_error("bad conversion"); }
+
+bool isSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+void appendWide(std::wstring& out, char32_t c) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (c >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+            return;
+        }
+    }
+    out += static_cast<wchar_t>(c);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c > 0x10FFFF || isSurrogate(c)) c = replacementCharacter;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+namespace text {
+
+std::wstring utf8ToWide(const std::string& bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        int length = 0;
+        char32_t c = 0;
+        if (lead < 0x80) {
+            length = 1, c = lead;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, c = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, c = lead & 0x0Fu;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, c = lead & 0x07u;
+        } else {
+            badConversion();
+        }
+        if (i + static_cast<std::size_t>(length) > bytes.size()) badConversion();
+        for (int k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
+            if ((next & 0xC0) != 0x80) badConversion();
+            c = (c << 6) | (next & 0x3Fu);
+        }
+        const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < smallest[length] || c > 0x10FFFF || isSurrogate(c)) badConversion();
+        appendWide(out, c);
+        i += static_cast<std::size_t>(length);
+    }
+    return out;
+}
+
+std::string wideToUtf8(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            c &= 0xFFFF;
+            const bool pairFollows = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
+                                     (text[i + 1] & 0xFC00) == 0xDC00;
+            if (pairFollows) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+            }
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+}  // namespace text
