@@ -1,11 +1,10 @@
 #pragma once
 #include "dispatch/Collectors.h"
-#include "platform/Host.h"
+#include "platform/Native.h"
 
-// The collectors of the running machine, each working through the platform layer.
+// The collectors of the running machine, wired to the native platform layer.
 class MachineCollectors : public Collectors {
 public:
-    explicit MachineCollectors(const platform::Host& host) : host_(host) {}
 
     void getKey(const std::wstring& path, std::wstring& registryText) override;
     void getValue(const std::wstring& path, std::wstring& registryText) override;
@@ -25,5 +24,5 @@ public:
     std::wstring systemFigures() override;
 
 private:
-    [[maybe_unused]] const platform::Host& host_;
+    [[maybe_unused]] platform::Host& host_ = platform::nativeHost();
 };

@@ -4,7 +4,7 @@
 
 int main(int argc, char** argv) {
     platform::Host& host = platform::nativeHost();
-    MachineCollectors collectors(host);
+    MachineCollectors collectors;
     RunEnvironment environment{host, platform::nativeConsole(), platform::nativeFileSystem(), collectors,
                                [](const std::wstring&) { return false; }};
     return run(host.commandLine(argc, argv), environment);

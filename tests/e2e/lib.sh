@@ -1,0 +1,65 @@
+# Shared helpers of the end-to-end tests; sourced by every test script.
+# Environment from CTest: TAVISK_EXE (Linux build), TAVISK_WIN32_EXE and
+# TAVISK_WIN64_EXE (Windows builds), WINEPREFIX, TAVISK_SOURCE_DIR.
+set -euo pipefail
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-e2e.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+failures=0
+checks=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# expect_eq ACTUAL EXPECTED DESCRIPTION
+expect_eq() {
+  checks=$((checks + 1))
+  if [ "$1" != "$2" ]; then
+    fail "$3"
+    diff <(printf '%s\n' "$2") <(printf '%s\n' "$1") | head -40 >&2 || true
+  fi
+}
+
+# expect_contains HAYSTACK NEEDLE DESCRIPTION
+expect_contains() {
+  checks=$((checks + 1))
+  case "$1" in *"$2"*) ;; *) fail "$3: '$2' not found in: $1" ;; esac
+}
+
+# expect_file_bytes FILE EXPECTED-BYTES-FILE DESCRIPTION
+expect_file_bytes() {
+  checks=$((checks + 1))
+  if ! cmp -s "$1" "$2"; then
+    fail "$3"
+    diff <(cat -A "$2") <(cat -A "$1") | head -40 >&2 || true
+  fi
+}
+
+# run_tool EXE ARGS...: runs a build with no input; sets OUT, ERR (CR removed) and STATUS.
+run_tool() {
+  local exe=$1
+  shift
+  local runner=()
+  case "$exe" in *.exe) runner=(wine) ;; esac
+  set +e
+  "${runner[@]}" "$exe" "$@" </dev/null >"$WORK/.out" 2>"$WORK/.err"
+  STATUS=$?
+  set -e
+  OUT=$(tr -d '\r' <"$WORK/.out")
+  ERR=$(tr -d '\r' <"$WORK/.err")
+}
+
+# The Windows form of a path of this machine, for arguments of the Windows builds.
+winpath() { winepath -w "$1" 2>/dev/null; }
+
+# The report of a run as the file holds it, with the varying date replaced by 0.
+report_without_date() { sed -E 's/ date="-?[0-9]+"/ date="0"/' "$1"; }
+
+# Ends the script: the summary line, and a failing status when a check failed.
+finish() {
+  echo "$((checks - failures)) passed, $failures failed"
+  [ "$failures" -eq 0 ]
+}
