@@ -63,3 +63,9 @@ finish() {
   echo "$((checks - failures)) passed, $failures failed"
   [ "$failures" -eq 0 ]
 }
+
+# report_of BASE: prints the report of a run whose /dest was BASE.tavisk, from the
+# archive when packing wrote one, else from the intermediate BASE.xml.
+report_of() {
+  if [ -f "$1.tavisk" ]; then 7zz e -so "$1.tavisk" 2>/dev/null; else cat "$1.xml"; fi
+}
