@@ -1,0 +1,104 @@
+#pragma once
+// In-memory stand-ins for the platform areas the driver and the dispatcher use.
+#include "dispatch/Collectors.h"
+#include "platform/Console.h"
+#include "platform/FileSystem.h"
+#include "platform/Host.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+class FakeHost : public platform::Host {
+public:
+    std::vector<std::string> commandLine(int, char**) const override { return {}; }
+    std::wstring executablePath() const override { return executable; }
+    std::optional<std::wstring> computerName() const override { return computer; }
+    std::optional<std::int64_t> now() const override { return clock; }
+    std::optional<platform::LocalTime> localTime(std::int64_t) const override { return local; }
+    std::optional<platform::Account> runningUser() const override { return user; }
+    std::wstring errorMessage(platform::ErrorCode code) const override {
+        return L"message " + std::to_wstring(code) + L"\r\n";
+    }
+
+    std::wstring executable = L"C:\\Tools\\tavisk.exe";
+    std::optional<std::wstring> computer = L"PC01";
+    std::optional<std::int64_t> clock = 1430395200;
+    std::optional<platform::LocalTime> local = platform::LocalTime{115, 3, 30, 14, 5, 0};
+    std::optional<platform::Account> user = platform::Account{L"WORKGROUP", L"admin"};
+};
+
+class FakeConsole : public platform::Console {
+public:
+    void write(const std::wstring& text) override { output += text; }
+    void writeNarrowError(const std::string& text) override { errors += text; }
+    void writeNarrowOutput(const std::string& text) override { output += std::wstring(text.begin(), text.end()); }
+    void readCharacter() override { ++charactersRead; }
+
+    std::wstring output;
+    std::string errors;
+    int charactersRead = 0;
+};
+
+class FakeFileSystem : public platform::FileSystem {
+public:
+    bool exists(const std::wstring& path) const override { return files.count(path) > 0; }
+    void removeFile(const std::wstring& path) override { files.erase(path); }
+    std::optional<std::string> readFile(const std::wstring& path) const override {
+        const auto found = files.find(path);
+        if (found == files.end()) return std::nullopt;
+        return found->second;
+    }
+    bool writeFile(const std::wstring& path, const std::string& bytes) override {
+        if (path.find(L"missing-folder") != std::wstring::npos) return false;
+        files[path] = bytes;
+        return true;
+    }
+    wchar_t separator() const override { return L'\\'; }
+    bool ignoresCase() const override { return caseInsensitive; }
+
+    std::map<std::wstring, std::string> files;
+    bool caseInsensitive = true;
+};
+
+// Records every call as one line and writes a recognisable element for it.
+class RecordingCollectors : public Collectors {
+public:
+    void getKey(const std::wstring& path, std::wstring& out) override { note(L"getKey", path, out); }
+    void getValue(const std::wstring& path, std::wstring& out) override { note(L"getValue", path, out); }
+    void getFileVersion(const std::wstring& path, std::wstring& out) override { note(L"getFileVersion", path, out); }
+    void getDirectories(const std::wstring& path, std::wstring& out) override { note(L"getDirectories", path, out); }
+    void getDirectoriesRecursively(const std::wstring& path, std::wstring& out) override {
+        note(L"getDirectoriesRecursively", path, out);
+    }
+    void getDirectoriesAndFiles(const std::wstring& path, std::wstring& directories, std::wstring& files) override {
+        note(L"getDirectoriesAndFiles", path, directories);
+        files += L"<f>" + path + L"</f>\n";
+    }
+    void getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directories,
+                                           std::wstring& files) override {
+        note(L"getDirectoriesAndFilesRecursively", path, directories);
+        files += L"<f>" + path + L"</f>\n";
+    }
+    void getFiles(const std::wstring& path, std::wstring& out) override { note(L"getFiles", path, out); }
+    void getFilesRecursively(const std::wstring& path) override {
+        std::wstring ignored;
+        note(L"getFilesRecursively", path, ignored);
+    }
+    void getSystem(const std::wstring& item, std::wstring& out) override { note(L"getSystem", item, out); }
+    void getUser(const std::wstring& account, std::wstring& out) override { note(L"getUser", account, out); }
+    void serviceStatus(const std::wstring& name, std::wstring& out) override { note(L"serviceStatus", name, out); }
+    void allServices(std::wstring& out) override { note(L"allServices", L"", out); }
+    std::wstring systemFigures() override {
+        calls.push_back(L"systemFigures");
+        return L"uptime=\"5\" processes=\"7\"";
+    }
+
+    std::vector<std::wstring> calls;
+
+private:
+    void note(const std::wstring& function, const std::wstring& value, std::wstring& out) {
+        calls.push_back(function + L":" + value);
+        out += L"<" + function + L">" + value + L"</" + function + L">\n";
+    }
+};
