@@ -1,0 +1,87 @@
+#include "config/XmlParser.h"
+#include "dispatch/Dispatcher.h"
+
+#include "fakes/FakePlatform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Dispatch : ::testing::Test {
+    void walk(const std::wstring& configuration) {
+        const auto root = XmlParser().parse(configuration);
+        ASSERT_TRUE(root);
+        Dispatcher(collectors, files, sections).walk(*root);
+    }
+
+    RecordingCollectors collectors;
+    FakeFileSystem files;
+    ReportSections sections;
+};
+
+}  // namespace
+
+TEST_F(Dispatch, EveryFunctionReachesItsCollectorAndSection) {
+    walk(L"<config><Registry><getKey>K</getKey><getValue>V</getValue></Registry>"
+         L"<File><getFileVersion>F</getFileVersion></File>"
+         L"<Directory><getDirectories>D1</getDirectories><getDirectoriesRecursively>D2</getDirectoriesRecursively>"
+         L"<getDirectoriesAndFiles>D3</getDirectoriesAndFiles>"
+         L"<getDirectoriesAndFilesRecursively>D4</getDirectoriesAndFilesRecursively>"
+         L"<getFiles>D5</getFiles><getFilesRecursively>D6</getFilesRecursively></Directory>"
+         L"<System><getSystem>disk</getSystem><getUser>CORP\\bob</getUser></System>"
+         L"<Service><getServiceStatus>Spooler</getServiceStatus></Service></config>");
+    EXPECT_EQ(collectors.calls,
+              (std::vector<std::wstring>{L"getKey:K", L"getValue:V", L"getFileVersion:F", L"getDirectories:D1",
+                                         L"getDirectoriesRecursively:D2", L"getDirectoriesAndFiles:D3",
+                                         L"getDirectoriesAndFilesRecursively:D4", L"getFiles:D5",
+                                         L"getFilesRecursively:D6", L"getSystem:disk", L"getUser:CORP\\bob",
+                                         L"serviceStatus:Spooler"}));
+    EXPECT_EQ(sections.registry, L"<getKey>K</getKey>\n<getValue>V</getValue>\n");
+    EXPECT_EQ(sections.file, L"<getFileVersion>F</getFileVersion>\n<f>D3</f>\n<f>D4</f>\n<getFiles>D5</getFiles>\n");
+    EXPECT_EQ(sections.directory,
+              L"<getDirectories>D1</getDirectories>\n<getDirectoriesRecursively>D2</getDirectoriesRecursively>\n"
+              L"<getDirectoriesAndFiles>D3</getDirectoriesAndFiles>\n"
+              L"<getDirectoriesAndFilesRecursively>D4</getDirectoriesAndFilesRecursively>\n");
+    EXPECT_EQ(sections.system, L"<getSystem>disk</getSystem>\n<getUser>CORP\\bob</getUser>\n");
+    EXPECT_EQ(sections.service, L"<serviceStatus>Spooler</serviceStatus>\n");
+}
+
+TEST_F(Dispatch, MisplacedAndUnknownRequestsLeaveNoTrace) {
+    walk(L"<config><getKey>root</getKey><File><getKey>K</getKey><getFiles>X</getFiles></File>"
+         L"<Directory><getUser>U</getUser><getfiles>Y</getfiles><Directory>Z</Directory></Directory>"
+         L"<Other><getFile>G</getFile></Other><config><getFile>H</getFile></config></config>");
+    EXPECT_TRUE(collectors.calls.empty());
+    EXPECT_TRUE(sections.registry.empty() && sections.file.empty() && sections.directory.empty());
+}
+
+TEST_F(Dispatch, AllInAnyCaseListsEveryServiceOtherNamesStayAsWritten) {
+    walk(L"<config><Service><getServiceStatus>all</getServiceStatus><getServiceStatus>All</getServiceStatus>"
+         L"<getServiceStatus>spooler</getServiceStatus><getServiceStatus> ALL</getServiceStatus></Service></config>");
+    EXPECT_EQ(collectors.calls,
+              (std::vector<std::wstring>{L"allServices:", L"allServices:", L"serviceStatus:spooler",
+                                         L"serviceStatus: ALL"}));
+}
+
+TEST_F(Dispatch, FileContentIsEmbeddedVerbatim) {
+    files.files[L"a.txt"] = "x < & y\r\nzweite Zeile\xE4";
+    files.files[L"empty.txt"] = "";
+    walk(L"<config><File><getFile>a.txt</getFile><getFile>empty.txt</getFile><getFile>none</getFile></File>"
+         L"</config>");
+    EXPECT_EQ(sections.file,
+              L"<filecontent name=\"a.txt\" noparse=\"TRUE\">\nx < & y\nzweite Zeile\u00E4\n</filecontent>\n"
+              L"<filecontent name=\"empty.txt\" noparse=\"TRUE\">\n\n</filecontent>\n"
+              L"<filecontent name=\"none\">File not found</filecontent>\n");
+}
+
+TEST_F(Dispatch, RequestsRunInDocumentOrderAfterMerging) {
+    walk(L"<config><Registry><getKey>1</getKey></Registry><File><getFileVersion>2</getFileVersion></File>"
+         L"<Registry><getKey>3</getKey></Registry></config>");
+    EXPECT_EQ(collectors.calls, (std::vector<std::wstring>{L"getKey:1", L"getKey:3", L"getFileVersion:2"}));
+}
+
+TEST_F(Dispatch, ReturnsTheCategoryCode) {
+    Dispatcher dispatcher(collectors, files, sections);
+    EXPECT_EQ(dispatcher.dispatch(L"File", L"getKey", L"x"), CommandTable::file);
+    EXPECT_EQ(dispatcher.dispatch(L"Nothing", L"getKey", L"x"), CommandTable::notFound);
+    EXPECT_TRUE(collectors.calls.empty());
+}

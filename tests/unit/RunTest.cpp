@@ -1,0 +1,145 @@
+#include "driver/Run.h"
+
+#include "fakes/FakePlatform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::wstring banner =
+    L"Velmora Tavisk\nCopyright (c) Velmora. Alle Rechte vorbehalten.\nKomprimierung: 7-Zip 9.20\n" +
+    std::wstring(80, L'-') + L"\n";
+const std::wstring prompt = L"\n<ENTER> um zu beenden\n";
+const std::string configuration = "<config><File><getFile>none</getFile></File></config>";
+
+struct Run : ::testing::Test {
+    int start(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "C:\\Tools\\tavisk.exe");
+        RunEnvironment environment{host, console, files, collectors, [this](const std::wstring& path) {
+                                       packed.push_back(path);
+                                       if (packSucceeds) files.files[path.substr(0, path.rfind(L'.')) + L".tavisk"];
+                                       return packSucceeds;
+                                   }};
+        return run(arguments, environment);
+    }
+
+    FakeHost host;
+    FakeConsole console;
+    FakeFileSystem files;
+    RecordingCollectors collectors;
+    std::vector<std::wstring> packed;
+    bool packSucceeds = false;
+};
+
+}  // namespace
+
+TEST_F(Run, DefaultsBesideTheExecutableWithComputerNameAndMinuteStamp) {
+    files.files[L"C:\\Tools\\standard.xml"] = configuration;
+    EXPECT_EQ(start({}), 0);
+    EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tC:\\Tools\\standard.xml\n"
+                                       L"Daten werden ermittelt: Bitte warten...beendet!\n"
+                                       L"Ausgabedatei:\t\tC:\\Tools\\PC01_201504301405.tavisk\n" + prompt);
+    EXPECT_EQ(console.charactersRead, 1);
+    EXPECT_EQ(packed, std::vector<std::wstring>{L"C:\\Tools\\PC01_201504301405.xml"});
+    // Packing failed, so the report stays.
+    EXPECT_TRUE(files.exists(L"C:\\Tools\\PC01_201504301405.xml"));
+}
+
+TEST_F(Run, ReportIsDeletedOnlyWhenThisRunPackedIt) {
+    files.files[L"c:\\out\\r.xml.old"] = "";
+    files.files[L"c:\\out\\c.xml"] = configuration;
+    files.files[L"c:\\out\\r.tavisk"] = "older archive";
+    EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\r.tavisk"}), 0);
+    EXPECT_TRUE(files.exists(L"c:\\out\\r.xml"));
+    packSucceeds = true;
+    EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\r.tavisk"}), 0);
+    EXPECT_FALSE(files.exists(L"c:\\out\\r.xml"));
+}
+
+TEST_F(Run, HelpEndsTheRunBeforeAnyFileIsRead) {
+    for (const auto& arguments : {std::vector<std::string>{"x", "/?"}, {"/source", "a.xml", "/?", "/source"}}) {
+        console.output.clear();
+        EXPECT_EQ(start(arguments), 0);
+        EXPECT_EQ(console.output,
+                  banner +
+                      L"/source [Pfadangabe]\tPfadangabe zur Konfigurationsdatei. Dies ist zwingend erforderlich\n"
+                      L"/dest [Pfadangabe]\tPfadangabe zur Ausgabedatei. Wenn nicht angegeben wird eine "
+                      L"\"Datum-Uhrzeit.txt\" im Verzeichnis VelmoraUMS\\log angelegt.\n"
+                      L"/?\tzeigt die Hilfe an.\n" + prompt);
+    }
+    EXPECT_TRUE(packed.empty());
+}
+
+TEST_F(Run, ArgumentFailuresEndWithStatusMinusOne) {
+    EXPECT_EQ(start({"/source", "a.xml", "/dest"}), -1);
+    EXPECT_EQ(console.output, banner + L"Es fehlt eine Pfadangabe in der Uebergabe!\n" + prompt);
+    console.output.clear();
+    EXPECT_EQ(start({"/source", "caf\xE9.xml"}), -1);
+    EXPECT_EQ(console.output,
+              banner + L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.\n" + prompt);
+    console.output.clear();
+    EXPECT_EQ(start({"ignored\xFF"}), -1);
+}
+
+TEST_F(Run, TheArgumentAfterASwitchIsExaminedToo) {
+    files.files[L"/dest"] = configuration;
+    EXPECT_EQ(start({"/source", "/dest", "x.tavisk"}), 0);
+    EXPECT_EQ(packed, std::vector<std::wstring>{L"x.xml"});
+    EXPECT_NE(console.output.find(L"Konfigurationsdatei:\t/dest\n"), std::wstring::npos);
+}
+
+TEST_F(Run, PathsAreLowerCasedWhereFileNamesIgnoreCase) {
+    files.files[L"c:\\conf\\my.xml"] = configuration;
+    EXPECT_EQ(start({"/SOURCE", "x", "/source", "C:\\Conf\\My.XML", "/dest", "D:\\Out\\Report.TAVISK"}), 0);
+    EXPECT_EQ(packed, std::vector<std::wstring>{L"d:\\out\\report.xml"});
+
+    files.caseInsensitive = false;
+    packed.clear();
+    files.files[L"C:\\Conf\\My.XML"] = configuration;
+    EXPECT_EQ(start({"/source", "C:\\Conf\\My.XML", "/dest", "D:\\Out\\R.tavisk"}), 0);
+    EXPECT_EQ(packed, std::vector<std::wstring>{L"D:\\Out\\R.xml"});
+}
+
+TEST_F(Run, DestinationsNotEndingInTheExtensionArePrefixes) {
+    files.files[L"C:\\Tools\\standard.xml"] = configuration;
+    host.computer.reset();
+    host.local->minute = 5;
+    for (const char* destination : {"c:\\out\\", "c:\\out\\x.txt", ".tavisk", "c:\\a.tavisk\\b.tavisk"}) {
+        start({"/dest", destination});
+    }
+    EXPECT_EQ(packed, (std::vector<std::wstring>{L"c:\\out\\Tavisk_201504301405.xml",
+                                                 L"c:\\out\\x.txtTavisk_201504301405.xml",
+                                                 L".xml",  // ".tavisk" + name + stamp, cut at the first ".tavisk"
+                                                 L"c:\\a.xml"}));
+    EXPECT_NE(console.output.find(L"Ausgabedatei:\t\tc:\\a.tavisk\n"), std::wstring::npos);
+}
+
+TEST_F(Run, UnreadableClockNeedsAFullDestination) {
+    files.files[L"C:\\Tools\\standard.xml"] = configuration;
+    host.clock.reset();
+    EXPECT_EQ(start({}), -1);
+    EXPECT_EQ(console.output, banner +
+                                  L"Ein Fehler beim Zugriff auf die System Zeit ist aufgetreten, um dies zu vermeiden, "
+                                  L"geben Sie bitte /dest an\n" + prompt);
+    EXPECT_EQ(start({"/dest", "r.tavisk"}), 0);
+}
+
+TEST_F(Run, ConfigurationProblemsEndAtThePromptWithStatusZero) {
+    EXPECT_EQ(start({"/source", "missing.xml", "/dest", "r.tavisk"}), 0);
+    EXPECT_EQ(console.output, banner + L"Die Konfigurationsdatei konnte nicht geoeffnet werden!\n" + prompt);
+    console.output.clear();
+    files.files[L"flat.xml"] = "<getKey>X</getKey>";
+    EXPECT_EQ(start({"/source", "flat.xml", "/dest", "r.tavisk"}), 0);
+    EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tflat.xml\n" + prompt);
+    EXPECT_FALSE(files.exists(L"r.xml"));
+    EXPECT_TRUE(packed.empty());
+}
+
+TEST_F(Run, UnwritableReportIsReportedAndPackingStillRuns) {
+    files.files[L"c.xml"] = configuration;
+    EXPECT_EQ(start({"/source", "c.xml", "/dest", "missing-folder\\r.tavisk"}), 0);
+    EXPECT_NE(console.output.find(L"beendet!\nDie ermittelten Informationen konnten nicht in XML geschrieben werden!\n"
+                                  L"Ausgabedatei:\t\tmissing-folder\\r.tavisk\n"),
+              std::wstring::npos);
+    EXPECT_EQ(packed.size(), 1u);
+}
