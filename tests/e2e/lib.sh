@@ -3,7 +3,9 @@
 # TAVISK_WIN64_EXE (Windows builds), WINEPREFIX, TAVISK_SOURCE_DIR.
 set -euo pipefail
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-e2e.XXXXXX")
+# Lower case only: the Windows builds lower-case the paths they are given.
+WORK="${TMPDIR:-/tmp}/tavisk-e2e-$$-$RANDOM"
+mkdir -p "$WORK"
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"
 failures=0
