@@ -1,0 +1,83 @@
+// Parses and walks a generated configuration of N requests; prints the median
+// time of several runs for a range of sizes, so that the growth can be read off.
+#include "config/XmlParser.h"
+#include "dispatch/Dispatcher.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+class IdleCollectors : public Collectors {
+public:
+    void getKey(const std::wstring&, std::wstring& out) override { out += L"k"; }
+    void getValue(const std::wstring&, std::wstring& out) override { out += L"v"; }
+    void getFileVersion(const std::wstring&, std::wstring& out) override { out += L"f"; }
+    void getDirectories(const std::wstring&, std::wstring& out) override { out += L"d"; }
+    void getDirectoriesRecursively(const std::wstring&, std::wstring&) override {}
+    void getDirectoriesAndFiles(const std::wstring&, std::wstring&, std::wstring&) override {}
+    void getDirectoriesAndFilesRecursively(const std::wstring&, std::wstring&, std::wstring&) override {}
+    void getFiles(const std::wstring&, std::wstring&) override {}
+    void getFilesRecursively(const std::wstring&) override {}
+    void getSystem(const std::wstring&, std::wstring&) override {}
+    void getUser(const std::wstring&, std::wstring&) override {}
+    void serviceStatus(const std::wstring&, std::wstring&) override {}
+    void allServices(std::wstring&) override {}
+    std::wstring systemFigures() override { return L""; }
+};
+
+class NoFiles : public platform::FileSystem {
+public:
+    bool exists(const std::wstring&) const override { return false; }
+    void removeFile(const std::wstring&) override {}
+    std::optional<std::string> readFile(const std::wstring&) const override { return std::nullopt; }
+    bool writeFile(const std::wstring&, const std::string&) override { return false; }
+    wchar_t separator() const override { return L'\\'; }
+    bool ignoresCase() const override { return true; }
+};
+
+// Blocks of 50 requests under alternating categories, with comments and
+// indentation, about 100 characters a request.
+std::wstring configuration(int requests) {
+    const wchar_t* categories[][2] = {{L"Registry", L"getKey"}, {L"File", L"getFileVersion"},
+                                      {L"Registry", L"getValue"}, {L"Directory", L"getDirectories"}};
+    std::wstring text = L"<?xml version=\"1.0\"?>\r\n<config>\r\n";
+    for (int i = 0; i < requests; ++i) {
+        const auto& category = categories[(i / 50) % 4];
+        const std::wstring function = category[1];
+        if (i % 50 == 0) text += L"  <" + std::wstring(category[0]) + L"> <!-- block " + std::to_wstring(i) + L" -->\r\n";
+        text += L"    <" + function + L">HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product\\Component" +
+                std::to_wstring(i) + L"\\Settings\\Value</" + function + L">\r\n";
+        if (i % 50 == 49) text += L"  </" + std::wstring(category[0]) + L">\r\n";
+    }
+    return text + L"</config>\r\n";
+}
+
+double medianMilliseconds(const std::wstring& text, int runs) {
+    IdleCollectors collectors;
+    NoFiles files;
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        ReportSections sections;
+        const auto start = std::chrono::steady_clock::now();
+        const auto root = XmlParser().parse(text);
+        Dispatcher(collectors, files, sections).walk(*root);
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+    std::printf("%10s %12s %12s %14s\n", "requests", "characters", "median ms", "ns/character");
+    for (const int requests : {5000, 10000, 20000, 40000, 80000}) {
+        const std::wstring text = configuration(requests);
+        const double ms = medianMilliseconds(text, 15);
+        std::printf("%10d %12zu %12.2f %14.2f\n", requests, text.size(), ms, ms * 1e6 / static_cast<double>(text.size()));
+    }
+}
