@@ -1,3 +1,4 @@
+#include "archive/PackReport.h"
 #include "collect/MachineCollectors.h"
 #include "driver/Run.h"
 #include "platform/Native.h"
@@ -6,6 +7,10 @@ int main(int argc, char** argv) {
     platform::Host& host = platform::nativeHost();
     MachineCollectors collectors;
     RunEnvironment environment{host, platform::nativeConsole(), platform::nativeFileSystem(), collectors,
-                               [](const std::wstring&) { return false; }};
+                               [](const std::wstring& intermediatePath) {
+                                   return SevenZip::packReport(intermediatePath, platform::nativeDynamicLibraries(),
+                                                               platform::nativeFileStreams(),
+                                                               platform::nativeConsole());
+                               }};
     return run(host.commandLine(argc, argv), environment);
 }

@@ -16,10 +16,17 @@ inline constexpr ErrorCode accessDenied = 5;
 inline constexpr ErrorCode invalidHandle = 6;
 inline constexpr ErrorCode notEnoughMemory = 8;
 inline constexpr ErrorCode noMoreFiles = 18;
+inline constexpr ErrorCode writeProtect = 19;
 inline constexpr ErrorCode sharingViolation = 32;
 inline constexpr ErrorCode invalidParameter = 87;
+inline constexpr ErrorCode diskFull = 112;
 inline constexpr ErrorCode insufficientBuffer = 122;
+inline constexpr ErrorCode moduleNotFound = 126;
+inline constexpr ErrorCode negativeSeek = 131;
+inline constexpr ErrorCode badExeFormat = 193;
+inline constexpr ErrorCode filenameTooLong = 206;
 inline constexpr ErrorCode moreData = 234;
+inline constexpr ErrorCode noMoreItems = 259;
 inline constexpr ErrorCode serviceDoesNotExist = 1060;
 inline constexpr ErrorCode userNotFound = 2221;
 }  // namespace error

@@ -1,5 +1,7 @@
 #pragma once
 #include "platform/Console.h"
+#include "platform/DynamicLibraries.h"
+#include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
 
@@ -9,5 +11,7 @@ namespace platform {
 Host& nativeHost();
 Console& nativeConsole();
 FileSystem& nativeFileSystem();
+DynamicLibraries& nativeDynamicLibraries();
+FileStreams& nativeFileStreams();
 
 }  // namespace platform

@@ -13,11 +13,19 @@ std::wstring windowsMessage(ErrorCode code) {
     case error::invalidHandle: return L"The handle is invalid.\r\n";
     case error::notEnoughMemory: return L"Not enough memory resources are available to process this command.\r\n";
     case error::noMoreFiles: return L"There are no more files.\r\n";
+    case error::writeProtect: return L"The media is write protected.\r\n";
     case error::sharingViolation:
         return L"The process cannot access the file because it is being used by another process.\r\n";
     case error::invalidParameter: return L"The parameter is incorrect.\r\n";
+    case error::diskFull: return L"There is not enough space on the disk.\r\n";
     case error::insufficientBuffer: return L"The data area passed to a system call is too small.\r\n";
+    case error::moduleNotFound: return L"The specified module could not be found.\r\n";
+    case error::negativeSeek:
+        return L"An attempt was made to move the file pointer before the beginning of the file.\r\n";
+    case error::badExeFormat: return L"%1 is not a valid Win32 application.\r\n";
+    case error::filenameTooLong: return L"The filename or extension is too long.\r\n";
     case error::moreData: return L"More data is available.\r\n";
+    case error::noMoreItems: return L"No more data is available.\r\n";
     case error::serviceDoesNotExist: return L"The specified service does not exist as an installed service.\r\n";
     case error::userNotFound: return L"The user name could not be found.\r\n";
     default: return L"";
@@ -36,8 +44,11 @@ ErrorCode fromErrno(int errnoValue) {
     case ENOMEM: return error::notEnoughMemory;
     case EBUSY:
     case ETXTBSY: return error::sharingViolation;
-    case EINVAL:
-    case ENAMETOOLONG: return error::invalidParameter;
+    case EINVAL: return error::invalidParameter;
+    case ENAMETOOLONG: return error::filenameTooLong;
+    case EROFS: return error::writeProtect;
+    case ENOSPC:
+    case EDQUOT: return error::diskFull;
     default: return error::invalidFunction;
     }
 }

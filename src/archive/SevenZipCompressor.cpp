@@ -1,0 +1,106 @@
+#include "archive/SevenZipCompressor.h"
+
+#include "archive/ArchiveUpdateCallback.h"
+#include "archive/PathFunctions.h"
+#include "archive/SevenZipException.h"
+#include "archive/StreamWrappers.h"
+
+#include <limits>
+
+namespace SevenZip {
+
+using namespace intl;
+
+namespace {
+
+// The archive is written beside its final place and moved there only when
+// complete, so a failure neither leaves a broken archive nor destroys an older one.
+const std::wstring unfinishedSuffix = L".part";
+
+std::wstring withoutTrailingSeparators(std::wstring path, wchar_t separator) {
+    while (path.size() > 1 && (path.back() == L'/' || path.back() == separator)) path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+void SevenZipCompressor::compressDirectory(const std::wstring& directory, bool includeSubdirectories) {
+    const wchar_t separator = files_.separator();
+    const std::wstring parent = directoryPart(withoutTrailingSeparators(directory, separator), separator);
+    compressDirectoryTree(directory, L"*", includeSubdirectories, parent);
+}
+
+void SevenZipCompressor::compressFiles(const std::wstring& directory, const std::wstring& searchPattern,
+                                       bool recursive) {
+    compressDirectoryTree(directory, searchPattern, recursive, combinePath(directory, L"", files_.separator()));
+}
+
+void SevenZipCompressor::compressAllFiles(const std::wstring& directory, bool recursive) {
+    compressFiles(directory, L"*", recursive);
+}
+
+void SevenZipCompressor::compressFile(const std::wstring& path) {
+    const wchar_t separator = files_.separator();
+    ScannerCallback found(false, true);
+    PathScanner(files_).scan(directoryPart(path, separator), fileNamePart(path, separator), found);
+    if (found.files().empty()) throw SevenZipException(formatMessage(L"File \"%s\" does not exist", path));
+    writeArchive(L"", found.files());
+}
+
+void SevenZipCompressor::compressDirectoryTree(const std::wstring& directory, const std::wstring& pattern,
+                                               bool recursive, const std::wstring& prefix) {
+    if (!files_.isDirectory(directory)) {
+        throw SevenZipException(formatMessage(L"Directory \"%s\" does not exist", directory));
+    }
+    const PathScanner scanner(files_);
+    if (scanner.isEmpty(directory)) throw SevenZipException(formatMessage(L"Directory \"%s\" is empty", directory));
+    ScannerCallback found(recursive, false);
+    scanner.scan(directory, pattern, found);
+    writeArchive(prefix, found.files());
+}
+
+void SevenZipCompressor::setCompressionProperties(IOutArchive& archive) const {
+    ComPointer<ISetProperties> properties;
+    if (archive.QueryInterface(IID_ISetProperties, reinterpret_cast<void**>(properties.receive())) != S_Ok ||
+        !properties) {
+        throw SevenZipException(L"Archive does not support setting compression properties");
+    }
+    const wchar_t* names[] = {L"x"};
+    PropVariant values[1];
+    values[0].vt = VT_UI4;
+    values[0].ulVal = compressionLevel_;
+    const HResult result = properties->SetProperties(names, values, 1);
+    if (result != S_Ok) throw SevenZipException(resultMessage(L"Setting compression properties", result));
+}
+
+void SevenZipCompressor::writeArchive(const std::wstring& directoryPrefix, const std::vector<FileEntry>& entries) {
+    if (entries.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw SevenZipException(resultMessage(L"Create archive", E_InvalidArg));
+    }
+    ComPointer<IOutArchive> archive;
+    library_.createArchiveHandler(archive.receive());
+    setCompressionProperties(*archive);
+
+    const std::wstring unfinishedPath = archivePath_ + unfinishedSuffix;
+    platform::ErrorCode error = platform::error::success;
+    auto file = files_.createForWriting(unfinishedPath, error);
+    if (!file) throw SevenZipException(formatMessage(L"Could not create archive \"%s\"", archivePath_));
+    HResult result = S_Ok;
+    {
+        // Both are given back before the file is moved, which closes it.
+        const ComPointer<OutStreamWrapper> output(new OutStreamWrapper(std::move(file)));
+        const ComPointer<ArchiveUpdateCallback> callback(
+            new ArchiveUpdateCallback(directoryPrefix, entries, library_, files_));
+        result = archive->UpdateItems(output.get(), static_cast<std::uint32_t>(entries.size()), callback.get());
+    }
+    if (result != S_Ok) {
+        files_.removeFile(unfinishedPath);
+        throw SevenZipException(resultMessage(L"Create archive", result));
+    }
+    if (files_.replaceFile(unfinishedPath, archivePath_) != platform::error::success) {
+        files_.removeFile(unfinishedPath);
+        throw SevenZipException(formatMessage(L"Could not create archive \"%s\"", archivePath_));
+    }
+}
+
+}  // namespace SevenZip
