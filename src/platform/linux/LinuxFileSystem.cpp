@@ -19,12 +19,6 @@ public:
     }
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
-    // Returns the result of close, so that a failed flush is seen.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
 
 private:
     int fd_;
@@ -64,7 +58,6 @@ public:
             if (count <= 0) break;
             written += static_cast<std::size_t>(count);
         }
-        file.close();
         return true;
     }
 
