@@ -1,15 +1,36 @@
 #include "collect/MachineCollectors.h"
 
+void MachineCollectors::getFileVersion(const std::wstring& path, std::wstring& fileText) {
+    files::getFileVersion(fileQueries_, path, fileText);
+}
+
+void MachineCollectors::getDirectories(const std::wstring& path, std::wstring& directoryText) {
+    directories_.getDirectories(path, directoryText);
+}
+
+void MachineCollectors::getDirectoriesRecursively(const std::wstring& path, std::wstring& directoryText) {
+    directories_.getDirectoriesRecursively(path, directoryText);
+}
+
+void MachineCollectors::getDirectoriesAndFiles(const std::wstring& path, std::wstring& directoryText,
+                                               std::wstring& fileText) {
+    directories_.getDirectoriesAndFiles(path, directoryText, fileText);
+}
+
+void MachineCollectors::getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
+                                                          std::wstring& fileText) {
+    directories_.getDirectoriesAndFilesRecursively(path, directoryText, fileText);
+}
+
+void MachineCollectors::getFiles(const std::wstring& path, std::wstring& fileText) {
+    directories_.getFiles(path, fileText);
+}
+
+void MachineCollectors::getFilesRecursively(const std::wstring& path) { directories_.getFilesRecursively(path); }
+
 // Collectors not yet built write nothing.
 void MachineCollectors::getKey(const std::wstring&, std::wstring&) {}
 void MachineCollectors::getValue(const std::wstring&, std::wstring&) {}
-void MachineCollectors::getFileVersion(const std::wstring&, std::wstring&) {}
-void MachineCollectors::getDirectories(const std::wstring&, std::wstring&) {}
-void MachineCollectors::getDirectoriesRecursively(const std::wstring&, std::wstring&) {}
-void MachineCollectors::getDirectoriesAndFiles(const std::wstring&, std::wstring&, std::wstring&) {}
-void MachineCollectors::getDirectoriesAndFilesRecursively(const std::wstring&, std::wstring&, std::wstring&) {}
-void MachineCollectors::getFiles(const std::wstring&, std::wstring&) {}
-void MachineCollectors::getFilesRecursively(const std::wstring&) {}
 void MachineCollectors::getSystem(const std::wstring&, std::wstring&) {}
 void MachineCollectors::getUser(const std::wstring&, std::wstring&) {}
 void MachineCollectors::serviceStatus(const std::wstring&, std::wstring&) {}

@@ -1,4 +1,5 @@
 #pragma once
+#include "collect/files/DirectoryCollector.h"
 #include "dispatch/Collectors.h"
 #include "platform/Native.h"
 
@@ -25,4 +26,6 @@ public:
 
 private:
     [[maybe_unused]] platform::Host& host_ = platform::nativeHost();
+    platform::FileQueries& fileQueries_ = platform::nativeFileQueries();
+    files::DirectoryCollector directories_{fileQueries_, platform::nativeFileSystem().separator()};
 };

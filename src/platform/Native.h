@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Console.h"
+#include "platform/FileQueries.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
@@ -11,6 +12,7 @@ namespace platform {
 Host& nativeHost();
 Console& nativeConsole();
 FileSystem& nativeFileSystem();
+FileQueries& nativeFileQueries();
 DynamicLibraries& nativeDynamicLibraries();
 FileStreams& nativeFileStreams();
 

@@ -1,0 +1,187 @@
+#include "collect/files/DirectoryCollector.h"
+
+#include <algorithm>
+
+namespace files {
+namespace {
+
+using platform::DirectoryEntry;
+using platform::DirectoryListing;
+
+bool isSelfOrParent(const std::wstring& name) { return name == L"." || name == L".."; }
+
+// Next entry other than "." and "..".
+bool nextEntry(DirectoryListing& listing, DirectoryEntry& entry) {
+    while (listing.next(entry)) {
+        if (!isSelfOrParent(entry.name)) return true;
+    }
+    return false;
+}
+
+void appendTimes(std::wstring& out, std::int64_t lastWrite, std::int64_t creation) {
+    out += std::to_wstring(lastWrite);
+    out += L'|';
+    out += std::to_wstring(creation);
+}
+
+void appendDirectoryElement(std::wstring& out, const std::wstring& path, std::int64_t lastWrite,
+                            std::int64_t creation) {
+    out += L"<directory name=\"";
+    out += path;
+    out += L"\">";
+    appendTimes(out, lastWrite, creation);
+    out += L"</directory>\n";
+}
+
+void appendDirectoryElement(std::wstring& out, const std::wstring& path, const platform::FileTimes& times) {
+    appendDirectoryElement(out, path, secondsSince1970(times.lastWrite), secondsSince1970(times.creation));
+}
+
+void appendFileElement(std::wstring& out, const FileProperties& file) {
+    out += L"<properties name=\"";
+    out += file.path;
+    out += L"\">";
+    if (file.failure != Failure::none) {
+        out += file.failureText();
+    } else {
+        appendTimes(out, file.lastWriteTime, file.creationTime);
+        out += L'|';
+        out += std::to_wstring(file.size);
+        out += L'|';
+        out += file.fileVersion();
+        out += L'|';
+        out += file.productVersion();
+    }
+    out += L"</properties>\n";
+}
+
+void appendMissing(std::wstring& out, const wchar_t* element, const std::wstring& path, const wchar_t* text) {
+    out += std::wstring(L"<") + element + L" name=\"" + path + L"\">" + text + L"</" + element + L">\n";
+}
+
+}  // namespace
+
+// A directory the walk is inside of.
+struct DirectoryCollector::OpenDirectory {
+    std::wstring name;
+    std::wstring prefix;
+    std::unique_ptr<DirectoryListing> listing;
+};
+
+std::wstring DirectoryCollector::prefixOf(const std::wstring& path) const {
+    return !path.empty() && path.back() == separator_ ? path : path + separator_;
+}
+
+bool DirectoryCollector::isOnPath(const DirectoryListing& listing, const std::vector<OpenDirectory>& walk) {
+    const auto identity = listing.identity();
+    return identity && std::any_of(walk.begin(), walk.end(), [&](const OpenDirectory& open) {
+               return open.listing->identity() == identity;
+           });
+}
+
+template <class OnEntry>
+void DirectoryCollector::forEachEntry(const std::wstring& path, OnEntry onEntry) {
+    const std::wstring prefix = prefixOf(path);
+    const auto listing = queries_.list(prefix);
+    DirectoryEntry entry;
+    while (nextEntry(*listing, entry)) onEntry(*listing, entry, prefix + entry.name);
+}
+
+void DirectoryCollector::getDirectories(const std::wstring& path, std::wstring& directoryText) {
+    if (!queries_.isDirectory(path)) return appendMissing(directoryText, L"directory", path, L"Does not exist");
+    forEachEntry(path, [&](DirectoryListing&, const DirectoryEntry& entry, const std::wstring& entryPath) {
+        if (entry.isDirectory) appendDirectoryElement(directoryText, entryPath, entry.times);
+    });
+}
+
+void DirectoryCollector::getDirectoriesAndFiles(const std::wstring& path, std::wstring& directoryText,
+                                                std::wstring& fileText) {
+    if (!queries_.isDirectory(path)) {
+        appendMissing(directoryText, L"directory", path, L"Directory could not be found");
+        return appendMissing(fileText, L"properties", path, L"Directory could not be found");
+    }
+    forEachEntry(path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
+        if (entry.isDirectory) {
+            appendDirectoryElement(directoryText, entryPath, entry.times);
+        } else {
+            appendFileElement(fileText, fileProperties(entryPath, listing.examineEntry(entryPath)));
+        }
+    });
+}
+
+void DirectoryCollector::getFiles(const std::wstring& path, std::wstring& fileText) {
+    if (!queries_.isDirectory(path)) return appendMissing(fileText, L"properties", path, L"Directory not found");
+    forEachEntry(path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
+        if (!entry.isDirectory) appendFileElement(fileText, fileProperties(entryPath, listing.examineEntry(entryPath)));
+    });
+}
+
+void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, std::wstring& directoryText) {
+    // Times that cannot be read are written as 0, not as the start of the file-system era.
+    const auto appendOwnElement = [&](const std::wstring& name, const DirectoryListing& listing) {
+        if (const auto times = listing.ownTimes()) return appendDirectoryElement(directoryText, name, *times);
+        appendDirectoryElement(directoryText, name, 0, 0);
+    };
+    std::vector<OpenDirectory> walk;
+    // Enters a directory, or writes its element at once when there is nothing to enter.
+    const auto enter = [&](const std::wstring& name) {
+        if (!queries_.isDirectory(name)) {
+            return appendMissing(directoryText, L"directory", name, L"Directory does not Exist");
+        }
+        const std::wstring prefix = prefixOf(name);
+        auto listing = queries_.list(prefix);
+        if (isOnPath(*listing, walk)) return appendOwnElement(name, *listing);
+        walk.push_back({name, prefix, std::move(listing)});
+    };
+    enter(path);
+    DirectoryEntry entry;
+    while (!walk.empty()) {
+        OpenDirectory& current = walk.back();
+        if (nextEntry(*current.listing, entry)) {
+            if (entry.isDirectory) enter(current.prefix + entry.name + separator_);
+            continue;
+        }
+        appendOwnElement(current.name, *current.listing);
+        walk.pop_back();
+    }
+}
+
+std::vector<FileProperties> DirectoryCollector::entriesRecursively(const std::wstring& path) {
+    std::vector<FileProperties> entries;
+    if (!queries_.isDirectory(path)) return entries;
+    std::vector<OpenDirectory> walk;
+    walk.push_back({path, prefixOf(path), queries_.list(prefixOf(path))});
+    DirectoryEntry entry;
+    while (!walk.empty()) {
+        OpenDirectory& current = walk.back();
+        if (!nextEntry(*current.listing, entry)) {
+            walk.pop_back();
+            continue;
+        }
+        std::wstring entryPath = current.prefix + entry.name;
+        if (!entry.isDirectory) {
+            entries.push_back(fileProperties(entryPath, current.listing->examineEntry(entryPath)));
+            continue;
+        }
+        entries.push_back(directoryProperties(entryPath, entry.times));
+        std::wstring prefix = prefixOf(entryPath);
+        auto listing = queries_.list(prefix);
+        if (!isOnPath(*listing, walk)) walk.push_back({std::move(entryPath), std::move(prefix), std::move(listing)});
+    }
+    return entries;
+}
+
+void DirectoryCollector::getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
+                                                           std::wstring& fileText) {
+    for (const FileProperties& entry : entriesRecursively(path)) {
+        if (entry.isDirectory) {
+            appendDirectoryElement(directoryText, entry.path, entry.lastWriteTime, entry.creationTime);
+        } else {
+            appendFileElement(fileText, entry);
+        }
+    }
+}
+
+void DirectoryCollector::getFilesRecursively(const std::wstring&) {}
+
+}  // namespace files

@@ -1,0 +1,123 @@
+#include "collect/files/FileProperties.h"
+
+namespace files {
+namespace {
+
+using platform::VersionResource;
+
+constexpr std::uint64_t intervalsPerSecond = 10000000;
+constexpr std::int64_t secondsFrom1601To1970 = 11644473600;
+
+std::wstring versionText(std::uint32_t most, std::uint32_t least) {
+    return std::to_wstring(most >> 16) + L'.' + std::to_wstring(most & 0xFFFF) + L'.' +
+           std::to_wstring(least >> 16) + L'.' + std::to_wstring(least & 0xFFFF);
+}
+
+}  // namespace
+
+Failure classifyFailure(platform::ErrorCode code) {
+    switch (code) {
+    case platform::error::success: return Failure::none;
+    // The codes the system's file stream reports as "no such file or directory".
+    case platform::error::fileNotFound:
+    case platform::error::pathNotFound:
+    case 15:   // invalid drive
+    case platform::error::noMoreFiles:
+    case 53:   // bad network path
+    case 67:   // bad network name
+    case 161:  // bad path name
+    case platform::error::filenameTooLong: return Failure::notFound;
+    case platform::error::invalidParameter:
+    case 123:  // invalid name, such as one holding wildcards
+        return Failure::invalidParameter;
+    default: return Failure::other;
+    }
+}
+
+std::int64_t secondsSince1970(platform::FileTime time) {
+    return static_cast<std::int64_t>(time / intervalsPerSecond) - secondsFrom1601To1970;
+}
+
+std::wstring FileProperties::productVersion() const {
+    switch (version) {
+    case VersionResource::none: return L"none";
+    case VersionResource::withoutFixedBlock: return L"";
+    case VersionResource::withFixedBlock: return versionText(versionNumbers.productMost, versionNumbers.productLeast);
+    }
+    return L"";
+}
+
+std::wstring FileProperties::fileVersion() const {
+    switch (version) {
+    case VersionResource::none: return L"none";
+    case VersionResource::withoutFixedBlock: return L"";
+    case VersionResource::withFixedBlock: return versionText(versionNumbers.fileMost, versionNumbers.fileLeast);
+    }
+    return L"";
+}
+
+std::wstring FileProperties::failureText() const {
+    const std::wstring heading = L"Problem getting File information: \n";
+    switch (failure) {
+    case Failure::none: return L"";
+    case Failure::notFound: return heading + L"File " + path + L" not found.\n";
+    case Failure::invalidParameter: return heading + L"Invalid parameter to _stat.\n";
+    case Failure::other: return heading + L"Unexpected error in _stat\n";
+    }
+    return L"";
+}
+
+FileProperties fileProperties(const std::wstring& path, const platform::FileExamination& examination) {
+    FileProperties properties;
+    properties.path = path;
+    properties.failure = classifyFailure(examination.failure);
+    if (properties.failure != Failure::none) return properties;
+    properties.lastWriteTime = secondsSince1970(examination.times.lastWrite);
+    properties.creationTime = secondsSince1970(examination.times.creation);
+    properties.size = examination.size;
+    properties.version = examination.version;
+    properties.versionNumbers = examination.fixed;
+    return properties;
+}
+
+FileProperties directoryProperties(const std::wstring& path, const platform::FileTimes& times) {
+    FileProperties properties;
+    properties.path = path;
+    properties.lastWriteTime = secondsSince1970(times.lastWrite);
+    properties.creationTime = secondsSince1970(times.creation);
+    properties.isDirectory = true;
+    return properties;
+}
+
+bool canOpenForReading(platform::FileQueries& queries, const std::wstring& path) {
+    return !path.empty() && queries.openForReading(path) == platform::error::success;
+}
+
+platform::FileExamination examineFile(platform::FileQueries& queries, const std::wstring& path) {
+    if (path.empty()) return platform::FileExamination::failed(platform::error::invalidParameter);
+    return queries.examine(path);
+}
+
+FileProperties readFileProperties(platform::FileQueries& queries, const std::wstring& path) {
+    return fileProperties(path, examineFile(queries, path));
+}
+
+void getFileVersion(platform::FileQueries& queries, const std::wstring& path, std::wstring& fileText) {
+    const FileProperties file = readFileProperties(queries, path);
+    std::wstring element = L"<searchedproperties name=\"" + path + L"\">";
+    switch (file.failure) {
+    case Failure::none:
+        element += std::to_wstring(file.lastWriteTime) + L'|' + std::to_wstring(file.creationTime) + L'|' +
+                   std::to_wstring(file.size) + L'|';
+        if (file.version == VersionResource::withFixedBlock) {
+            element += file.fileVersion() + L'|' + file.productVersion();
+        }
+        break;
+    case Failure::notFound: element += L"File not found."; break;
+    case Failure::invalidParameter: element += L"Invalid parameter"; break;
+    case Failure::other: element += L"Unexpected error"; break;
+    }
+    fileText += element + L"</searchedproperties>\n";
+}
+
+}  // namespace files

@@ -1,0 +1,198 @@
+#include "platform/linux/ErrorMessages.h"
+#include "platform/linux/Paths.h"
+#include "platform/linux/PeVersion.h"
+#include "platform/Native.h"
+
+#include <cerrno>
+#include <climits>
+#include <dirent.h>
+#include <sys/sysmacros.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+constexpr unsigned statusFields = STATX_TYPE | STATX_MODE | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_SIZE |
+                                  STATX_INO;
+constexpr int readOnly = O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+
+FileTime fileTime(const statx_timestamp& time) {
+    constexpr std::int64_t secondsFrom1601To1970 = 11644473600;
+    constexpr std::uint64_t intervalsPerSecond = 10000000;
+    if (time.tv_sec < -secondsFrom1601To1970) return 0;
+    const auto seconds = static_cast<std::uint64_t>(time.tv_sec + secondsFrom1601To1970);
+    if (seconds >= UINT64_MAX / intervalsPerSecond) return UINT64_MAX;
+    return seconds * intervalsPerSecond + time.tv_nsec / 100;
+}
+
+// Creation is the birth time where the file system keeps one, else the last status change.
+FileTimes fileTimes(const struct statx& status) {
+    return {fileTime(status.stx_mtime), fileTime(status.stx_mask & STATX_BTIME ? status.stx_btime : status.stx_ctime)};
+}
+
+bool statusAt(int directory, const char* name, struct statx& status) {
+    return statx(directory, name, AT_STATX_SYNC_AS_STAT, statusFields, &status) == 0;
+}
+
+ErrorCode lastError() { return linux_layer::fromErrno(errno); }
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) close(fd_);
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// A file named relative to a directory (AT_FDCWD for the working directory).
+struct FileName {
+    int directory;
+    const char* name;
+    // The kind from the listing, S_IFREG and the like; 0 when unknown.
+    mode_t kind;
+};
+
+mode_t kindOf(const FileName& file, struct statx& status, bool& statusRead) {
+    if (file.kind != 0) return file.kind;
+    statusRead = statusAt(file.directory, file.name, status);
+    return statusRead ? status.stx_mode & S_IFMT : 0;
+}
+
+// Only regular files are opened: opening a device or a pipe can act on it
+// (a watchdog arms itself, a waiting writer wakes). Others are checked for
+// permission instead. Directories cannot be opened as files, as on Windows.
+FileExamination examineAt(const FileName& file, bool describe) {
+    FileExamination examination;
+    struct statx status {};
+    bool statusRead = false;
+    const mode_t kind = kindOf(file, status, statusRead);
+    if (kind == 0) return FileExamination::failed(lastError());
+    if (kind == S_IFDIR) return FileExamination::failed(error::accessDenied);
+    if (kind != S_IFREG) {
+        if (faccessat(file.directory, file.name, R_OK, AT_EACCESS) != 0) return FileExamination::failed(lastError());
+        if (!describe) return examination;
+        if (!statusRead && !statusAt(file.directory, file.name, status)) return FileExamination::failed(lastError());
+        examination.times = fileTimes(status);
+        examination.size = static_cast<std::int64_t>(status.stx_size);
+        return examination;
+    }
+    const Descriptor opened(openat(file.directory, file.name, readOnly));
+    if (!opened.valid()) return FileExamination::failed(lastError());
+    if (!describe) return examination;
+    if (statx(opened.get(), "", AT_EMPTY_PATH, statusFields, &status) != 0) return FileExamination::failed(lastError());
+    if (S_ISDIR(status.stx_mode)) return FileExamination::failed(error::accessDenied);
+    examination.times = fileTimes(status);
+    examination.size = static_cast<std::int64_t>(status.stx_size);
+    if (S_ISREG(status.stx_mode) && status.stx_size >= linux_layer::executableHeaderSize) {
+        const auto version = linux_layer::readPeVersion([&](std::uint64_t offset, void* buffer, std::size_t length) {
+            if (offset > static_cast<std::uint64_t>(LLONG_MAX)) return false;
+            return pread(opened.get(), buffer, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
+        });
+        examination.version = version.resource;
+        examination.fixed = version.fixed;
+    }
+    return examination;
+}
+
+mode_t kindOf(unsigned char entryType) {
+    switch (entryType) {
+    case DT_REG: return S_IFREG;
+    case DT_DIR: return S_IFDIR;
+    case DT_CHR: return S_IFCHR;
+    case DT_BLK: return S_IFBLK;
+    case DT_FIFO: return S_IFIFO;
+    case DT_SOCK: return S_IFSOCK;
+    default: return 0;  // links and file systems that do not say
+    }
+}
+
+class LinuxDirectoryListing final : public DirectoryListing {
+public:
+    explicit LinuxDirectoryListing(const std::string& path) {
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0 && !(directory_ = fdopendir(fd))) close(fd);
+        struct statx status {};
+        const bool known = directory_ ? statx(dirfd(directory_), "", AT_EMPTY_PATH, statusFields, &status) == 0
+                                      : statusAt(AT_FDCWD, path.c_str(), status);
+        if (known) {
+            ownTimes_ = fileTimes(status);
+            identity_ = DirectoryIdentity{makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino};
+        }
+    }
+    LinuxDirectoryListing(const LinuxDirectoryListing&) = delete;
+    LinuxDirectoryListing& operator=(const LinuxDirectoryListing&) = delete;
+    ~LinuxDirectoryListing() override {
+        if (directory_) closedir(directory_);
+    }
+
+    bool next(DirectoryEntry& entry) override {
+        if (!directory_) return false;
+        const dirent* found = readdir(directory_);
+        if (!found) return false;
+        name_ = found->d_name;
+        kind_ = kindOf(found->d_type);
+        struct statx status {};
+        // Links are followed, so a link to a directory lists as one.
+        const bool needsStatus = kind_ == 0 || kind_ == S_IFDIR;
+        const bool known = needsStatus && statusAt(dirfd(directory_), name_.c_str(), status);
+        if (kind_ == 0 && known) kind_ = status.stx_mode & S_IFMT;
+        entry.name = linux_layer::fromNative(name_);
+        entry.isDirectory = kind_ == S_IFDIR;
+        entry.times = entry.isDirectory && known ? fileTimes(status) : FileTimes{};
+        return true;
+    }
+
+    FileExamination examineEntry(const std::wstring&) override {
+        return examineAt({directory_ ? dirfd(directory_) : AT_FDCWD, name_.c_str(), kind_}, true);
+    }
+
+    std::optional<FileTimes> ownTimes() const override { return ownTimes_; }
+    std::optional<DirectoryIdentity> identity() const override { return identity_; }
+
+private:
+    DIR* directory_ = nullptr;
+    std::optional<FileTimes> ownTimes_;
+    std::optional<DirectoryIdentity> identity_;
+    std::string name_;
+    mode_t kind_ = 0;
+};
+
+class LinuxFileQueries final : public FileQueries {
+public:
+    bool isDirectory(const std::wstring& path) override {
+        struct stat status {};
+        return stat(linux_layer::toNative(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    }
+
+    ErrorCode openForReading(const std::wstring& path) override {
+        const std::string native = linux_layer::toNative(path);
+        return examineAt({AT_FDCWD, native.c_str(), 0}, false).failure;
+    }
+
+    FileExamination examine(const std::wstring& path) override {
+        const std::string native = linux_layer::toNative(path);
+        return examineAt({AT_FDCWD, native.c_str(), 0}, true);
+    }
+
+    std::unique_ptr<DirectoryListing> list(const std::wstring& directoryPrefix) override {
+        return std::make_unique<LinuxDirectoryListing>(linux_layer::toNative(directoryPrefix));
+    }
+};
+
+}  // namespace
+
+FileQueries& nativeFileQueries() {
+    static LinuxFileQueries queries;
+    return queries;
+}
+
+}  // namespace platform
