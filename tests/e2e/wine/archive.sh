@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Both Windows builds pack their report with the real engine DLL under Wine, and
+# the 32-bit build reports every packing failure while the report survives.
+source "$(dirname "$0")/../lib.sh"
+HOST=$(hostname | tr 'a-z' 'A-Z' | cut -c1-15)
+tool_path() { winpath "$1" | tr 'A-Z' 'a-z'; }
+engines=$TAVISK_SOURCE_DIR/build/engines
+if [ ! -f "$engines/ia32/7z.dll" ] || [ ! -f "$engines/x64/7z.dll" ]; then
+  echo "FAIL: the Windows engine is missing; run scripts/setup.sh test" >&2
+  exit 1
+fi
+
+failure_lines="Problem beim Komprimieren! Bitte wenden Sie sich an den Hersteller!"
+continue_line="Bitte druecken Sie die Eingabe-Taste um fort zu fahren!"
+
+printf 'inventory \xc3\xa4 line\n' >content.txt
+printf '<config><File><getFile>%s</getFile></File></config>' "$(tool_path "$WORK/content.txt")" >known.xml
+{
+  printf '<?xml version="1.0"?>\r\r\n<computer hostname="%s" username="%s\\%s" date="0">\r\n<file>\r\n' \
+    "$HOST" "$HOST" "$(id -un)"
+  printf '<filecontent name="%s" noparse="TRUE">\r\ninventory \xc3\x83\xc2\xa4 line\r\n\r\n</filecontent>\r\n' \
+    "$(tool_path "$WORK/content.txt")"
+  printf '</file>\r\n</computer>'
+} >expected.xml
+
+# install FOLDER EXE [ENGINE NAME]: the build, and the engine under the name it loads, in a folder of their own.
+install() {
+  mkdir -p "$1"
+  cp "$2" "$1/tavisk.exe"
+  if [ $# -gt 2 ]; then cp "$3" "$1/$4"; fi
+}
+
+for build in "i686 $TAVISK_WIN32_EXE ia32 7zx86.dll" "x86_64 $TAVISK_WIN64_EXE x64 7zx64.dll"; do
+  read -r arch exe engine name <<<"$build"
+  install "$arch" "$exe" "$engines/$engine/7z.dll" "$name"
+  printf 'older archive' >"$arch/r.tavisk"
+  run_tool "$arch/tavisk.exe" /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/$arch/r.tavisk")"
+  expect_eq "$ERR" "" "$arch: packing reports no failure"
+  expect_eq "$(ls "$arch")" "$name
+r.tavisk
+tavisk.exe" "$arch: the archive replaces the older one and the report is gone"
+  expect_contains "$(7zz t "$arch/r.tavisk")" "Everything is Ok" "$arch: the archive tests OK"
+  listing=$(7zz l -slt "$arch/r.tavisk")
+  expect_eq "$(grep -c '^Path = ' <<<"$listing")" 2 "$arch: the archive holds one item"
+  expect_contains "$listing" "Path = $(tool_path "$WORK/$arch/r.xml" | tr '\\' /)" "$arch: the item's full path"
+  7zz e -so "$arch/r.tavisk" 2>/dev/null | report_without_date /dev/stdin >packed.xml
+  expect_file_bytes packed.xml expected.xml "$arch: the item holds the report's bytes"
+done
+
+# expect_packing_failure DESCRIPTION ARCHIVE: the two failure lines, the Enter
+# request answered, then the driver's last lines.
+expect_packing_failure() {
+  expect_eq "$ERR" "$failure_lines" "$1: failure line on the error stream"
+  expect_contains "$OUT" "$continue_line
+Ausgabedatei:		$2
+
+<ENTER> um zu beenden" "$1: operator asked for Enter, run goes on"
+}
+
+install bare "$TAVISK_WIN32_EXE"
+printf 'older archive' >bare/r.tavisk
+run_tool bare/tavisk.exe /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/bare/r.tavisk")"
+expect_packing_failure "engine missing" "$(tool_path "$WORK/bare/r.tavisk")"
+expect_eq "$(cat bare/r.tavisk)" "older archive" "engine missing: the older archive stays as it was"
+expect_eq "$(report_without_date bare/r.xml)" "$(cat expected.xml)" "engine missing: the report stays"
+
+printf 'int tavisk_not_an_engine(void) { return 1; }\n' >stub.c
+i686-w64-mingw32-gcc-posix -shared -o stub.dll stub.c
+install stub "$TAVISK_WIN32_EXE" stub.dll 7zx86.dll
+run_tool stub/tavisk.exe /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/stub/r.tavisk")"
+expect_packing_failure "engine without CreateObject" "$(tool_path "$WORK/stub/r.tavisk")"
+expect_eq "$(ls stub/r.*)" "stub/r.xml" "engine without CreateObject: the report stays"
+
+run_tool i686/tavisk.exe /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/missing/r.tavisk")"
+expect_contains "$OUT" "Die ermittelten Informationen konnten nicht in XML geschrieben werden!
+$continue_line" "missing directory: report and packing failures in order"
+expect_packing_failure "missing directory" "$(tool_path "$WORK/missing/r.tavisk")"
+
+mkdir i686/taken.tavisk
+run_tool i686/tavisk.exe /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/i686/taken.tavisk")"
+expect_packing_failure "archive not creatable" "$(tool_path "$WORK/i686/taken.tavisk")"
+expect_eq "$(cd i686 && ls -d taken.*)" "taken.tavisk
+taken.xml" "archive not creatable: report kept, nothing partial"
+finish
