@@ -87,13 +87,14 @@ private:
         return false;
     }
 
-    // The directory entries of a resource directory, as (identifier, offset) pairs.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> entries(std::uint32_t base, std::uint32_t directory) const {
+    // The entries of the resource directory at an address, as pairs of an
+    // identifier and an offset from the start of the resources.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> entries(std::uint64_t directory) const {
         unsigned char header[16];
-        if (!readVirtual(std::uint64_t{base} + directory, header, sizeof header)) return {};
+        if (!readVirtual(directory, header, sizeof header)) return {};
         const std::size_t count = std::size_t{word(header + 12)} + word(header + 14);
         std::vector<unsigned char> raw(count * 8);
-        if (!readVirtual(std::uint64_t{base} + directory + 16, raw.data(), raw.size())) return {};
+        if (!readVirtual(directory + 16, raw.data(), raw.size())) return {};
         std::vector<std::pair<std::uint32_t, std::uint32_t>> result;
         for (std::size_t index = 0; index < count; ++index) {
             result.emplace_back(dword(raw.data() + index * 8), dword(raw.data() + index * 8 + 4));
@@ -101,16 +102,16 @@ private:
         return result;
     }
 
-    std::optional<std::uint32_t> childDirectory(std::uint32_t base, std::uint32_t directory, std::uint32_t id) const {
-        for (const auto& [identifier, offset] : entries(base, directory)) {
-            if (identifier == id && (offset & subdirectoryFlag)) return base + (offset & ~subdirectoryFlag);
+    std::optional<std::uint64_t> childDirectory(std::uint32_t base, std::uint64_t directory, std::uint32_t id) const {
+        for (const auto& [identifier, offset] : entries(directory)) {
+            if (identifier == id && (offset & subdirectoryFlag)) return std::uint64_t{base} + (offset & ~subdirectoryFlag);
         }
         return std::nullopt;
     }
 
     // The bytes of the first language's resource data.
-    std::optional<std::vector<unsigned char>> firstLanguageData(std::uint32_t base, std::uint32_t directory) const {
-        const auto languages = entries(base, directory);
+    std::optional<std::vector<unsigned char>> firstLanguageData(std::uint32_t base, std::uint64_t directory) const {
+        const auto languages = entries(directory);
         if (languages.empty() || (languages.front().second & subdirectoryFlag)) return std::nullopt;
         unsigned char data[16];
         if (!readVirtual(std::uint64_t{base} + languages.front().second, data, sizeof data)) return std::nullopt;

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# File and directory requests on a generated tree: elements, orders, versions of
+# Windows executables, links, missing and odd paths.
+source "$(dirname "$0")/../lib.sh"
+source "$TAVISK_SOURCE_DIR/tests/e2e/files-tree.sh"
+SEPARATOR=/
+
+TOP=$WORK/tree/top
+make_tree "$TOP"
+
+# run_requests CATEGORY REQUESTS: runs the tool on one category's requests and prints the report.
+run_requests() {
+  printf '<config><%s>%s</%s></config>' "$1" "$2" "$1" >"$WORK/config.xml"
+  rm -f "$WORK/report.tavisk" "$WORK/report.xml"
+  run_tool "$TAVISK_EXE" /source "$WORK/config.xml" /dest "$WORK/report.tavisk"
+  expect_eq "$STATUS" 0 "the run ends normally"
+  report_of "$WORK/report" | tr -d '\r' | sed -E 's/ date="-?[0-9]+"/ date="0"/'
+}
+
+# Recursive listing of everything, in the order the file system lists it.
+report=$(run_requests Directory "<getDirectoriesAndFilesRecursively>$TOP</getDirectoriesAndFilesRecursively>")
+expected=$(entries_of "$TOP")
+expect_eq "$(directories_in <<<"$report")" "$(directories_in <<<"$expected")" "recursive directories, pre-order"
+expect_eq "$(files_in <<<"$report")" "$(files_in <<<"$expected")" "recursive files, pre-order"
+expect_contains "$report" "<properties name=\"$TOP/big.bin\">1400000000|" "a file of 3 GiB is listed"
+expect_contains "$report" "|3221225472|none|none</properties>" "with its real size"
+expect_contains "$report" "<properties name=\"$TOP/pe/versioned.exe\">1400000000|" "the versioned executable is listed"
+expect_contains "$report" "|2.300.4.500|10.0.0.1</properties>" "with its version numbers"
+
+# The same with a trailing separator; getFilesRecursively adds nothing.
+report2=$(run_requests Directory "<getDirectoriesAndFilesRecursively>$TOP/</getDirectoriesAndFilesRecursively><getFilesRecursively>$TOP/*.txt</getFilesRecursively>")
+expect_eq "$report2" "$report" "a trailing separator lists the same entries"
+
+report=$(run_requests Directory "<getDirectoriesRecursively>$TOP</getDirectoriesRecursively><getDirectoriesRecursively>$TOP/empty/</getDirectoriesRecursively>")
+expected="$(expected_directories_recursively "$TOP" "$TOP")
+$(expected_entry "$TOP/empty" "$TOP/empty/")"
+expect_eq "$(directories_in <<<"$report")" "$expected" "recursive directories, post-order, links not entered"
+
+report=$(run_requests Directory "<getDirectories>$TOP</getDirectories><getDirectoriesAndFiles>$TOP</getDirectoriesAndFiles><getFiles>$TOP/</getFiles>")
+flat=$(entries_of "$TOP" -maxdepth 1)
+expect_eq "$(directories_in <<<"$report")" "$(directories_in <<<"$flat")
+$(directories_in <<<"$flat")" "flat directories, twice"
+expect_eq "$(files_in <<<"$report")" "$(files_in <<<"$flat")
+$(files_in <<<"$flat")" "flat files, twice"
+
+# Single files.
+long=$TOP/$(printf 'x%.0s' $(seq 300))
+report=$(run_requests File "<getFileVersion>$TOP/pe/versioned.exe</getFileVersion><getFileVersion>$TOP/pe/versioned64.dll</getFileVersion><getFileVersion>$TOP/pe/without-fixed-block.exe</getFileVersion><getFileVersion>$TOP/pe/plain.exe</getFileVersion><getFileVersion>$TOP/amp&less<than.txt</getFileVersion><getFileVersion>$TOP/big.bin</getFileVersion><getFileVersion>$TOP/nothing</getFileVersion><getFileVersion>$TOP/nested</getFileVersion><getFileVersion></getFileVersion><getFileVersion>$long</getFileVersion><getFileVersion>$TOP/dangling</getFileVersion><getFileVersion>$TOP/a.txt/</getFileVersion>")
+t="1400000000|$(creation_time $(stat -c '%Y %W %Z' "$TOP/pe/versioned.exe"))"
+expect_eq "$(grep -a '<searchedproperties' <<<"$report")" "<searchedproperties name=\"$TOP/pe/versioned.exe\">$t|$(stat -c %s "$TOP/pe/versioned.exe")|2.300.4.500|10.0.0.1</searchedproperties>
+<searchedproperties name=\"$TOP/pe/versioned64.dll\">$(times_of "$TOP/pe/versioned64.dll")|$(stat -c %s "$TOP/pe/versioned64.dll")|2.300.4.500|10.0.0.1</searchedproperties>
+<searchedproperties name=\"$TOP/pe/without-fixed-block.exe\">$(times_of "$TOP/pe/without-fixed-block.exe")|$(stat -c %s "$TOP/pe/without-fixed-block.exe")|</searchedproperties>
+<searchedproperties name=\"$TOP/pe/plain.exe\">$(times_of "$TOP/pe/plain.exe")|$(stat -c %s "$TOP/pe/plain.exe")|</searchedproperties>
+<searchedproperties name=\"$TOP/amp&less<than.txt\">$(times_of "$TOP/amp&less<than.txt")|4|</searchedproperties>
+<searchedproperties name=\"$TOP/big.bin\">$(times_of "$TOP/big.bin")|3221225472|</searchedproperties>
+<searchedproperties name=\"$TOP/nothing\">File not found.</searchedproperties>
+<searchedproperties name=\"$TOP/nested\">Unexpected error</searchedproperties>
+<searchedproperties name=\"\">Invalid parameter</searchedproperties>
+<searchedproperties name=\"$long\">File not found.</searchedproperties>
+<searchedproperties name=\"$TOP/dangling\">File not found.</searchedproperties>
+<searchedproperties name=\"$TOP/a.txt/\">File not found.</searchedproperties>" "file versions, sizes and failures"
+
+# Paths that are no directory give each member its missing-directory text.
+for value in "$TOP/nothing" "$TOP/a.txt" "$TOP/*" "" "$long"; do
+  report=$(run_requests Directory "<getDirectories>$value</getDirectories><getDirectoriesRecursively>$value</getDirectoriesRecursively><getDirectoriesAndFiles>$value</getDirectoriesAndFiles><getDirectoriesAndFilesRecursively>$value</getDirectoriesAndFilesRecursively><getFiles>$value</getFiles><getFilesRecursively>$value</getFilesRecursively>")
+  expect_eq "$(grep -a ' name=' <<<"$report" | grep -v '^<computer')" "<properties name=\"$value\">Directory could not be found</properties>
+<properties name=\"$value\">Directory not found</properties>
+<directory name=\"$value\">Does not exist</directory>
+<directory name=\"$value\">Directory does not Exist</directory>
+<directory name=\"$value\">Directory could not be found</directory>" "missing directory '${value:0:60}'"
+done
+
+# Damaged executables: no crash, the version is simply not there.
+mkdir "$WORK/damaged"
+size=$(stat -c %s "$TOP/pe/versioned.exe")
+for cut in 2 63 64 200 400 1000 $((size / 2)) $((size - 100)); do
+  head -c "$cut" "$TOP/pe/versioned.exe" >"$WORK/damaged/cut$cut.exe"
+done
+# Headers, section table and resources overwritten with bytes that make sizes and offsets huge.
+for offset in 60 128 150 200 376 13824 13840 13900; do
+  cp "$TOP/pe/versioned.exe" "$WORK/damaged/at$offset.exe"
+  printf '\xff%.0s' $(seq 64) | dd of="$WORK/damaged/at$offset.exe" bs=1 seek="$offset" conv=notrunc status=none
+done
+report=$(run_requests Directory "<getFiles>$WORK/damaged</getFiles>")
+expect_eq "$(grep -ac '^<properties name=.*[0-9]|.*</properties>$' <<<"$report")" 16 "every damaged executable is listed"
+expect_contains "$report" "<properties name=\"$WORK/damaged/cut$((size - 100)).exe\">" "a truncated executable is listed"
+
+finish
