@@ -1,5 +1,17 @@
 #include "collect/MachineCollectors.h"
 
+#include "collect/registry/RegistryCollector.h"
+
+void MachineCollectors::getKey(const std::wstring& path, std::wstring& registryText) {
+    const RegistryRoot root(registry_, path);
+    RegistryCollector(registry_, host_).getKey(root, path, registryText);
+}
+
+void MachineCollectors::getValue(const std::wstring& path, std::wstring& registryText) {
+    const RegistryRoot root(registry_, path);
+    RegistryCollector(registry_, host_).getValue(root, path, registryText);
+}
+
 void MachineCollectors::getFileVersion(const std::wstring& path, std::wstring& fileText) {
     files::getFileVersion(fileQueries_, path, fileText);
 }
@@ -29,8 +41,6 @@ void MachineCollectors::getFiles(const std::wstring& path, std::wstring& fileTex
 void MachineCollectors::getFilesRecursively(const std::wstring& path) { directories_.getFilesRecursively(path); }
 
 // Collectors not yet built write nothing.
-void MachineCollectors::getKey(const std::wstring&, std::wstring&) {}
-void MachineCollectors::getValue(const std::wstring&, std::wstring&) {}
 void MachineCollectors::getSystem(const std::wstring&, std::wstring&) {}
 void MachineCollectors::getUser(const std::wstring&, std::wstring&) {}
 void MachineCollectors::serviceStatus(const std::wstring&, std::wstring&) {}

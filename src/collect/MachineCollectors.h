@@ -26,6 +26,7 @@ public:
 
 private:
     [[maybe_unused]] platform::Host& host_ = platform::nativeHost();
+    platform::Registry& registry_ = platform::nativeRegistry();
     platform::FileQueries& fileQueries_ = platform::nativeFileQueries();
     files::DirectoryCollector directories_{fileQueries_, platform::nativeFileSystem().separator()};
 };

@@ -5,6 +5,7 @@
 #include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
+#include "platform/Registry.h"
 
 namespace platform {
 
@@ -13,6 +14,7 @@ Host& nativeHost();
 Console& nativeConsole();
 FileSystem& nativeFileSystem();
 FileQueries& nativeFileQueries();
+Registry& nativeRegistry();
 DynamicLibraries& nativeDynamicLibraries();
 FileStreams& nativeFileStreams();
 

@@ -1,0 +1,116 @@
+#include "platform/linux/MachineRegistry.h"
+#include "platform/linux/Paths.h"
+#include "platform/Native.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+namespace platform {
+namespace linux_layer {
+namespace {
+
+const std::wstring currentVersionKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+const std::wstring processorsKey = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor";
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
+// A shell-style assignment value: the quotes around it removed.
+std::string unquoted(std::string text) {
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front()) {
+        text = text.substr(1, text.size() - 2);
+    }
+    return text;
+}
+
+void addProductName(MemoryRegistry& registry, std::istream& osRelease) {
+    std::map<std::string, std::string> fields;
+    std::string line;
+    while (std::getline(osRelease, line)) {
+        const auto equals = line.find('=');
+        if (equals != std::string::npos) fields[line.substr(0, equals)] = unquoted(line.substr(equals + 1));
+    }
+    const std::string name = fields.count("PRETTY_NAME") ? fields["PRETTY_NAME"] : fields["NAME"];
+    if (!name.empty()) {
+        registry.setValue(PredefinedKey::localMachine, currentVersionKey,
+                          MemoryRegistry::stringValue(L"ProductName", fromNative(name)));
+    }
+}
+
+// One key per processor, named by its number, as Windows lists them.
+void addProcessors(MemoryRegistry& registry, std::istream& cpuinfo) {
+    std::wstring key;
+    std::string line;
+    while (std::getline(cpuinfo, line)) {
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string field = trimmed(line.substr(0, colon));
+        const std::string value = trimmed(line.substr(colon + 1));
+        if (field == "processor") {
+            key = processorsKey + L"\\" + fromNative(value);
+            registry.createKey(PredefinedKey::localMachine, key);
+        } else if (key.empty()) {
+            continue;
+        } else if (field == "model name") {
+            registry.setValue(PredefinedKey::localMachine, key,
+                              MemoryRegistry::stringValue(L"ProcessorNameString", fromNative(value)));
+        } else if (field == "vendor_id") {
+            registry.setValue(PredefinedKey::localMachine, key,
+                              MemoryRegistry::stringValue(L"VendorIdentifier", fromNative(value)));
+        } else if (field == "cpu MHz") {
+            const double megahertz = std::strtod(value.c_str(), nullptr);
+            registry.setValue(PredefinedKey::localMachine, key,
+                              MemoryRegistry::dwordValue(L"~MHz", static_cast<std::uint32_t>(std::lround(megahertz))));
+        }
+    }
+}
+
+}  // namespace
+
+void addMachineFacts(MemoryRegistry& registry, std::istream& osRelease, std::istream& cpuinfo) {
+    addProductName(registry, osRelease);
+    addProcessors(registry, cpuinfo);
+}
+
+namespace {
+
+// The machine's facts are read when the registry is first reached through a root.
+class LinuxRegistry final : public MemoryRegistry {
+public:
+    Key predefinedKey(PredefinedKey root) override {
+        fillOnce();
+        return MemoryRegistry::predefinedKey(root);
+    }
+
+    Key openCurrentUser() override {
+        fillOnce();
+        return MemoryRegistry::openCurrentUser();
+    }
+
+private:
+    void fillOnce() {
+        if (filled_) return;
+        filled_ = true;
+        std::ifstream osRelease("/etc/os-release");
+        if (!osRelease) osRelease.open("/usr/lib/os-release");
+        std::ifstream cpuinfo("/proc/cpuinfo");
+        addMachineFacts(*this, osRelease, cpuinfo);
+    }
+
+    bool filled_ = false;
+};
+
+}  // namespace
+}  // namespace linux_layer
+
+Registry& nativeRegistry() {
+    static linux_layer::LinuxRegistry registry;
+    return registry;
+}
+
+}  // namespace platform
