@@ -40,6 +40,8 @@ public:
 
 private:
     ~ArchiveUpdateCallback() = default;
+    HResult property(std::uint32_t index, std::uint32_t propertyId, PropVariant& value) const;
+    HResult stream(std::uint32_t index, ISequentialInStream*& inStream) const;
 
     ReferenceCount references_;
     std::wstring directoryPrefix_;

@@ -77,6 +77,14 @@ expect_packing_failure "engine without CreateObject" "$WORK/r.tavisk"
 expect_eq "$(ls r.xml)" "r.xml" "engine without CreateObject: the report stays"
 rm bin/7z.so r.xml
 
+# An engine of the older interface layout (no module property saying otherwise)
+# would be called at the wrong slots: it is refused before anything is called.
+printf '#include <stdlib.h>\nint CreateObject(void *c, void *i, void **o) { abort(); }\n' >old.c
+gcc -shared -fPIC -o bin/7z.so old.c
+run_tool bin/tavisk /source "$WORK/known.xml" /dest "$WORK/r.tavisk"
+expect_packing_failure "engine of the older layout" "$WORK/r.tavisk"
+rm bin/7z.so r.xml
+
 # A destination directory that is missing: no report, so nothing to pack.
 run_tool "$EXE" /source "$WORK/known.xml" /dest "$WORK/missing/r.tavisk"
 expect_contains "$OUT" "Die ermittelten Informationen konnten nicht in XML geschrieben werden!
