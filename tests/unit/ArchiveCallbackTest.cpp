@@ -103,11 +103,19 @@ TEST_F(ArchiveCallback, AntiItemIsFalseForAnyIndexWhileOtherPropertiesCheckTheIn
     EXPECT_EQ(callback->GetStream(2, &stream), E_InvalidArg);
 }
 
-TEST_F(ArchiveCallback, PathIsRelativeToThePrefixAndFailsWhenNoStringCanBeMade) {
+TEST_F(ArchiveCallback, PathAndEmptyPasswordAreEngineStringsOrOutOfMemory) {
     *callback.receive() = create(L"");
     PropVariant path = property(0, kpidPath);
     EXPECT_STREQ(path.bstrVal, L"c:\\out\\r.xml");
     delete[] path.bstrVal;
+    std::int32_t passwordDefined = 1;
+    wchar_t* noPassword = nullptr;
+    EXPECT_EQ(callback->CryptoGetTextPassword2(&passwordDefined, &noPassword), S_Ok);
+    EXPECT_EQ(passwordDefined, 0);
+    ASSERT_NE(noPassword, nullptr);
+    EXPECT_STREQ(noPassword, L"");
+    delete[] noPassword;
+
     libraries.failAllocation = true;
     EXPECT_EQ(property(0, kpidPath, E_OutOfMemory).vt, VT_Empty);
     std::int32_t defined = 1;
@@ -133,21 +141,6 @@ TEST_F(ArchiveCallback, StreamsOpenFilesOnlyAndFailuresNeverReadAsSuccess) {
     files.unreadableError = platform::error::success;
     EXPECT_EQ(callback->GetStream(0, &stream), E_Fail);
     EXPECT_EQ(stream, nullptr);
-}
-
-TEST_F(ArchiveCallback, ProgressIsAcceptedAndNoPasswordIsGiven) {
-    const std::uint64_t done = 5;
-    EXPECT_EQ(callback->SetTotal(10), S_Ok);
-    EXPECT_EQ(callback->SetCompleted(&done), S_Ok);
-    EXPECT_EQ(callback->SetRatioInfo(&done, nullptr), S_Ok);
-    EXPECT_EQ(callback->SetOperationResult(0), S_Ok);
-    std::int32_t defined = 1;
-    wchar_t* password = nullptr;
-    EXPECT_EQ(callback->CryptoGetTextPassword2(&defined, &password), S_Ok);
-    EXPECT_EQ(defined, 0);
-    ASSERT_NE(password, nullptr);
-    EXPECT_STREQ(password, L"");
-    delete[] password;
 }
 
 TEST(ArchiveStreams, AdaptersForwardToTheFileAndAnswerTheirInterfaces) {
