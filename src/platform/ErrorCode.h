@@ -21,6 +21,7 @@ inline constexpr ErrorCode sharingViolation = 32;
 inline constexpr ErrorCode invalidParameter = 87;
 inline constexpr ErrorCode diskFull = 112;
 inline constexpr ErrorCode insufficientBuffer = 122;
+inline constexpr ErrorCode badPathname = 161;
 inline constexpr ErrorCode moduleNotFound = 126;
 inline constexpr ErrorCode negativeSeek = 131;
 inline constexpr ErrorCode badExeFormat = 193;

@@ -280,12 +280,14 @@ TEST(MemoryRegistry, MatchesNamesIgnoringCaseAndSortsSubKeys) {
     std::wstring name;
     EXPECT_EQ(registry.enumSubKey(top, 4, name), error::noMoreItems);
 
+    const auto machine = registry.predefinedKey(PredefinedKey::localMachine);
+    platform::Registry::Key zeta = nullptr;
     platform::Registry::Key opened = nullptr;
-    for (const wchar_t* bad : {L"\\Top", L"Top\\\\zeta", L"Top\\zeta\\\\", L"Top\\Missing"}) {
-        EXPECT_EQ(registry.openKey(registry.predefinedKey(PredefinedKey::localMachine), bad, opened),
-                  error::fileNotFound)
-            << bad;
-    }
+    ASSERT_EQ(registry.openKey(machine, L"top\\ZETA", zeta), error::success);
+    EXPECT_EQ(registry.openKey(machine, L"Top\\\\zeta\\\\", opened), error::success);
+    EXPECT_EQ(opened, zeta);
+    EXPECT_EQ(registry.openKey(machine, L"\\Top", opened), error::badPathname);
+    EXPECT_EQ(registry.openKey(machine, L"Top\\Missing", opened), error::fileNotFound);
     EXPECT_EQ(registry.openKey(nullptr, L"Top", opened), error::invalidHandle);
 }
 

@@ -19,6 +19,7 @@ std::wstring windowsMessage(ErrorCode code) {
     case error::invalidParameter: return L"The parameter is incorrect.\r\n";
     case error::diskFull: return L"There is not enough space on the disk.\r\n";
     case error::insufficientBuffer: return L"The data area passed to a system call is too small.\r\n";
+    case error::badPathname: return L"The specified path is invalid.\r\n";
     case error::moduleNotFound: return L"The specified module could not be found.\r\n";
     case error::negativeSeek:
         return L"An attempt was made to move the file pointer before the beginning of the file.\r\n";

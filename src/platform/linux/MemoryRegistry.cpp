@@ -51,7 +51,9 @@ MemoryRegistry::Node& MemoryRegistry::create(Node& start, const std::wstring& pa
         const std::wstring name = path.substr(begin, end - begin);
         const std::wstring key = folded(name);
         const auto found = node->subKeyIndex.find(key);
-        if (found != node->subKeyIndex.end()) {
+        if (name.empty()) {
+            // Passed over, as when opening.
+        } else if (found != node->subKeyIndex.end()) {
             node = found->second;
         } else {
             auto subKey = std::make_unique<Node>();
@@ -67,18 +69,20 @@ MemoryRegistry::Node& MemoryRegistry::create(Node& start, const std::wstring& pa
     return *node;
 }
 
-// Follows the path as the registry does: one trailing backslash is allowed, any
-// other empty name is not.
+// Follows the path as the registry does: it must not start with a backslash,
+// and empty names between backslashes are passed over.
 ErrorCode MemoryRegistry::find(Node& start, const std::wstring& path, Node*& found) {
+    if (!path.empty() && path.front() == L'\\') return error::badPathname;
     Node* node = &start;
     std::size_t begin = 0;
     while (begin < path.size()) {
         std::size_t end = path.find(L'\\', begin);
         if (end == std::wstring::npos) end = path.size();
-        if (end == begin) return error::fileNotFound;
-        const auto next = node->subKeyIndex.find(folded(path.substr(begin, end - begin)));
-        if (next == node->subKeyIndex.end()) return error::fileNotFound;
-        node = next->second;
+        if (end > begin) {
+            const auto next = node->subKeyIndex.find(folded(path.substr(begin, end - begin)));
+            if (next == node->subKeyIndex.end()) return error::fileNotFound;
+            node = next->second;
+        }
         begin = end + 1;
     }
     found = node;
