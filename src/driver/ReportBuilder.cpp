@@ -22,16 +22,45 @@ int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors, const
     return Dispatcher(collectors, files, sections_).walk(root);
 }
 
-void ReportBuilder::assemble(std::wstring& report, Collectors& collectors) const {
-    report.insert(0, L"<?xml version=\"1.0\"?>\r\n");
-    if (!sections_.registry.empty()) report += L"<registry>\n" + sections_.registry + L"</registry>\n";
-    if (!sections_.file.empty()) report += L"<file>\n" + sections_.file + L"</file>\n";
-    report += sections_.directory;
-    if (!sections_.system.empty()) {
-        report += L"<system " + collectors.systemFigures() + L">\n" + sections_.system + L"</system>\n";
+namespace {
+
+struct WrappedSection {
+    std::wstring open;
+    std::wstring& text;
+    std::wstring close;
+};
+
+}  // namespace
+
+// The report is written into room measured beforehand and each section is
+// freed once copied, so that a large report is not held twice over.
+void ReportBuilder::assemble(std::wstring& report, Collectors& collectors) {
+    const std::wstring systemOpening =
+        sections_.system.empty() ? L"" : L"<system " + collectors.systemFigures() + L">\n";
+    WrappedSection sections[] = {{L"<registry>\n", sections_.registry, L"</registry>\n"},
+                                 {L"<file>\n", sections_.file, L"</file>\n"},
+                                 {L"", sections_.directory, L""},
+                                 {systemOpening, sections_.system, L"</system>\n"},
+                                 {L"", sections_.service, L""}};
+    const std::wstring declaration = L"<?xml version=\"1.0\"?>\r\n";
+    const std::wstring closing = L"</computer>";
+    std::size_t length = declaration.size() + report.size() + closing.size();
+    for (const WrappedSection& section : sections) {
+        if (!section.text.empty()) length += section.open.size() + section.text.size() + section.close.size();
     }
-    report += sections_.service;
-    report += L"</computer>";
+    std::wstring assembled;
+    assembled.reserve(length);
+    assembled += declaration;
+    assembled += report;
+    for (WrappedSection& section : sections) {
+        if (section.text.empty()) continue;
+        assembled += section.open;
+        assembled += section.text;
+        assembled += section.close;
+        std::wstring().swap(section.text);
+    }
+    assembled += closing;
+    report = std::move(assembled);
 }
 
 std::string reportFileBytes(const std::wstring& report) {

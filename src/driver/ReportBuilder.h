@@ -23,8 +23,8 @@ public:
     // Serves every request of the tree; returns the category code of the last one.
     int walk(const XmlNodeVector& root, Collectors& collectors, const platform::FileSystem& files);
     // Puts the declaration in front, then the non-empty sections in their fixed
-    // order with their wrappers, then the closing tag.
-    void assemble(std::wstring& report, Collectors& collectors) const;
+    // order with their wrappers, then the closing tag. The sections are emptied.
+    void assemble(std::wstring& report, Collectors& collectors);
 
     static std::wstring openingLine(const platform::Host& host);
 

@@ -173,13 +173,24 @@ std::vector<FileProperties> DirectoryCollector::entriesRecursively(const std::ws
 
 void DirectoryCollector::getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
                                                            std::wstring& fileText) {
-    for (const FileProperties& entry : entriesRecursively(path)) {
-        if (entry.isDirectory) {
-            appendDirectoryElement(directoryText, entry.path, entry.lastWriteTime, entry.creationTime);
-        } else {
-            appendFileElement(fileText, entry);
-        }
+    const std::vector<FileProperties> entries = entriesRecursively(path);
+    const auto appendElement = [](std::wstring& directories, std::wstring& files, const FileProperties& entry) {
+        if (entry.isDirectory) return appendDirectoryElement(directories, entry.path, entry.lastWriteTime, entry.creationTime);
+        appendFileElement(files, entry);
+    };
+    // The texts of a whole tree are large: measured first, they are written
+    // without the spare room that growing step by step would leave.
+    std::wstring element;
+    std::size_t directoryLength = 0;
+    std::size_t fileLength = 0;
+    for (const FileProperties& entry : entries) {
+        element.clear();
+        appendElement(element, element, entry);
+        (entry.isDirectory ? directoryLength : fileLength) += element.size();
     }
+    directoryText.reserve(directoryText.size() + directoryLength);
+    fileText.reserve(fileText.size() + fileLength);
+    for (const FileProperties& entry : entries) appendElement(directoryText, fileText, entry);
 }
 
 void DirectoryCollector::getFilesRecursively(const std::wstring&) {}
