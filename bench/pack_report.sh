@@ -31,20 +31,27 @@ generate "$size_mb" "$work/report.xml"
 echo "report: $(stat -c %s "$work/report.xml") bytes"
 : >"$work/tool.txt"
 : >"$work/7zz.txt"
+# Each line: wall seconds, CPU seconds (user + system), peak resident KiB.
+measure() { /usr/bin/time -f '%e %U %S %M' -o "$1.one" "${@:2}" </dev/null >/dev/null
+            awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$1.one" >>"$1"; }
 for ((i = 0; i < runs; i++)); do
   rm -f "$work/report.tavisk" "$work/cli.7z"
-  "$build/bench/bench_pack_report" "$work/report.xml" </dev/null | awk '{ print $2, $4 }' >>"$work/tool.txt"
-  start=$(date +%s.%N)
-  7zz a -mx2 "$work/cli.7z" "$work/report.xml" >/dev/null
-  echo "$(date +%s.%N) - $start" | bc >>"$work/7zz.txt"
+  measure "$work/tool.txt" "$build/bench/bench_pack_report" "$work/report.xml"
+  measure "$work/7zz.txt" 7zz a -mx2 "$work/cli.7z" "$work/report.xml"
 done
-tool=$(cut -d' ' -f1 "$work/tool.txt" | median)
-cli=$(median <"$work/7zz.txt")
-echo "packing ${size_mb} MB, median of $runs: tool ${tool} s, 7zz a -mx2 ${cli} s, ratio $(echo "scale=3; $tool / $cli" | bc)"
+column() { cut -d' ' -f"$1" "$2" | median; }
+for n in 1 2; do
+  tool=$(column "$n" "$work/tool.txt")
+  cli=$(column "$n" "$work/7zz.txt")
+  what=$([ "$n" = 1 ] && echo "wall" || echo "CPU")
+  echo "packing ${size_mb} MB, median $what time of $runs: tool ${tool} s, 7zz a -mx2 ${cli} s," \
+       "ratio $(echo "scale=3; $tool / $cli" | bc)"
+done
 echo "archive sizes: tool $(stat -c %s "$work/report.tavisk") bytes, 7zz $(stat -c %s "$work/cli.7z") bytes"
-peak_full=$(cut -d' ' -f2 "$work/tool.txt" | median)
 
 quarter=$((size_mb / 4))
 generate "$quarter" "$work/small.xml"
-peak_small=$("$build/bench/bench_pack_report" "$work/small.xml" </dev/null | awk '{ print $4 }')
-echo "tool peak memory: ${peak_small} KiB for ${quarter} MB, ${peak_full} KiB for ${size_mb} MB"
+: >"$work/small.txt"
+measure "$work/small.txt" "$build/bench/bench_pack_report" "$work/small.xml"
+echo "tool peak memory: $(column 3 "$work/small.txt") KiB for ${quarter} MB," \
+     "$(column 3 "$work/tool.txt") KiB for ${size_mb} MB (7zz: $(column 3 "$work/7zz.txt") KiB)"
