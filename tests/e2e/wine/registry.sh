@@ -13,11 +13,11 @@ import_reg() {
 }
 forget_key() { wine reg delete "$1" /f /reg:64 >/dev/null 2>&1 || true; }
 
-# run_requests NAME REQUESTS: runs the tool on one Registry block and leaves the
-# report's registry section in $WORK/NAME.section, byte for byte.
+# run_requests NAME REQUESTS [EXE]: runs the tool on one Registry block and leaves
+# the report's registry section in $WORK/NAME.section, byte for byte.
 run_requests() {
   printf '<config>\n  <Registry>\n%s\n  </Registry>\n</config>\n' "$2" >"$WORK/$1.xml"
-  run_tool "$EXE" /source "$(winpath "$WORK/$1.xml")" /dest "$(winpath "$WORK/$1-report.tavisk")"
+  run_tool "${3:-$EXE}" /source "$(winpath "$WORK/$1.xml")" /dest "$(winpath "$WORK/$1-report.tavisk")"
   report_of "$WORK/$1-report" | sed -n '/^<registry>\r$/,/^<\/registry>\r$/p' >"$WORK/$1.section"
 }
 
@@ -28,7 +28,7 @@ import_reg "$HERE/registry.reg"
 
 # The tool is a 32-bit process: it sees keys imported into the 64-bit view only
 # because it reads that view.
-run_requests fixture '    <getKey>HKEY_LOCAL_MACHINE\SOFTWARE\TaviskRegistryTest</getKey>
+FIXTURE_REQUESTS='    <getKey>HKEY_LOCAL_MACHINE\SOFTWARE\TaviskRegistryTest</getKey>
     <getKey>HKEY_CURRENT_USER\Software\TaviskRegistryTest</getKey>
     <getValue>HKEY_LOCAL_MACHINE\SOFTWARE\TaviskRegistryTest\String</getValue>
     <getValue>hkey_local_machine\software\taviskregistrytest\</getValue>
@@ -46,11 +46,14 @@ run_requests fixture '    <getKey>HKEY_LOCAL_MACHINE\SOFTWARE\TaviskRegistryTest
     <getKey>HKEY_LOCAL_MACHINE</getKey>
     <getKey>HKLM\SOFTWARE</getKey>
     <getKey>Unknown_Root\</getKey>'
+run_requests fixture "$FIXTURE_REQUESTS"
 expect_file_bytes "$WORK/fixture.section" "$HERE/registry-expected.txt" "registry section of the fixture"
+run_requests fixture64 "$FIXTURE_REQUESTS" "$TAVISK_WIN64_EXE"
+expect_file_bytes "$WORK/fixture64.section" "$HERE/registry-expected.txt" "the 64-bit build reads the same"
 
-# Values of several megabytes and a tree 200 keys deep.
+# Values of several megabytes and a tree as deep as the registry allows (512 levels).
 megabytes=$(head -c 3000000 /dev/zero | tr '\0' 'x')
-deep=$(printf 'k\\%.0s' $(seq 199))k
+deep=$(printf 'k\\%.0s' $(seq 509))k
 printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\TaviskRegistryLarge]\n"Text"="%s"\n"Data"=hex:%s00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\TaviskRegistryLarge\\%s]\n"leaf"=dword:00000001\n' \
   "$megabytes" "$(head -c 1000000 /dev/zero | sed 's/\x0/ab,/g')" "$deep" >"$WORK/large.reg"
 import_reg "$WORK/large.reg"
@@ -59,7 +62,7 @@ run_requests large '    <getValue>HKEY_LOCAL_MACHINE\SOFTWARE\TaviskRegistryLarg
 large=$(tr -d '\r' <"$WORK/large.section")
 expect_eq "$(sed -n 2p <<<"$large")" "<key name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\TaviskRegistryLarge\\Text\" type=\"String\">$megabytes</key>" \
   "a 3-megabyte string value whole"
-expect_eq "$(grep -c '^<key name=' <<<"$large")" 203 "one line per deep key and value"
+expect_eq "$(grep -c '^<key name=' <<<"$large")" 513 "one line per deep key and value"
 expect_eq "$(sed -n 3p <<<"$large")" "<key name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\TaviskRegistryLarge\\${deep}\\leaf\" type=\"DWORD\">1</key>" \
   "the deepest key's value first"
 expect_eq "$(grep -c '^0x00ab 0x00ab 0x00ab 0x00ab 0x00ab 0x00ab 0x00ab 0x00ab $' <<<"$large")" 125000 \
