@@ -17,6 +17,19 @@ void appendUtf16(std::vector<std::uint8_t>& bytes, std::uint32_t unit) {
     bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
 }
 
+// The key names along a path; empty names between backslashes are passed over.
+std::vector<std::wstring> keyNames(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    std::size_t begin = 0;
+    while (begin < path.size()) {
+        std::size_t end = path.find(L'\\', begin);
+        if (end == std::wstring::npos) end = path.size();
+        if (end > begin) names.push_back(path.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    return names;
+}
+
 }  // namespace
 
 MemoryRegistry::MemoryRegistry() {
@@ -44,46 +57,32 @@ MemoryRegistry::Node& MemoryRegistry::currentUser() { return *roots_[currentUser
 
 MemoryRegistry::Node& MemoryRegistry::create(Node& start, const std::wstring& path) {
     Node* node = &start;
-    std::size_t begin = 0;
-    while (begin < path.size()) {
-        std::size_t end = path.find(L'\\', begin);
-        if (end == std::wstring::npos) end = path.size();
-        const std::wstring name = path.substr(begin, end - begin);
-        const std::wstring key = folded(name);
-        const auto found = node->subKeyIndex.find(key);
-        if (name.empty()) {
-            // Passed over, as when opening.
-        } else if (found != node->subKeyIndex.end()) {
+    for (const std::wstring& name : keyNames(path)) {
+        std::wstring key = folded(name);
+        if (const auto found = node->subKeyIndex.find(key); found != node->subKeyIndex.end()) {
             node = found->second;
-        } else {
-            auto subKey = std::make_unique<Node>();
-            subKey->name = name;
-            subKey->foldedName = key;
-            node->subKeyIndex.emplace(key, subKey.get());
-            node->subKeys.push_back(std::move(subKey));
-            node->subKeysSorted = false;
-            node = node->subKeys.back().get();
+            continue;
         }
-        begin = end + 1;
+        auto subKey = std::make_unique<Node>();
+        subKey->name = name;
+        subKey->foldedName = key;
+        Node& parent = *node;
+        node = subKey.get();
+        parent.subKeyIndex.emplace(std::move(key), node);
+        parent.subKeys.push_back(std::move(subKey));
+        parent.subKeysSorted = false;
     }
     return *node;
 }
 
-// Follows the path as the registry does: it must not start with a backslash,
-// and empty names between backslashes are passed over.
+// Follows the path as the registry does: it must not start with a backslash.
 ErrorCode MemoryRegistry::find(Node& start, const std::wstring& path, Node*& found) {
     if (!path.empty() && path.front() == L'\\') return error::badPathname;
     Node* node = &start;
-    std::size_t begin = 0;
-    while (begin < path.size()) {
-        std::size_t end = path.find(L'\\', begin);
-        if (end == std::wstring::npos) end = path.size();
-        if (end > begin) {
-            const auto next = node->subKeyIndex.find(folded(path.substr(begin, end - begin)));
-            if (next == node->subKeyIndex.end()) return error::fileNotFound;
-            node = next->second;
-        }
-        begin = end + 1;
+    for (const std::wstring& name : keyNames(path)) {
+        const auto next = node->subKeyIndex.find(folded(name));
+        if (next == node->subKeyIndex.end()) return error::fileNotFound;
+        node = next->second;
     }
     found = node;
     return error::success;
