@@ -20,7 +20,7 @@ TEST(TextFile, EndOfFileMarkEndsTheText) {
 
 TEST(TextFile, UnreadableFileGivesNothing) {
     FakeFileSystem files;
-    files.files[L"c.xml"] = "x";
+    files.files.emplace(L"c.xml", "x");
     EXPECT_EQ(readTextFile(files, L"c.xml"), std::optional<std::wstring>(L"x\n"));
     EXPECT_FALSE(readTextFile(files, L"missing.xml"));
 }
