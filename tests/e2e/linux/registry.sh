@@ -20,11 +20,12 @@ run_requests() {
 
 # The processors as /proc/cpuinfo lists them, under key names sorted as the registry sorts them.
 processor_elements() {
-  awk -F'\t*: ' -v key="$CPU" '
-    $1 == "processor" { n = $2 }
-    $1 == "vendor_id" { print n "\t" ++i "\t<key name=\"" key "\\" n "\\VendorIdentifier\" type=\"String\">" $2 "</key>" }
-    $1 == "model name" { print n "\t" ++i "\t<key name=\"" key "\\" n "\\ProcessorNameString\" type=\"String\">" $2 "</key>" }
-    $1 == "cpu MHz" { printf "%s\t%d\t<key name=\"%s\\%s\\~MHz\" type=\"DWORD\">%d</key>\n", n, ++i, key, n, $2 + 0.5 }
+  awk -F'[ \t]*:' -v key="$CPU" '
+    { v = $0; sub(/^[^:]*:[ \t]*/, "", v); sub(/[ \t]+$/, "", v) }
+    $1 == "processor" { n = v }
+    $1 == "vendor_id" { print n "\t" ++i "\t<key name=\"" key "\\" n "\\VendorIdentifier\" type=\"String\">" v "</key>" }
+    $1 == "model name" { print n "\t" ++i "\t<key name=\"" key "\\" n "\\ProcessorNameString\" type=\"String\">" v "</key>" }
+    $1 == "cpu MHz" { printf "%s\t%d\t<key name=\"%s\\%s\\~MHz\" type=\"DWORD\">%d</key>\n", n, ++i, key, n, v + 0.5 }
   ' /proc/cpuinfo | LC_ALL=C sort -t$'\t' -k1,1 -k2,2n | cut -f3-
   printf '<key name="%s"/>\n' "$CPU"
 }
