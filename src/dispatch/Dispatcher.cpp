@@ -13,6 +13,16 @@ std::wstring upperAscii(std::wstring text) {
     return text;
 }
 
+// Adds a collector's output to its section; moved while the section is still
+// empty, so that the output of a large request is not copied.
+void appendOutput(std::wstring& section, std::wstring& output) {
+    if (section.empty()) {
+        section.swap(output);
+    } else {
+        section += output;
+    }
+}
+
 // An element whose children are being visited; the children are a snapshot
 // taken when the element was reached.
 struct Visit {
@@ -59,38 +69,38 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
     case CommandTable::getFile: embedFile(value); break;
     case CommandTable::getFileVersion:
         collectors_.getFileVersion(value, text);
-        sections_.file += text;
+        appendOutput(sections_.file, text);
         break;
     case CommandTable::getDirectories:
         collectors_.getDirectories(value, text);
-        sections_.directory += text;
+        appendOutput(sections_.directory, text);
         break;
     case CommandTable::getDirectoriesRecursively:
         collectors_.getDirectoriesRecursively(value, text);
-        sections_.directory += text;
+        appendOutput(sections_.directory, text);
         break;
     case CommandTable::getDirectoriesAndFiles:
         collectors_.getDirectoriesAndFiles(value, text, second);
-        sections_.directory += text;
-        sections_.file += second;
+        appendOutput(sections_.directory, text);
+        appendOutput(sections_.file, second);
         break;
     case CommandTable::getDirectoriesAndFilesRecursively:
         collectors_.getDirectoriesAndFilesRecursively(value, text, second);
-        sections_.directory += text;
-        sections_.file += second;
+        appendOutput(sections_.directory, text);
+        appendOutput(sections_.file, second);
         break;
     case CommandTable::getFiles:
         collectors_.getFiles(value, text);
-        sections_.file += text;
+        appendOutput(sections_.file, text);
         break;
     case CommandTable::getFilesRecursively: collectors_.getFilesRecursively(value); break;
     case CommandTable::getSystem:
         collectors_.getSystem(value, text);
-        sections_.system += text;
+        appendOutput(sections_.system, text);
         break;
     case CommandTable::getUser:
         collectors_.getUser(value, text);
-        sections_.system += text;
+        appendOutput(sections_.system, text);
         break;
     case CommandTable::getServiceStatus:
         // Any case of "all" selects every service; a single service keeps its name as written.
@@ -99,7 +109,7 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
         } else {
             collectors_.serviceStatus(value, text);
         }
-        sections_.service += text;
+        appendOutput(sections_.service, text);
         break;
     }
     return categoryCode;

@@ -132,6 +132,8 @@ void Driver::collect(const XmlNodeVector& root) {
     if (!writeReportFile(env_.files, intermediatePath, report)) {
         say(L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!");
     }
+    // Packing reads the file; a large report text would only weigh on it.
+    std::wstring().swap(report);
     const std::wstring archivePath = intermediatePath.substr(0, intermediatePath.rfind(L'.') + 1) + L"tavisk";
     // The report is only deleted once this run's archive holds it.
     if (env_.packReport(intermediatePath) && env_.files.exists(archivePath)) {

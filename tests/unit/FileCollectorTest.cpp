@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 using platform::DirectoryEntry;
@@ -119,6 +122,12 @@ TEST_F(Files, OpenTest) {
 }
 
 TEST(FileTimes, CountsSince1601BecomeSecondsSince1970) {
+    std::wstring numbers;
+    for (const std::int64_t number : {std::int64_t{0}, std::int64_t{-7}, INT64_MIN, INT64_MAX}) {
+        files::appendNumber(numbers, number);
+        numbers += L' ';
+    }
+    EXPECT_EQ(numbers, L"0 -7 -9223372036854775808 9223372036854775807 ");
     EXPECT_EQ(files::secondsSince1970(0), -11644473600);
     EXPECT_EQ(files::secondsSince1970(at(0)), 0);
     EXPECT_EQ(files::secondsSince1970(at(1430000000) + 9999999), 1430000000);
@@ -196,18 +205,19 @@ TEST_F(Tree, DirectoriesRecursivelyInPostOrder) {
 }
 
 TEST_F(Tree, DirectoriesAndFilesRecursivelyInPreOrder) {
-    const auto entries = collector.entriesRecursively(L"A\\");
-    std::vector<std::wstring> paths;
-    for (const auto& entry : entries) paths.push_back(entry.path + (entry.isDirectory ? L" dir" : L""));
-    EXPECT_EQ(paths, (std::vector<std::wstring>{L"A\\B dir", L"A\\B\\C dir", L"A\\B\\C\\f", L"A\\D dir"}));
-    EXPECT_EQ(entries[0].fileVersion(), L"none");
-    EXPECT_EQ(entries[0].size, 0);
-
+    queries.directories[L"A\\B\\"].entries.push_back(plainFile(L"g"));
+    queries.files[L"A\\B\\g"] = file(8);
     collector.getDirectoriesAndFilesRecursively(L"A", directoryText, fileText);
     EXPECT_EQ(directoryText, L"<directory name=\"A\\B\">1|0</directory>\n"
                              L"<directory name=\"A\\B\\C\">2|1</directory>\n"
                              L"<directory name=\"A\\D\">3|2</directory>\n");
-    EXPECT_EQ(fileText, L"<properties name=\"A\\B\\C\\f\">1430000000|1420000000|7|none|none</properties>\n");
+    EXPECT_EQ(fileText, L"<properties name=\"A\\B\\C\\f\">1430000000|1420000000|7|none|none</properties>\n"
+                        L"<properties name=\"A\\B\\g\">1430000000|1420000000|8|none|none</properties>\n");
+
+    std::wstring directoriesAgain;
+    std::wstring filesAgain;
+    collector.getDirectoriesAndFilesRecursively(L"A\\", directoriesAgain, filesAgain);
+    EXPECT_EQ(directoriesAgain + filesAgain, directoryText + fileText);
 }
 
 TEST_F(Tree, LinksBackUpTheTreeAreListedButNotEntered) {
@@ -221,9 +231,10 @@ TEST_F(Tree, LinksBackUpTheTreeAreListedButNotEntered) {
                              L"<directory name=\"A\\D\\up\\\">7|6</directory>\n"
                              L"<directory name=\"A\\D\\\">0|0</directory>\n"
                              L"<directory name=\"A\">100|50</directory>\n");
-    const auto entries = collector.entriesRecursively(L"A");
-    ASSERT_EQ(entries.size(), 5u);
-    EXPECT_EQ(entries.back().path, L"A\\D\\up");
+    std::wstring directories;
+    collector.getDirectoriesAndFilesRecursively(L"A", directories, fileText);
+    EXPECT_EQ(directories.substr(directories.rfind(L"<directory")), L"<directory name=\"A\\D\\up\">1400000000|1399999999</directory>\n");
+    EXPECT_EQ(std::count(directories.begin(), directories.end(), L'\n'), 4);
 }
 
 TEST_F(Tree, DirectoriesThatVanishOrCannotBeListed) {

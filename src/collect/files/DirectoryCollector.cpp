@@ -19,9 +19,9 @@ bool nextEntry(DirectoryListing& listing, DirectoryEntry& entry) {
 }
 
 void appendTimes(std::wstring& out, std::int64_t lastWrite, std::int64_t creation) {
-    out += std::to_wstring(lastWrite);
+    appendNumber(out, lastWrite);
     out += L'|';
-    out += std::to_wstring(creation);
+    appendNumber(out, creation);
 }
 
 void appendDirectoryElement(std::wstring& out, const std::wstring& path, std::int64_t lastWrite,
@@ -46,7 +46,7 @@ void appendFileElement(std::wstring& out, const FileProperties& file) {
     } else {
         appendTimes(out, file.lastWriteTime, file.creationTime);
         out += L'|';
-        out += std::to_wstring(file.size);
+        appendNumber(out, file.size);
         out += L'|';
         out += file.fileVersion();
         out += L'|';
@@ -146,9 +146,9 @@ void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, std
     }
 }
 
-std::vector<FileProperties> DirectoryCollector::entriesRecursively(const std::wstring& path) {
-    std::vector<FileProperties> entries;
-    if (!queries_.isDirectory(path)) return entries;
+template <class OnEntry>
+void DirectoryCollector::forEachEntryRecursively(const std::wstring& path, OnEntry onEntry) {
+    if (!queries_.isDirectory(path)) return;
     std::vector<OpenDirectory> walk;
     walk.push_back({path, prefixOf(path), queries_.list(prefixOf(path))});
     DirectoryEntry entry;
@@ -160,37 +160,28 @@ std::vector<FileProperties> DirectoryCollector::entriesRecursively(const std::ws
         }
         std::wstring entryPath = current.prefix + entry.name;
         if (!entry.isDirectory) {
-            entries.push_back(fileProperties(entryPath, current.listing->examineEntry(entryPath)));
+            const auto examination = current.listing->examineEntry(entryPath);
+            onEntry(fileProperties(std::move(entryPath), examination));
             continue;
         }
-        entries.push_back(directoryProperties(entryPath, entry.times));
+        onEntry(directoryProperties(entryPath, entry.times));
         std::wstring prefix = prefixOf(entryPath);
         auto listing = queries_.list(prefix);
         if (!isOnPath(*listing, walk)) walk.push_back({std::move(entryPath), std::move(prefix), std::move(listing)});
     }
-    return entries;
 }
 
+// Each record is written as the walk meets it: held until the end, the records
+// of a large tree would weigh more than the report itself.
 void DirectoryCollector::getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
                                                            std::wstring& fileText) {
-    const std::vector<FileProperties> entries = entriesRecursively(path);
-    const auto appendElement = [](std::wstring& directories, std::wstring& files, const FileProperties& entry) {
-        if (entry.isDirectory) return appendDirectoryElement(directories, entry.path, entry.lastWriteTime, entry.creationTime);
-        appendFileElement(files, entry);
-    };
-    // The texts of a whole tree are large: measured first, they are written
-    // without the spare room that growing step by step would leave.
-    std::wstring element;
-    std::size_t directoryLength = 0;
-    std::size_t fileLength = 0;
-    for (const FileProperties& entry : entries) {
-        element.clear();
-        appendElement(element, element, entry);
-        (entry.isDirectory ? directoryLength : fileLength) += element.size();
-    }
-    directoryText.reserve(directoryText.size() + directoryLength);
-    fileText.reserve(fileText.size() + fileLength);
-    for (const FileProperties& entry : entries) appendElement(directoryText, fileText, entry);
+    forEachEntryRecursively(path, [&](const FileProperties& entry) {
+        if (entry.isDirectory) {
+            appendDirectoryElement(directoryText, entry.path, entry.lastWriteTime, entry.creationTime);
+        } else {
+            appendFileElement(fileText, entry);
+        }
+    });
 }
 
 void DirectoryCollector::getFilesRecursively(const std::wstring&) {}

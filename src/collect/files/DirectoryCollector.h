@@ -25,10 +25,6 @@ public:
     // Its findings never reach the report, so no walk is spent on them.
     void getFilesRecursively(const std::wstring& path);
 
-    // The entry list of the recursive directory-and-file listing: every
-    // directory and file below the directory, in the order the walk meets them.
-    std::vector<FileProperties> entriesRecursively(const std::wstring& path);
-
 private:
     struct OpenDirectory;
 
@@ -39,6 +35,10 @@ private:
     // Lists one directory, handing each entry but "." and ".." with its path to onEntry.
     template <class OnEntry>
     void forEachEntry(const std::wstring& path, OnEntry onEntry);
+    // Hands the record of every directory and file below the directory to
+    // onEntry, each directory before what it holds, in listing order.
+    template <class OnEntry>
+    void forEachEntryRecursively(const std::wstring& path, OnEntry onEntry);
 
     platform::FileQueries& queries_;
     wchar_t separator_;

@@ -1,5 +1,7 @@
 #include "collect/files/FileProperties.h"
 
+#include <iterator>
+
 namespace files {
 namespace {
 
@@ -9,8 +11,12 @@ constexpr std::uint64_t intervalsPerSecond = 10000000;
 constexpr std::int64_t secondsFrom1601To1970 = 11644473600;
 
 std::wstring versionText(std::uint32_t most, std::uint32_t least) {
-    return std::to_wstring(most >> 16) + L'.' + std::to_wstring(most & 0xFFFF) + L'.' +
-           std::to_wstring(least >> 16) + L'.' + std::to_wstring(least & 0xFFFF);
+    std::wstring text;
+    for (const std::uint32_t part : {most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF}) {
+        if (!text.empty()) text += L'.';
+        appendNumber(text, part);
+    }
+    return text;
 }
 
 }  // namespace
@@ -36,6 +42,20 @@ Failure classifyFailure(platform::ErrorCode code) {
 
 std::int64_t secondsSince1970(platform::FileTime time) {
     return static_cast<std::int64_t>(time / intervalsPerSecond) - secondsFrom1601To1970;
+}
+
+void appendNumber(std::wstring& out, std::int64_t number) {
+    wchar_t digits[20];
+    wchar_t* first = std::end(digits);
+    // Negative numbers are counted in the negative range, which holds the smallest one too.
+    std::int64_t rest = number;
+    do {
+        const auto digit = rest % 10;
+        *--first = static_cast<wchar_t>(L'0' + (digit < 0 ? -digit : digit));
+        rest /= 10;
+    } while (rest != 0);
+    if (number < 0) out += L'-';
+    out.append(first, std::end(digits));
 }
 
 std::wstring FileProperties::productVersion() const {
@@ -67,9 +87,9 @@ std::wstring FileProperties::failureText() const {
     return L"";
 }
 
-FileProperties fileProperties(const std::wstring& path, const platform::FileExamination& examination) {
+FileProperties fileProperties(std::wstring path, const platform::FileExamination& examination) {
     FileProperties properties;
-    properties.path = path;
+    properties.path = std::move(path);
     properties.failure = classifyFailure(examination.failure);
     if (properties.failure != Failure::none) return properties;
     properties.lastWriteTime = secondsSince1970(examination.times.lastWrite);
@@ -80,9 +100,9 @@ FileProperties fileProperties(const std::wstring& path, const platform::FileExam
     return properties;
 }
 
-FileProperties directoryProperties(const std::wstring& path, const platform::FileTimes& times) {
+FileProperties directoryProperties(std::wstring path, const platform::FileTimes& times) {
     FileProperties properties;
-    properties.path = path;
+    properties.path = std::move(path);
     properties.lastWriteTime = secondsSince1970(times.lastWrite);
     properties.creationTime = secondsSince1970(times.creation);
     properties.isDirectory = true;
@@ -107,8 +127,10 @@ void getFileVersion(platform::FileQueries& queries, const std::wstring& path, st
     std::wstring element = L"<searchedproperties name=\"" + path + L"\">";
     switch (file.failure) {
     case Failure::none:
-        element += std::to_wstring(file.lastWriteTime) + L'|' + std::to_wstring(file.creationTime) + L'|' +
-                   std::to_wstring(file.size) + L'|';
+        for (const std::int64_t number : {file.lastWriteTime, file.creationTime, file.size}) {
+            appendNumber(element, number);
+            element += L'|';
+        }
         if (file.version == VersionResource::withFixedBlock) {
             element += file.fileVersion() + L'|' + file.productVersion();
         }

@@ -14,6 +14,9 @@ Failure classifyFailure(platform::ErrorCode code);
 // Seconds since 1970-01-01 00:00 UTC.
 std::int64_t secondsSince1970(platform::FileTime time);
 
+// Appends a number as signed decimal digits; whole trees are written with it.
+void appendNumber(std::wstring& out, std::int64_t number);
+
 // The description of one file or directory entry. Whole trees are held as
 // lists of these, so the texts are made on demand from compact fields.
 struct FileProperties {
@@ -34,9 +37,9 @@ struct FileProperties {
 };
 
 // The record of a file from its examination.
-FileProperties fileProperties(const std::wstring& path, const platform::FileExamination& examination);
+FileProperties fileProperties(std::wstring path, const platform::FileExamination& examination);
 // The record of a directory entry, from its listing times.
-FileProperties directoryProperties(const std::wstring& path, const platform::FileTimes& times);
+FileProperties directoryProperties(std::wstring path, const platform::FileTimes& times);
 
 // Both reject an empty path as an invalid parameter, as the system's file
 // stream does.
