@@ -245,6 +245,12 @@ TEST_F(Tree, DirectoriesThatVanishOrCannotBeListed) {
     EXPECT_EQ(directoryText, L"<directory name=\"A\\B\\\">Directory does not Exist</directory>\n"
                              L"<directory name=\"A\\D\\\">0|0</directory>\n"
                              L"<directory name=\"A\">100|50</directory>\n");
+
+    // A file that is listed, then gone before it is examined.
+    queries.directories[L"A\\D\\"].entries = {plainFile(L"gone")};
+    collector.getDirectoriesAndFilesRecursively(L"A", directoryText, fileText);
+    EXPECT_EQ(fileText, L"<properties name=\"A\\D\\gone\">Problem getting File information: \nFile A\\D\\gone not found.\n"
+                        L"</properties>\n");
 }
 
 TEST_F(Tree, SearchingForFilesRecursivelyCostsNothing) {

@@ -85,4 +85,26 @@ report=$(run_requests Directory "<getFiles>$WORK/damaged</getFiles>")
 expect_eq "$(grep -ac '^<properties name=.*[0-9]|.*</properties>$' <<<"$report")" 16 "every damaged executable is listed"
 expect_contains "$report" "<properties name=\"$WORK/damaged/cut$((size - 100)).exe\">" "a truncated executable is listed"
 
+# Without permission, as an ordinary user: a directory that cannot be listed and a file that cannot be read.
+if [ "$(id -u)" -eq 0 ]; then
+  chmod 755 "$WORK"
+  mkdir -p "$WORK/guarded/closed" "$WORK/out"
+  echo secret >"$WORK/guarded/secret.txt"
+  echo inside >"$WORK/guarded/closed/inside.txt"
+  chmod 000 "$WORK/guarded/secret.txt" "$WORK/guarded/closed"
+  chmod 777 "$WORK/out"
+  G=$WORK/guarded
+  printf '<config><File><getFileVersion>%s</getFileVersion></File><Directory><getDirectoriesRecursively>%s</getDirectoriesRecursively><getDirectoriesAndFiles>%s</getDirectoriesAndFiles><getFiles>%s</getFiles></Directory></config>' \
+    "$G/secret.txt" "$G" "$G" "$G/closed" >"$WORK/out/config.xml"
+  run_tool setpriv --reuid=nobody --regid=nogroup --clear-groups "$TAVISK_EXE" /source "$WORK/out/config.xml" /dest "$WORK/out/report.tavisk"
+  report=$(report_of "$WORK/out/report" | tr -d '\r')
+  expect_eq "$(grep -av -e '^<computer' -e '^<?xml' -e '^</\?file>' -e '^</computer>' <<<"$report")" "<searchedproperties name=\"$G/secret.txt\">Unexpected error</searchedproperties>
+<properties name=\"$G/secret.txt\">Problem getting File information: 
+Unexpected error in _stat
+</properties>
+<directory name=\"$G/closed/\">$(times_of "$G/closed")</directory>
+<directory name=\"$G\">$(times_of "$G")</directory>
+<directory name=\"$G/closed\">$(times_of "$G/closed")</directory>" "what cannot be read or listed"
+fi
+
 finish
