@@ -19,8 +19,6 @@ std::wstring versionText(std::uint32_t most, std::uint32_t least) {
     return text;
 }
 
-}  // namespace
-
 Failure classifyFailure(platform::ErrorCode code) {
     switch (code) {
     case platform::error::success: return Failure::none;
@@ -31,7 +29,7 @@ Failure classifyFailure(platform::ErrorCode code) {
     case platform::error::noMoreFiles:
     case 53:   // bad network path
     case 67:   // bad network name
-    case 161:  // bad path name
+    case platform::error::badPathname:
     case platform::error::filenameTooLong: return Failure::notFound;
     case platform::error::invalidParameter:
     case 123:  // invalid name, such as one holding wildcards
@@ -39,6 +37,13 @@ Failure classifyFailure(platform::ErrorCode code) {
     default: return Failure::other;
     }
 }
+
+platform::FileExamination examineFile(platform::FileQueries& queries, const std::wstring& path) {
+    if (path.empty()) return platform::FileExamination::failed(platform::error::invalidParameter);
+    return queries.examine(path);
+}
+
+}  // namespace
 
 std::int64_t secondsSince1970(platform::FileTime time) {
     return static_cast<std::int64_t>(time / intervalsPerSecond) - secondsFrom1601To1970;
@@ -111,11 +116,6 @@ FileProperties directoryProperties(std::wstring path, const platform::FileTimes&
 
 bool canOpenForReading(platform::FileQueries& queries, const std::wstring& path) {
     return !path.empty() && queries.openForReading(path) == platform::error::success;
-}
-
-platform::FileExamination examineFile(platform::FileQueries& queries, const std::wstring& path) {
-    if (path.empty()) return platform::FileExamination::failed(platform::error::invalidParameter);
-    return queries.examine(path);
 }
 
 FileProperties readFileProperties(platform::FileQueries& queries, const std::wstring& path) {

@@ -9,8 +9,6 @@ namespace files {
 // How a file examination failed, as far as the report tells it apart.
 enum class Failure : std::uint8_t { none, notFound, invalidParameter, other };
 
-Failure classifyFailure(platform::ErrorCode code);
-
 // Seconds since 1970-01-01 00:00 UTC.
 std::int64_t secondsSince1970(platform::FileTime time);
 
@@ -41,11 +39,9 @@ FileProperties fileProperties(std::wstring path, const platform::FileExamination
 // The record of a directory entry, from its listing times.
 FileProperties directoryProperties(std::wstring path, const platform::FileTimes& times);
 
-// Both reject an empty path as an invalid parameter, as the system's file
+// Both take an empty path for an invalid parameter, as the system's file
 // stream does.
 bool canOpenForReading(platform::FileQueries& queries, const std::wstring& path);
-platform::FileExamination examineFile(platform::FileQueries& queries, const std::wstring& path);
-
 FileProperties readFileProperties(platform::FileQueries& queries, const std::wstring& path);
 
 // Appends the searchedproperties element of one file.
