@@ -103,7 +103,7 @@ FileExamination examineAt(const FileName& file, bool describe) {
     return examination;
 }
 
-mode_t kindOf(unsigned char entryType) {
+mode_t kindOfEntry(unsigned char entryType) {
     switch (entryType) {
     case DT_REG: return S_IFREG;
     case DT_DIR: return S_IFDIR;
@@ -139,7 +139,7 @@ public:
         const dirent* found = readdir(directory_);
         if (!found) return false;
         name_ = found->d_name;
-        kind_ = kindOf(found->d_type);
+        kind_ = kindOfEntry(found->d_type);
         struct statx status {};
         // Links are followed, so a link to a directory lists as one.
         const bool needsStatus = kind_ == 0 || kind_ == S_IFDIR;
