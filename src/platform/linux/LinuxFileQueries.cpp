@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <sys/sysmacros.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -168,6 +169,16 @@ private:
 
 class LinuxFileQueries final : public FileQueries {
 public:
+    // A walk holds one open directory per level, and paths allow some 2,000
+    // levels: more than the customary limit of 1,024 open files.
+    LinuxFileQueries() {
+        rlimit files{};
+        if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+            files.rlim_cur = files.rlim_max;
+            setrlimit(RLIMIT_NOFILE, &files);
+        }
+    }
+
     bool isDirectory(const std::wstring& path) override {
         struct stat status {};
         return stat(linux_layer::toNative(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);

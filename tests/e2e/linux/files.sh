@@ -8,17 +8,21 @@ SEPARATOR=/
 TOP=$WORK/tree/top
 make_tree "$TOP"
 
-# run_requests CATEGORY REQUESTS: runs the tool on one category's requests and prints the report.
+# run_requests CATEGORY REQUESTS [PREFIX...]: runs the tool, behind a command
+# prefix if given, on one category's requests; REPORT gets the report.
 run_requests() {
-  printf '<config><%s>%s</%s></config>' "$1" "$2" "$1" >"$WORK/config.xml"
+  local category=$1 requests=$2
+  shift 2
+  printf '<config><%s>%s</%s></config>' "$category" "$requests" "$category" >"$WORK/config.xml"
   rm -f "$WORK/report.tavisk" "$WORK/report.xml"
-  run_tool "$TAVISK_EXE" /source "$WORK/config.xml" /dest "$WORK/report.tavisk"
+  run_tool "$@" "$TAVISK_EXE" /source "$WORK/config.xml" /dest "$WORK/report.tavisk"
   expect_eq "$STATUS" 0 "the run ends normally"
-  report_of "$WORK/report" | tr -d '\r' | sed -E 's/ date="-?[0-9]+"/ date="0"/'
+  REPORT=$(report_of "$WORK/report" | tr -d '\r' | sed -E 's/ date="-?[0-9]+"/ date="0"/')
 }
 
 # Recursive listing of everything, in the order the file system lists it.
-report=$(run_requests Directory "<getDirectoriesAndFilesRecursively>$TOP</getDirectoriesAndFilesRecursively>")
+run_requests Directory "<getDirectoriesAndFilesRecursively>$TOP</getDirectoriesAndFilesRecursively>"
+report=$REPORT
 expected=$(entries_of "$TOP")
 expect_eq "$(directories_in <<<"$report")" "$(directories_in <<<"$expected")" "recursive directories, pre-order"
 expect_eq "$(files_in <<<"$report")" "$(files_in <<<"$expected")" "recursive files, pre-order"
@@ -28,15 +32,18 @@ expect_contains "$report" "<properties name=\"$TOP/pe/versioned.exe\">1400000000
 expect_contains "$report" "|2.300.4.500|10.0.0.1</properties>" "with its version numbers"
 
 # The same with a trailing separator; getFilesRecursively adds nothing.
-report2=$(run_requests Directory "<getDirectoriesAndFilesRecursively>$TOP/</getDirectoriesAndFilesRecursively><getFilesRecursively>$TOP/*.txt</getFilesRecursively>")
+run_requests Directory "<getDirectoriesAndFilesRecursively>$TOP/</getDirectoriesAndFilesRecursively><getFilesRecursively>$TOP/*.txt</getFilesRecursively>"
+report2=$REPORT
 expect_eq "$report2" "$report" "a trailing separator lists the same entries"
 
-report=$(run_requests Directory "<getDirectoriesRecursively>$TOP</getDirectoriesRecursively><getDirectoriesRecursively>$TOP/empty/</getDirectoriesRecursively>")
+run_requests Directory "<getDirectoriesRecursively>$TOP</getDirectoriesRecursively><getDirectoriesRecursively>$TOP/empty/</getDirectoriesRecursively>"
+report=$REPORT
 expected="$(expected_directories_recursively "$TOP" "$TOP")
 $(expected_entry "$TOP/empty" "$TOP/empty/")"
 expect_eq "$(directories_in <<<"$report")" "$expected" "recursive directories, post-order, links not entered"
 
-report=$(run_requests Directory "<getDirectories>$TOP</getDirectories><getDirectoriesAndFiles>$TOP</getDirectoriesAndFiles><getFiles>$TOP/</getFiles>")
+run_requests Directory "<getDirectories>$TOP</getDirectories><getDirectoriesAndFiles>$TOP</getDirectoriesAndFiles><getFiles>$TOP/</getFiles>"
+report=$REPORT
 flat=$(entries_of "$TOP" -maxdepth 1)
 expect_eq "$(directories_in <<<"$report")" "$(directories_in <<<"$flat")
 $(directories_in <<<"$flat")" "flat directories, twice"
@@ -45,7 +52,8 @@ $(files_in <<<"$flat")" "flat files, twice"
 
 # Single files.
 long=$TOP/$(printf 'x%.0s' $(seq 300))
-report=$(run_requests File "<getFileVersion>$TOP/pe/versioned.exe</getFileVersion><getFileVersion>$TOP/pe/versioned64.dll</getFileVersion><getFileVersion>$TOP/pe/without-fixed-block.exe</getFileVersion><getFileVersion>$TOP/pe/plain.exe</getFileVersion><getFileVersion>$TOP/amp&less<than.txt</getFileVersion><getFileVersion>$TOP/big.bin</getFileVersion><getFileVersion>$TOP/nothing</getFileVersion><getFileVersion>$TOP/nested</getFileVersion><getFileVersion></getFileVersion><getFileVersion>$long</getFileVersion><getFileVersion>$TOP/dangling</getFileVersion><getFileVersion>$TOP/a.txt/</getFileVersion>")
+run_requests File "<getFileVersion>$TOP/pe/versioned.exe</getFileVersion><getFileVersion>$TOP/pe/versioned64.dll</getFileVersion><getFileVersion>$TOP/pe/without-fixed-block.exe</getFileVersion><getFileVersion>$TOP/pe/plain.exe</getFileVersion><getFileVersion>$TOP/amp&less<than.txt</getFileVersion><getFileVersion>$TOP/big.bin</getFileVersion><getFileVersion>$TOP/nothing</getFileVersion><getFileVersion>$TOP/nested</getFileVersion><getFileVersion></getFileVersion><getFileVersion>$long</getFileVersion><getFileVersion>$TOP/dangling</getFileVersion><getFileVersion>$TOP/a.txt/</getFileVersion>"
+report=$REPORT
 t="1400000000|$(creation_time $(stat -c '%Y %W %Z' "$TOP/pe/versioned.exe"))"
 expect_eq "$(grep -a '<searchedproperties' <<<"$report")" "<searchedproperties name=\"$TOP/pe/versioned.exe\">$t|$(stat -c %s "$TOP/pe/versioned.exe")|2.300.4.500|10.0.0.1</searchedproperties>
 <searchedproperties name=\"$TOP/pe/versioned64.dll\">$(times_of "$TOP/pe/versioned64.dll")|$(stat -c %s "$TOP/pe/versioned64.dll")|2.300.4.500|10.0.0.1</searchedproperties>
@@ -62,7 +70,8 @@ expect_eq "$(grep -a '<searchedproperties' <<<"$report")" "<searchedproperties n
 
 # Paths that are no directory give each member its missing-directory text.
 for value in "$TOP/nothing" "$TOP/a.txt" "$TOP/*" "" "$long"; do
-  report=$(run_requests Directory "<getDirectories>$value</getDirectories><getDirectoriesRecursively>$value</getDirectoriesRecursively><getDirectoriesAndFiles>$value</getDirectoriesAndFiles><getDirectoriesAndFilesRecursively>$value</getDirectoriesAndFilesRecursively><getFiles>$value</getFiles><getFilesRecursively>$value</getFilesRecursively>")
+  run_requests Directory "<getDirectories>$value</getDirectories><getDirectoriesRecursively>$value</getDirectoriesRecursively><getDirectoriesAndFiles>$value</getDirectoriesAndFiles><getDirectoriesAndFilesRecursively>$value</getDirectoriesAndFilesRecursively><getFiles>$value</getFiles><getFilesRecursively>$value</getFilesRecursively>"
+  report=$REPORT
   expect_eq "$(grep -a ' name=' <<<"$report" | grep -v '^<computer')" "<properties name=\"$value\">Directory could not be found</properties>
 <properties name=\"$value\">Directory not found</properties>
 <directory name=\"$value\">Does not exist</directory>
@@ -81,9 +90,19 @@ for offset in 60 128 150 200 376 13824 13840 13900; do
   cp "$TOP/pe/versioned.exe" "$WORK/damaged/at$offset.exe"
   printf '\xff%.0s' $(seq 64) | dd of="$WORK/damaged/at$offset.exe" bs=1 seek="$offset" conv=notrunc status=none
 done
-report=$(run_requests Directory "<getFiles>$WORK/damaged</getFiles>")
+run_requests Directory "<getFiles>$WORK/damaged</getFiles>"
+report=$REPORT
 expect_eq "$(grep -ac '^<properties name=.*[0-9]|.*</properties>$' <<<"$report")" 16 "every damaged executable is listed"
 expect_contains "$report" "<properties name=\"$WORK/damaged/cut$((size - 100)).exe\">" "a truncated executable is listed"
+
+# A chain of 1,200 directories, deeper than the customary limit of open files.
+deep=$WORK/deep$(printf '/d%.0s' $(seq 1200))
+mkdir -p "$deep" && echo leaf >"$deep/leaf.txt"
+run_requests Directory "<getDirectoriesAndFilesRecursively>$WORK/deep</getDirectoriesAndFilesRecursively>" \
+  bash -c 'ulimit -S -n 1024 && exec "$@"' limited
+report=$REPORT
+expect_eq "$(grep -ac '^<directory ' <<<"$report")" 1200 "every level of a deep tree"
+expect_contains "$report" "<properties name=\"$deep/leaf.txt\">" "the file at its bottom"
 
 # Without permission, as an ordinary user: a directory that cannot be listed and a file that cannot be read.
 if [ "$(id -u)" -eq 0 ]; then

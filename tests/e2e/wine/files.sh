@@ -25,12 +25,14 @@ echo locked >"$TOP/nested/locked.txt"
 touch -d @1400000000 "$TOP/nested/locked.txt" "$TOP/nested"
 W=$(report_path "$TOP")
 
+# run_requests CATEGORY REQUESTS [EXE]: runs a Windows build (the i686 one by
+# default) on one category's requests; REPORT gets the report.
 run_requests() {
   printf '<config><%s>%s</%s></config>' "$1" "$2" "$1" >"$WORK/config.xml"
   rm -f "$WORK/report.tavisk" "$WORK/report.xml"
   run_tool "${3:-$TAVISK_WIN32_EXE}" /source "$(report_path "$WORK/config.xml")" /dest "$(report_path "$WORK/report.tavisk")"
   expect_eq "$STATUS" 0 "the run ends normally"
-  report_of "$WORK/report" | tr -d '\r'
+  REPORT=$(report_of "$WORK/report" | tr -d '\r')
 }
 
 # A second process holds nested\locked.txt open without sharing it.
@@ -51,7 +53,8 @@ parents_placed() {
             if (!(p in seen) || (order == "pre" ? seen[p] > i : seen[p] < i)) { print "misplaced: " names[i]; exit 1 } } }'
 }
 
-report=$(run_requests Directory "<getDirectoriesAndFilesRecursively>$W</getDirectoriesAndFilesRecursively><getDirectoriesRecursively>$W</getDirectoriesRecursively>")
+run_requests Directory "<getDirectoriesAndFilesRecursively>$W</getDirectoriesAndFilesRecursively><getDirectoriesRecursively>$W</getDirectoriesRecursively>"
+report=$REPORT
 expected=$(entries_of "$TOP")
 expect_eq "$(files_in <<<"$report" | sort)" "$(files_in <<<"$expected" | sort)" "recursive files"
 expect_eq "$(directories_in <<<"$report" | head -n "$(directories_in <<<"$expected" | wc -l)" | sort)" \
@@ -63,11 +66,13 @@ expect_eq "$(sort <<<"$post")" "$(expected_directories_recursively "$TOP" "$W" |
 expect_eq "$(tail -n 1 <<<"$post")" "<directory name=\"$W\">$(times_of "$TOP")</directory>" "the start comes last"
 expect_eq "$(parents_placed post <<<"$post")" "" "each directory after what it holds"
 
-report=$(run_requests Directory "<getDirectories>$W\\</getDirectories><getFiles>$W</getFiles><getDirectoriesAndFiles>$W\\nested</getDirectoriesAndFiles>")
+run_requests Directory "<getDirectories>$W\\</getDirectories><getFiles>$W</getFiles><getDirectoriesAndFiles>$W\\nested</getDirectoriesAndFiles>"
+report=$REPORT
 expect_eq "$(directories_in <<<"$report" | sort)" "$( (entries_of "$TOP" -maxdepth 1; entries_of "$TOP/nested" -maxdepth 1) | directories_in | sort)" "flat directories"
 expect_eq "$(files_in <<<"$report" | sort)" "$( (entries_of "$TOP" -maxdepth 1; entries_of "$TOP/nested" -maxdepth 1) | files_in | sort)" "flat files"
 
-report=$(run_requests File "<getFileVersion>$W\\pe\\versioned.exe</getFileVersion><getFileVersion>$W\\pe\\without-fixed-block.exe</getFileVersion><getFileVersion>$W\\pe\\plain.exe</getFileVersion><getFileVersion>$W\\nested\\locked.txt</getFileVersion><getFileVersion>$W\\big.bin</getFileVersion><getFileVersion>$W\\nothing</getFileVersion><getFileVersion>$W\\nested</getFileVersion><getFileVersion>$W\\*.txt</getFileVersion><getFileVersion></getFileVersion>")
+run_requests File "<getFileVersion>$W\\pe\\versioned.exe</getFileVersion><getFileVersion>$W\\pe\\without-fixed-block.exe</getFileVersion><getFileVersion>$W\\pe\\plain.exe</getFileVersion><getFileVersion>$W\\nested\\locked.txt</getFileVersion><getFileVersion>$W\\big.bin</getFileVersion><getFileVersion>$W\\nothing</getFileVersion><getFileVersion>$W\\nested</getFileVersion><getFileVersion>$W\\*.txt</getFileVersion><getFileVersion></getFileVersion>"
+report=$REPORT
 size() { stat -c %s "$TOP/$1"; }
 expect_eq "$(grep -a '<searchedproperties' <<<"$report")" "<searchedproperties name=\"$W\\pe\\versioned.exe\">1400000000|1400000000|$(size pe/versioned.exe)|2.300.4.500|10.0.0.1</searchedproperties>
 <searchedproperties name=\"$W\\pe\\without-fixed-block.exe\">1400000000|1400000000|$(size pe/without-fixed-block.exe)|</searchedproperties>
@@ -83,12 +88,14 @@ touch "$WORK/release"
 wait "$holder" || true
 
 # The 64-bit build reads the same version blocks.
-report=$(run_requests File "<getFileVersion>$W\\pe\\versioned.exe</getFileVersion><getFileVersion>$W\\pe\\versioned64.dll</getFileVersion>" "$TAVISK_WIN64_EXE")
+run_requests File "<getFileVersion>$W\\pe\\versioned.exe</getFileVersion><getFileVersion>$W\\pe\\versioned64.dll</getFileVersion>" "$TAVISK_WIN64_EXE"
+report=$REPORT
 expect_contains "$report" "\\versioned.exe\">1400000000|1400000000|$(size pe/versioned.exe)|2.300.4.500|10.0.0.1<" "64-bit build, 32-bit executable"
 expect_contains "$report" "\\versioned64.dll\">1400000000|1400000000|$(size pe/versioned64.dll)|2.300.4.500|10.0.0.1<" "64-bit build, 64-bit library"
 
 for value in "$W\\nothing" "$W\\a.txt" "$W\\*" ""; do
-  report=$(run_requests Directory "<getDirectories>$value</getDirectories><getDirectoriesRecursively>$value</getDirectoriesRecursively><getDirectoriesAndFiles>$value</getDirectoriesAndFiles><getDirectoriesAndFilesRecursively>$value</getDirectoriesAndFilesRecursively><getFiles>$value</getFiles><getFilesRecursively>$value</getFilesRecursively>")
+  run_requests Directory "<getDirectories>$value</getDirectories><getDirectoriesRecursively>$value</getDirectoriesRecursively><getDirectoriesAndFiles>$value</getDirectoriesAndFiles><getDirectoriesAndFilesRecursively>$value</getDirectoriesAndFilesRecursively><getFiles>$value</getFiles><getFilesRecursively>$value</getFilesRecursively>"
+  report=$REPORT
   expect_eq "$(grep -a ' name=' <<<"$report" | grep -v '^<computer')" "<properties name=\"$value\">Directory could not be found</properties>
 <properties name=\"$value\">Directory not found</properties>
 <directory name=\"$value\">Does not exist</directory>
