@@ -59,7 +59,7 @@ exe=$build/windows-i686/tavisk.exe
 if [ -x "$exe" ] && command -v wine >/dev/null; then
   export WINEPREFIX=${WINEPREFIX:-$build/wineprefix} WINEDEBUG=-all
   [ -d "$WINEPREFIX" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
-  i686-w64-mingw32-gcc -O2 -municode -o "$work/plain_walk.exe" "$(dirname "$0")/plain_walk_win32.c"
+  i686-w64-mingw32-gcc-posix -O2 -municode -o "$work/plain_walk.exe" "$(dirname "$0")/plain_walk_win32.c"
   wtree=$(winepath -w "$tree")
   printf '<config><Directory><getDirectoriesAndFilesRecursively>%s</getDirectoriesAndFilesRecursively></Directory></config>' \
     "$wtree" >"$work/wine.xml"

@@ -11,10 +11,10 @@ build_pe_fixtures() {
   i686-w64-mingw32-windres "$FIXTURES/versioned.rc" -O coff -o "$WORK/.objects/versioned.o"
   i686-w64-mingw32-windres "$FIXTURES/without-fixed-block.rc" -O coff -o "$WORK/.objects/without-fixed-block.o"
   x86_64-w64-mingw32-windres "$FIXTURES/versioned.rc" -O coff -o "$WORK/.objects/versioned64.o"
-  i686-w64-mingw32-gcc -s -o "$dir/versioned.exe" "$FIXTURES/program.c" "$WORK/.objects/versioned.o"
-  i686-w64-mingw32-gcc -s -o "$dir/without-fixed-block.exe" "$FIXTURES/program.c" "$WORK/.objects/without-fixed-block.o"
-  i686-w64-mingw32-gcc -s -o "$dir/plain.exe" "$FIXTURES/program.c"
-  x86_64-w64-mingw32-gcc -s -shared -o "$dir/versioned64.dll" "$FIXTURES/program.c" "$WORK/.objects/versioned64.o"
+  i686-w64-mingw32-gcc-posix -s -o "$dir/versioned.exe" "$FIXTURES/program.c" "$WORK/.objects/versioned.o"
+  i686-w64-mingw32-gcc-posix -s -o "$dir/without-fixed-block.exe" "$FIXTURES/program.c" "$WORK/.objects/without-fixed-block.o"
+  i686-w64-mingw32-gcc-posix -s -o "$dir/plain.exe" "$FIXTURES/program.c"
+  x86_64-w64-mingw32-gcc-posix -s -shared -o "$dir/versioned64.dll" "$FIXTURES/program.c" "$WORK/.objects/versioned64.o"
 }
 
 # make_tree TOP: nested, empty and dot-named directories and files, a name with

@@ -36,7 +36,7 @@ run_requests() {
 }
 
 # A second process holds nested\locked.txt open without sharing it.
-i686-w64-mingw32-gcc -s -municode -o "$WORK/holder.exe" "$FIXTURES/holder.c"
+i686-w64-mingw32-gcc-posix -s -municode -o "$WORK/holder.exe" "$FIXTURES/holder.c"
 wine "$WORK/holder.exe" "$W\\nested\\locked.txt" "$(report_path "$WORK/held")" "$(report_path "$WORK/release")" &
 holder=$!
 for _ in $(seq 300); do [ -e "$WORK/held" ] && break; sleep 0.1; done
