@@ -1,6 +1,7 @@
 #include "collect/files/DirectoryCollector.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace files {
 namespace {

@@ -2,7 +2,6 @@
 #include "collect/files/FileProperties.h"
 #include "platform/FileQueries.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
