@@ -29,8 +29,11 @@ FileTime fileTime(const statx_timestamp& time) {
 }
 
 // Creation is the birth time where the file system keeps one, else the last status change.
+// Some file systems report a birth time but leave it at the epoch: that is no birth time.
 FileTimes fileTimes(const struct statx& status) {
-    return {fileTime(status.stx_mtime), fileTime(status.stx_mask & STATX_BTIME ? status.stx_btime : status.stx_ctime)};
+    const bool hasBirthTime =
+        (status.stx_mask & STATX_BTIME) && (status.stx_btime.tv_sec != 0 || status.stx_btime.tv_nsec != 0);
+    return {fileTime(status.stx_mtime), fileTime(hasBirthTime ? status.stx_btime : status.stx_ctime)};
 }
 
 bool statusAt(int directory, const char* name, struct statx& status) {
