@@ -1,3 +1,4 @@
+#include "platform/linux/Descriptor.h"
 #include "platform/linux/ErrorMessages.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/PeVersion.h"
@@ -42,20 +43,7 @@ bool statusAt(int directory, const char* name, struct statx& status) {
 
 ErrorCode lastError() { return linux_layer::fromErrno(errno); }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
+using linux_layer::Descriptor;
 
 // A file named relative to a directory (AT_FDCWD for the working directory).
 struct FileName {

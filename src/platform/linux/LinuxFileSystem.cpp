@@ -1,3 +1,4 @@
+#include "platform/linux/Descriptor.h"
 #include "platform/linux/Paths.h"
 #include "platform/Native.h"
 
@@ -9,20 +10,7 @@
 namespace platform {
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
+using linux_layer::Descriptor;
 
 class LinuxFileSystem final : public FileSystem {
 public:

@@ -1,3 +1,4 @@
+#include "platform/win32/Handle.h"
 #include "platform/Native.h"
 
 #include <vector>
@@ -6,20 +7,7 @@
 namespace platform {
 namespace {
 
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
+using win32::Handle;
 
 FileTime fileTime(const FILETIME& time) {
     return static_cast<FileTime>(time.dwHighDateTime) << 32 | time.dwLowDateTime;

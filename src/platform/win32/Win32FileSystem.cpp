@@ -1,3 +1,4 @@
+#include "platform/win32/Handle.h"
 #include "platform/Native.h"
 
 #include <windows.h>
@@ -5,20 +6,7 @@
 namespace platform {
 namespace {
 
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
+using win32::Handle;
 
 class Win32FileSystem final : public FileSystem {
 public:
