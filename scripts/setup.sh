@@ -23,7 +23,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     as_root dpkg --add-architecture i386
   fi
   as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 # The Windows builds' engine for the Wine tests: the 7-Zip DLLs of the npm package,
