@@ -35,8 +35,6 @@ public:
     // Removes the first entry equal to the node; does not destroy it.
     void removeChild(XmlNode* node);
     std::vector<XmlNode*> getChildren() const { return children_; }
-    std::size_t childCount() const { return children_.size(); }
-    XmlNode* childAt(std::size_t index) const { return children_[index]; }
     // The first child with this name when it is an element; null when it is a value or absent.
     XmlNodeVector* findChild(const std::wstring& name) const;
 
