@@ -41,12 +41,6 @@ HResult ArchiveUpdateCallback::QueryInterface(const Guid& iid, void** object) {
     return S_Ok;
 }
 
-RefCount ArchiveUpdateCallback::Release() {
-    const RefCount remaining = references_.decrement();
-    if (remaining == 0) delete this;
-    return remaining;
-}
-
 HResult ArchiveUpdateCallback::GetUpdateItemInfo(std::uint32_t, std::int32_t* newData, std::int32_t* newProperties,
                                                  std::uint32_t* indexInArchive) {
     if (newData) *newData = 1;

@@ -25,7 +25,7 @@ public:
 
     HResult SEVENZIP_CALL QueryInterface(const Guid& iid, void** object) override;
     RefCount SEVENZIP_CALL AddRef() override { return references_.increment(); }
-    RefCount SEVENZIP_CALL Release() override;
+    RefCount SEVENZIP_CALL Release() override { return references_.release(this); }
 
     HResult SEVENZIP_CALL SetTotal(std::uint64_t) override { return S_Ok; }
     HResult SEVENZIP_CALL SetCompleted(const std::uint64_t*) override { return S_Ok; }
@@ -39,6 +39,7 @@ public:
     HResult SEVENZIP_CALL SetRatioInfo(const std::uint64_t*, const std::uint64_t*) override { return S_Ok; }
 
 private:
+    friend class ReferenceCount;
     ~ArchiveUpdateCallback() = default;
     HResult property(std::uint32_t index, std::uint32_t propertyId, PropVariant& value) const;
     HResult stream(std::uint32_t index, ISequentialInStream*& inStream) const;

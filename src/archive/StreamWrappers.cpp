@@ -27,12 +27,6 @@ HResult InStreamWrapper::QueryInterface(const Guid& iid, void** object) {
     return S_Ok;
 }
 
-RefCount InStreamWrapper::Release() {
-    const RefCount remaining = references_.decrement();
-    if (remaining == 0) delete this;
-    return remaining;
-}
-
 HResult InStreamWrapper::Read(void* data, std::uint32_t size, std::uint32_t* processedSize) {
     std::uint32_t processed = 0;
     const platform::ErrorCode error = stream_->read(data, size, processed);
@@ -60,12 +54,6 @@ HResult OutStreamWrapper::QueryInterface(const Guid& iid, void** object) {
     }
     AddRef();
     return S_Ok;
-}
-
-RefCount OutStreamWrapper::Release() {
-    const RefCount remaining = references_.decrement();
-    if (remaining == 0) delete this;
-    return remaining;
 }
 
 HResult OutStreamWrapper::Write(const void* data, std::uint32_t size, std::uint32_t* processedSize) {

@@ -12,7 +12,13 @@ namespace SevenZip::intl {
 class ReferenceCount {
 public:
     RefCount increment() { return ++count_; }
-    RefCount decrement() { return --count_; }
+    // Gives one reference back and destroys the owner with the last one.
+    template <class Owner>
+    RefCount release(Owner* owner) {
+        const RefCount remaining = --count_;
+        if (remaining == 0) delete owner;
+        return remaining;
+    }
 
 private:
     std::atomic<RefCount> count_{0};
@@ -27,12 +33,13 @@ public:
 
     HResult SEVENZIP_CALL QueryInterface(const Guid& iid, void** object) override;
     RefCount SEVENZIP_CALL AddRef() override { return references_.increment(); }
-    RefCount SEVENZIP_CALL Release() override;
+    RefCount SEVENZIP_CALL Release() override { return references_.release(this); }
     HResult SEVENZIP_CALL Read(void* data, std::uint32_t size, std::uint32_t* processedSize) override;
     HResult SEVENZIP_CALL Seek(std::int64_t offset, std::uint32_t origin, std::uint64_t* newPosition) override;
     HResult SEVENZIP_CALL GetSize(std::uint64_t* size) override;
 
 private:
+    friend class ReferenceCount;
     ~InStreamWrapper() = default;
 
     ReferenceCount references_;
@@ -48,12 +55,13 @@ public:
 
     HResult SEVENZIP_CALL QueryInterface(const Guid& iid, void** object) override;
     RefCount SEVENZIP_CALL AddRef() override { return references_.increment(); }
-    RefCount SEVENZIP_CALL Release() override;
+    RefCount SEVENZIP_CALL Release() override { return references_.release(this); }
     HResult SEVENZIP_CALL Write(const void* data, std::uint32_t size, std::uint32_t* processedSize) override;
     HResult SEVENZIP_CALL Seek(std::int64_t offset, std::uint32_t origin, std::uint64_t* newPosition) override;
     HResult SEVENZIP_CALL SetSize(std::uint64_t newSize) override;
 
 private:
+    friend class ReferenceCount;
     ~OutStreamWrapper() = default;
 
     ReferenceCount references_;
