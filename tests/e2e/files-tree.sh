@@ -97,3 +97,16 @@ expected_directories_recursively() {
     while IFS= read -r -d '' path; do expected_entry "$path" "$(report_path "$path")$SEPARATOR"; done
   expected_entry "$top" "$value"
 }
+
+# expect_missing_directory VALUE: every directory member, asked for a path that
+# is no directory, writes its own missing-directory text and nothing else.
+# Needs the caller's run_requests.
+expect_missing_directory() {
+  local value=$1
+  run_requests Directory "<getDirectories>$value</getDirectories><getDirectoriesRecursively>$value</getDirectoriesRecursively><getDirectoriesAndFiles>$value</getDirectoriesAndFiles><getDirectoriesAndFilesRecursively>$value</getDirectoriesAndFilesRecursively><getFiles>$value</getFiles><getFilesRecursively>$value</getFilesRecursively>"
+  expect_eq "$(grep -a ' name=' <<<"$REPORT" | grep -v '^<computer')" "<properties name=\"$value\">Directory could not be found</properties>
+<properties name=\"$value\">Directory not found</properties>
+<directory name=\"$value\">Does not exist</directory>
+<directory name=\"$value\">Directory does not Exist</directory>
+<directory name=\"$value\">Directory could not be found</directory>" "missing directory '${value:0:60}'"
+}

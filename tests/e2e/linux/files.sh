@@ -70,13 +70,7 @@ expect_eq "$(grep -a '<searchedproperties' <<<"$report")" "<searchedproperties n
 
 # Paths that are no directory give each member its missing-directory text.
 for value in "$TOP/nothing" "$TOP/a.txt" "$TOP/*" "" "$long"; do
-  run_requests Directory "<getDirectories>$value</getDirectories><getDirectoriesRecursively>$value</getDirectoriesRecursively><getDirectoriesAndFiles>$value</getDirectoriesAndFiles><getDirectoriesAndFilesRecursively>$value</getDirectoriesAndFilesRecursively><getFiles>$value</getFiles><getFilesRecursively>$value</getFilesRecursively>"
-  report=$REPORT
-  expect_eq "$(grep -a ' name=' <<<"$report" | grep -v '^<computer')" "<properties name=\"$value\">Directory could not be found</properties>
-<properties name=\"$value\">Directory not found</properties>
-<directory name=\"$value\">Does not exist</directory>
-<directory name=\"$value\">Directory does not Exist</directory>
-<directory name=\"$value\">Directory could not be found</directory>" "missing directory '${value:0:60}'"
+  expect_missing_directory "$value"
 done
 
 # Damaged executables: no crash, the version is simply not there.

@@ -94,13 +94,7 @@ expect_contains "$report" "\\versioned.exe\">1400000000|1400000000|$(size pe/ver
 expect_contains "$report" "\\versioned64.dll\">1400000000|1400000000|$(size pe/versioned64.dll)|2.300.4.500|10.0.0.1<" "64-bit build, 64-bit library"
 
 for value in "$W\\nothing" "$W\\a.txt" "$W\\*" ""; do
-  run_requests Directory "<getDirectories>$value</getDirectories><getDirectoriesRecursively>$value</getDirectoriesRecursively><getDirectoriesAndFiles>$value</getDirectoriesAndFiles><getDirectoriesAndFilesRecursively>$value</getDirectoriesAndFilesRecursively><getFiles>$value</getFiles><getFilesRecursively>$value</getFilesRecursively>"
-  report=$REPORT
-  expect_eq "$(grep -a ' name=' <<<"$report" | grep -v '^<computer')" "<properties name=\"$value\">Directory could not be found</properties>
-<properties name=\"$value\">Directory not found</properties>
-<directory name=\"$value\">Does not exist</directory>
-<directory name=\"$value\">Directory does not Exist</directory>
-<directory name=\"$value\">Directory could not be found</directory>" "missing directory '$value'"
+  expect_missing_directory "$value"
 done
 
 finish
