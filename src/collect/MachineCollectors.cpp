@@ -41,8 +41,8 @@ void MachineCollectors::getFiles(const std::wstring& path, std::wstring& fileTex
 void MachineCollectors::getFilesRecursively(const std::wstring& path) { directories_.getFilesRecursively(path); }
 
 // Collectors not yet built write nothing.
-void MachineCollectors::getSystem(const std::wstring&, std::wstring&) {}
-void MachineCollectors::getUser(const std::wstring&, std::wstring&) {}
-void MachineCollectors::serviceStatus(const std::wstring&, std::wstring&) {}
-void MachineCollectors::allServices(std::wstring&) {}
+void MachineCollectors::getSystem(const std::wstring&, ReportSink&) {}
+void MachineCollectors::getUser(const std::wstring&, ReportSink&) {}
+void MachineCollectors::serviceStatus(const std::wstring&, ReportSink&) {}
+void MachineCollectors::allServices(ReportSink&) {}
 std::wstring MachineCollectors::systemFigures() { return L""; }

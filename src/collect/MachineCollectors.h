@@ -18,10 +18,10 @@ public:
                                            std::wstring& fileText) override;
     void getFiles(const std::wstring& path, std::wstring& fileText) override;
     void getFilesRecursively(const std::wstring& path) override;
-    void getSystem(const std::wstring& item, std::wstring& systemText) override;
-    void getUser(const std::wstring& account, std::wstring& systemText) override;
-    void serviceStatus(const std::wstring& name, std::wstring& serviceText) override;
-    void allServices(std::wstring& serviceText) override;
+    void getSystem(const std::wstring& item, ReportSink& system) override;
+    void getUser(const std::wstring& account, ReportSink& system) override;
+    void serviceStatus(const std::wstring& name, ReportSink& service) override;
+    void allServices(ReportSink& service) override;
     std::wstring systemFigures() override;
 
 private:

@@ -1,4 +1,6 @@
 #pragma once
+#include "dispatch/ReportSink.h"
+
 #include <string>
 
 // The collectors the dispatcher routes requests to. Each appends finished XML
@@ -18,10 +20,10 @@ public:
                                                    std::wstring& fileText) = 0;
     virtual void getFiles(const std::wstring& path, std::wstring& fileText) = 0;
     virtual void getFilesRecursively(const std::wstring& path) = 0;
-    virtual void getSystem(const std::wstring& item, std::wstring& systemText) = 0;
-    virtual void getUser(const std::wstring& account, std::wstring& systemText) = 0;
-    virtual void serviceStatus(const std::wstring& name, std::wstring& serviceText) = 0;
-    virtual void allServices(std::wstring& serviceText) = 0;
+    virtual void getSystem(const std::wstring& item, ReportSink& system) = 0;
+    virtual void getUser(const std::wstring& account, ReportSink& system) = 0;
+    virtual void serviceStatus(const std::wstring& name, ReportSink& service) = 0;
+    virtual void allServices(ReportSink& service) = 0;
     // The attribute text of the report's system element.
     virtual std::wstring systemFigures() = 0;
 };

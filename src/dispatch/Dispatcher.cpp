@@ -23,6 +23,11 @@ void appendOutput(std::wstring& section, std::wstring& output) {
     }
 }
 
+void appendOutput(std::wstring& section, TextSink& output) {
+    std::wstring text = output.take();
+    appendOutput(section, text);
+}
+
 // An element whose children are being visited; the children are a snapshot
 // taken when the element was reached.
 struct Visit {
@@ -94,23 +99,29 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
         appendOutput(sections_.file, text);
         break;
     case CommandTable::getFilesRecursively: collectors_.getFilesRecursively(value); break;
-    case CommandTable::getSystem:
-        collectors_.getSystem(value, text);
-        appendOutput(sections_.system, text);
+    case CommandTable::getSystem: {
+        TextSink sink;
+        collectors_.getSystem(value, sink);
+        appendOutput(sections_.system, sink);
         break;
-    case CommandTable::getUser:
-        collectors_.getUser(value, text);
-        appendOutput(sections_.system, text);
+    }
+    case CommandTable::getUser: {
+        TextSink sink;
+        collectors_.getUser(value, sink);
+        appendOutput(sections_.system, sink);
         break;
-    case CommandTable::getServiceStatus:
+    }
+    case CommandTable::getServiceStatus: {
+        TextSink sink;
         // Any case of "all" selects every service; a single service keeps its name as written.
         if (upperAscii(value) == L"ALL") {
-            collectors_.allServices(text);
+            collectors_.allServices(sink);
         } else {
-            collectors_.serviceStatus(value, text);
+            collectors_.serviceStatus(value, sink);
         }
-        appendOutput(sections_.service, text);
+        appendOutput(sections_.service, sink);
         break;
+    }
     }
     return categoryCode;
 }

@@ -85,10 +85,10 @@ public:
         std::wstring ignored;
         note(L"getFilesRecursively", path, ignored);
     }
-    void getSystem(const std::wstring& item, std::wstring& out) override { note(L"getSystem", item, out); }
-    void getUser(const std::wstring& account, std::wstring& out) override { note(L"getUser", account, out); }
-    void serviceStatus(const std::wstring& name, std::wstring& out) override { note(L"serviceStatus", name, out); }
-    void allServices(std::wstring& out) override { note(L"allServices", L"", out); }
+    void getSystem(const std::wstring& item, ReportSink& out) override { note(L"getSystem", item, out); }
+    void getUser(const std::wstring& account, ReportSink& out) override { note(L"getUser", account, out); }
+    void serviceStatus(const std::wstring& name, ReportSink& out) override { note(L"serviceStatus", name, out); }
+    void allServices(ReportSink& out) override { note(L"allServices", L"", out); }
     std::wstring systemFigures() override {
         calls.push_back(L"systemFigures");
         return L"uptime=\"5\" processes=\"7\"";
@@ -100,5 +100,10 @@ private:
     void note(const std::wstring& function, const std::wstring& value, std::wstring& out) {
         calls.push_back(function + L":" + value);
         out += L"<" + function + L">" + value + L"</" + function + L">\n";
+    }
+    void note(const std::wstring& function, const std::wstring& value, ReportSink& out) {
+        std::wstring text;
+        note(function, value, text);
+        out << text;
     }
 };
