@@ -36,21 +36,21 @@ public:
             what == Dropped::replacedElement) {
             subject = L"<" + subject + L">";
         }
-        skipped.push_back({line(position), reasons.at(what), shortened(subject)});
+        skipped.push_back({line(position), position, reasons.at(what), shortened(subject)});
     }
 
-    void valueBuilt(const XmlNodeValue& value, std::size_t position) override { lines_[&value] = line(position); }
+    void valueBuilt(const XmlNodeValue& value, std::size_t position) override { positions_[&value] = position; }
 
-    std::size_t lineOf(const XmlNodeValue& value) const { return lines_.at(&value); }
+    std::size_t positionOf(const XmlNodeValue& value) const { return positions_.at(&value); }
 
-    std::vector<SkippedPart> skipped;
-
-private:
     std::size_t line(std::size_t position) const {
         return 1 + static_cast<std::size_t>(std::lower_bound(lineEnds_.begin(), lineEnds_.end(), position) -
                                             lineEnds_.begin());
     }
 
+    std::vector<SkippedPart> skipped;
+
+private:
     // Dropped text can be long; the operator needs only enough to find it.
     static std::wstring shortened(const std::wstring& text) {
         constexpr std::size_t shown = 60;
@@ -59,7 +59,7 @@ private:
     }
 
     std::vector<std::size_t> lineEnds_;
-    std::unordered_map<const XmlNodeValue*, std::size_t> lines_;
+    std::unordered_map<const XmlNodeValue*, std::size_t> positions_;
 };
 
 Reason reasonOf(CommandTable::Placement placement) {
@@ -81,7 +81,8 @@ ConfigurationCheck checkConfiguration(const std::wstring& text) {
         check.hasRoot = true;
         const CommandTable commands;
         forEachRequest(*root, [&](const std::wstring& category, const XmlNodeValue& value) {
-            const std::size_t line = observer.lineOf(value);
+            const std::size_t position = observer.positionOf(value);
+            const std::size_t line = observer.line(position);
             const auto placement = CommandTable::placement(commands.lookup(category), commands.lookup(value.getName()));
             if (placement == CommandTable::Placement::served) {
                 check.served.push_back({line, category, value.getName(), value.text()});
@@ -96,11 +97,11 @@ ConfigurationCheck checkConfiguration(const std::wstring& text) {
                 // An element whose tags were not recognised is read as a value holding them.
                 reason = Reason::unrecognisedContent;
             }
-            check.skipped.push_back({line, reason, subject});
+            check.skipped.push_back({line, position, reason, subject});
         });
     }
     std::stable_sort(check.skipped.begin(), check.skipped.end(),
-                     [](const SkippedPart& a, const SkippedPart& b) { return a.line < b.line; });
+                     [](const SkippedPart& a, const SkippedPart& b) { return a.position < b.position; });
     return check;
 }
 

@@ -27,6 +27,8 @@ struct SkippedPart {
         unterminatedComment,
     };
     std::size_t line;
+    // Where in the text it begins: parts are listed in the order of the file.
+    std::size_t position;
     Reason reason;
     // What the file holds there, as the operator should recognise it.
     std::wstring subject;
@@ -36,7 +38,7 @@ struct ConfigurationCheck {
     bool hasRoot = false;
     // In the order a run serves them.
     std::vector<CheckedRequest> served;
-    // By line.
+    // In the order of the file.
     std::vector<SkippedPart> skipped;
 };
 
