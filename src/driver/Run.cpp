@@ -174,24 +174,34 @@ int Driver::check() {
     }
 }
 
+// The lines go out in batches: a configuration can hold very many of them.
 void Driver::printCheck(const ConfigurationCheck& result) {
-    if (!result.served.empty()) say(L"Anfragen in der Reihenfolge der Ausfuehrung:");
+    std::wstring batch;
+    const auto line = [&](const std::wstring& text) {
+        batch += text;
+        batch += L'\n';
+        if (batch.size() < 65536) return;
+        env_.console.write(batch);
+        batch.clear();
+    };
+    if (!result.served.empty()) line(L"Anfragen in der Reihenfolge der Ausfuehrung:");
     std::size_t number = 0;
     for (const CheckedRequest& request : result.served) {
-        say(std::to_wstring(++number) + L".\tZeile " + std::to_wstring(request.line) + L"\t" + request.category +
-            L"\t" + request.function + L"\t\"" + visibleText(request.value) + L"\"");
+        line(std::to_wstring(++number) + L".\tZeile " + std::to_wstring(request.line) + L"\t" + request.category +
+             L"\t" + request.function + L"\t\"" + visibleText(request.value) + L"\"");
     }
-    if (!result.skipped.empty()) say(L"Nicht ausgefuehrt:");
+    if (!result.skipped.empty()) line(L"Nicht ausgefuehrt:");
     for (const SkippedPart& part : result.skipped) {
-        say(L"Zeile " + std::to_wstring(part.line) + L"\t" + part.subject + L"\t" + reasonText(part.reason));
+        line(L"Zeile " + std::to_wstring(part.line) + L"\t" + part.subject + L"\t" + reasonText(part.reason));
     }
     if (result.served.empty()) {
-        say(result.hasRoot ? L"Keine Anfrage der Konfigurationsdatei wird ausgefuehrt."
-                           : L"Die Konfigurationsdatei enthaelt kein Element mit Anfragen; es wird nichts ermittelt.");
-        return;
+        line(result.hasRoot ? L"Keine Anfrage der Konfigurationsdatei wird ausgefuehrt."
+                            : L"Die Konfigurationsdatei enthaelt kein Element mit Anfragen; es wird nichts ermittelt.");
+    } else {
+        line(L"Ergebnis: " + std::to_wstring(result.served.size()) + L" Anfrage(n) werden ausgefuehrt, " +
+             std::to_wstring(result.skipped.size()) + L" Stelle(n) werden uebergangen.");
     }
-    say(L"Ergebnis: " + std::to_wstring(result.served.size()) + L" Anfrage(n) werden ausgefuehrt, " +
-        std::to_wstring(result.skipped.size()) + L" Stelle(n) werden uebergangen.");
+    env_.console.write(batch);
 }
 
 int Driver::run(const std::vector<std::string>& arguments) {
