@@ -2,7 +2,10 @@
 
 void TerminalProgress::request(std::size_t number, std::size_t total, const std::wstring& function,
                                const std::wstring& value) {
-    label_ = L" " + std::to_wstring(number) + L"/" + std::to_wstring(total) + L" " + function + L" " + value;
+    label_ = L" " + std::to_wstring(number) + L"/" + std::to_wstring(total) + L" " + function + L" ";
+    // The end of a long path or key names what is being read; its start is mostly the same.
+    const std::size_t room = width > label_.size() + 3 ? width - label_.size() - 3 : 0;
+    label_ += value.size() <= room + 3 ? value : L"..." + value.substr(value.size() - room);
     show(label_);
 }
 

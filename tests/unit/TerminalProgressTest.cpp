@@ -41,7 +41,7 @@ TEST(TerminalProgress, RewritesOneLineInPlaceAndLeavesItEmpty) {
     };
 
     progress.request(1, 12, L"getKey", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product\\Settings");
-    EXPECT_EQ(shown(), L" 1/12 getKey HKEY_LOCAL_MACHINE\\SOFTWARE");
+    EXPECT_EQ(shown(), L" 1/12 getKey ...\\Vendor\\Product\\Settings");
     EXPECT_EQ(screen.cursor, TerminalProgress::width);
     progress.request(2, 12, L"getSystem", L"cpu\n\t");
     EXPECT_EQ(shown(), L" 2/12 getSystem cpu  ");
