@@ -51,7 +51,9 @@ SystemCollector MachineCollectors::systemCollector() {
     });
 }
 
-void MachineCollectors::getSystem(const std::wstring& item, ReportSink& system) { systemCollector().collect(item, system); }
+void MachineCollectors::getSystem(const std::wstring& item, ReportSink& system) {
+    systemCollector().collect(item, system);
+}
 void MachineCollectors::getUser(const std::wstring& account, ReportSink& system) {
     systemCollector().userGroups(account, system);
 }

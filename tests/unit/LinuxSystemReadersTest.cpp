@@ -62,19 +62,23 @@ TEST(LinuxDiskVolumes, OneVolumePerDiskBackedDeviceWithEveryPathItIsMountedAt) {
     std::istringstream mountinfo(
         mount("254:0", "/", "/", "ext4", "/dev/vda") + mount("0:22", "/", "/proc", "proc", "proc") +
         mount("259:1", "/", "/home", "ext4", "/dev/nvme0n1p2") +
-        mount("0:40", "/", "/srv/btrfs", "btrfs", "/dev/sdb1") + mount("7:0", "/", "/snap/core", "squashfs", "/dev/loop0") +
-        mount("259:0", "/", "/mnt/image", "ext4", "/dev/loop0p1") + mount("11:0", "/", "/media/cdrom", "iso9660", "/dev/sr0") +
+        mount("0:40", "/", "/srv/btrfs", "btrfs", "/dev/sdb1") +
+        mount("7:0", "/", "/snap/core", "squashfs", "/dev/loop0") +
+        mount("259:0", "/", "/mnt/image", "ext4", "/dev/loop0p1") +
+        mount("11:0", "/", "/media/cdrom", "iso9660", "/dev/sr0") +
         mount("8:32", "/", "/media/usb", "vfat", "/dev/sdc") + mount("8:48", "/", "/media/dvd", "udf", "/dev/sdd") +
         mount("0:30", "/", "/dev/shm", "tmpfs", "tmpfs") + mount("0:31", "/", "/dev/shm", "tmpfs", "tmpfs") +
         mount("0:50", "/", "/net/share", "nfs4", "server:/export") +
-        mount("253:0", "/", "/var/lib/data", "xfs", "/dev/mapper/vg-data") + mount("9:0", "/", "/raid", "ext4", "/dev/md0") +
+        mount("253:0", "/", "/var/lib/data", "xfs", "/dev/mapper/vg-data") +
+        mount("9:0", "/", "/raid", "ext4", "/dev/md0") +
         mount("254:0", "/srv", "/mnt/bind\\040with\\040blank\\134and\\011tab", "ext4", "/dev/vda") +
-        mount("259:1", "/", "/home", "ext4", "/dev/nvme0n1p2") + mount("0:60", "/", "/mnt/gone", "btrfs", "/dev/nothing") +
-        "garbage line\n\n");
-    const auto volumes = diskVolumes(mountinfo, sysfs.root, [](const std::string& source) -> std::optional<std::string> {
-        if (source == "/dev/sdb1") return "8:17";
-        return std::nullopt;
-    });
+        mount("259:1", "/", "/home", "ext4", "/dev/nvme0n1p2") +
+        mount("0:60", "/", "/mnt/gone", "btrfs", "/dev/nothing") + "garbage line\n\n");
+    const auto volumes =
+        diskVolumes(mountinfo, sysfs.root, [](const std::string& source) -> std::optional<std::string> {
+            if (source == "/dev/sdb1") return "8:17";
+            return std::nullopt;
+        });
     ASSERT_EQ(volumes.size(), 5u);
     EXPECT_EQ(volumes[0].device, "254:0");
     EXPECT_EQ(volumes[0].mountPaths, (Paths{"/", "/mnt/bind with blank\\and\ttab/"}));
@@ -144,17 +148,18 @@ TEST(LinuxMachineFacts, LocaleTagFromTheFirstSetVariable) {
 }
 
 TEST(LinuxAccountFiles, PrivilegeFromUidAdministratorGroupsAndTheOverflowAccount) {
-    std::istringstream passwd("root:x:0:0:root:/root:/bin/bash\n# comment\n"
-                              "daemon:x:1:1::/usr/sbin:/usr/sbin/nologin\n"
-                              "alice:x:1000:1000::/home/alice:/bin/bash\n"
-                              "bob:x:1001:10::/home/bob:/bin/bash\n"
-                              "nobody:x:65534:65534::/nonexistent:/usr/sbin/nologin\n"
-                              "+nisuser::::::\nbroken line\n"
-                              "carol:x:1002:1002::/home/carol:/bin/sh\n");
+    std::istringstream passwd(
+        "root:x:0:0:root:/root:/bin/bash\n# comment\n"
+        "daemon:x:1:1::/usr/sbin:/usr/sbin/nologin\n"
+        "alice:x:1000:1000::/home/alice:/bin/bash\n"
+        "bob:x:1001:10::/home/bob:/bin/bash\n"
+        "nobody:x:65534:65534::/nonexistent:/usr/sbin/nologin\n"
+        "+nisuser::::::\nbroken line\n"
+        "carol:x:1002:1002::/home/carol:/bin/sh\n");
     std::istringstream group("sudo:x:27:alice,dave\nwheel:x:10:\nusers:x:100:carol\nadmin:x:115\n");
     const auto accounts = accountsFromFiles(passwd, group);
-    const std::vector<std::pair<std::wstring, std::uint32_t>> expected = {
-        {L"root", 2}, {L"daemon", 1}, {L"alice", 2}, {L"bob", 2}, {L"nobody", 0}, {L"carol", 1}};
+    const std::vector<std::pair<std::wstring, std::uint32_t>> expected = {{L"root", 2}, {L"daemon", 1}, {L"alice", 2},
+                                                                          {L"bob", 2},  {L"nobody", 0}, {L"carol", 1}};
     ASSERT_EQ(accounts.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(accounts[i].name, expected[i].first);

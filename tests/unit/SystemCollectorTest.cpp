@@ -20,7 +20,8 @@ const std::wstring processorZero = L"HARDWARE\\DESCRIPTION\\System\\CentralProce
 // Samples whose every interval has the given busy and idle time.
 std::vector<std::optional<ProcessorTimes>> steadyLoad(std::uint64_t busy, std::uint64_t idle) {
     std::vector<std::optional<ProcessorTimes>> samples;
-    for (std::uint64_t k = 1; k <= 10; ++k) samples.push_back(ProcessorTimes{k * idle, k * (idle + busy / 2), k * (busy - busy / 2)});
+    for (std::uint64_t k = 1; k <= 10; ++k)
+        samples.push_back(ProcessorTimes{k * idle, k * (idle + busy / 2), k * (busy - busy / 2)});
     return samples;
 }
 
@@ -63,7 +64,8 @@ protected:
     FakeHost host;
     CpuSample lastSample;
     std::vector<std::uint32_t> pausesLeft;
-    SystemCollector collector{{volumes, machine, accounts, registry, host}, lastSample,
+    SystemCollector collector{{volumes, machine, accounts, registry, host},
+                              lastSample,
                               [this](std::uint32_t milliseconds, std::uint32_t left) {
                                   EXPECT_EQ(milliseconds, 1000u);
                                   pausesLeft.push_back(left);
@@ -75,19 +77,27 @@ protected:
 TEST_F(SystemCollectorTest, SelectsTheItemByItsWholeNameInAnyCase) {
     const std::wstring disk = L"<disk>C:\\|123.46|500.00</disk>\n";
     const std::pair<const wchar_t*, std::wstring> cases[] = {
-        {L"disk", disk}, {L"Disk", disk}, {L"DISK", disk}, {L" DISK", L""}, {L"DISKS", L""}, {L"", L""},
-        {L"memory", L"<ram>37|15.98|8.00</ram>\n"}, {L"user", L"<localuser name=\"Administrator\">administrator</localuser>\n"},
-        {L"ALL\n", L""}, {L"d\u0130sk", L""},
+        {L"disk", disk},
+        {L"Disk", disk},
+        {L"DISK", disk},
+        {L" DISK", L""},
+        {L"DISKS", L""},
+        {L"", L""},
+        {L"memory", L"<ram>37|15.98|8.00</ram>\n"},
+        {L"user", L"<localuser name=\"Administrator\">administrator</localuser>\n"},
+        {L"ALL\n", L""},
+        {L"d\u0130sk", L""},
     };
     for (const auto& [item, expected] : cases) EXPECT_EQ(collect(item), expected) << item;
 }
 
 TEST_F(SystemCollectorTest, AllListsDisksMemoryOsProcessorAndUsersInThatOrder) {
-    EXPECT_EQ(collect(L"All"), L"<disk>C:\\|123.46|500.00</disk>\n"
-                               L"<ram>37|15.98|8.00</ram>\n"
-                               L"<os>Windows 10 Pro\n|x64|de-DE</os>\n"
-                               L"<cpu>Intel(R) Core: i7\n|4|7.5%\n</cpu>\n"
-                               L"<localuser name=\"Administrator\">administrator</localuser>\n");
+    EXPECT_EQ(collect(L"All"),
+              L"<disk>C:\\|123.46|500.00</disk>\n"
+              L"<ram>37|15.98|8.00</ram>\n"
+              L"<os>Windows 10 Pro\n|x64|de-DE</os>\n"
+              L"<cpu>Intel(R) Core: i7\n|4|7.5%\n</cpu>\n"
+              L"<localuser name=\"Administrator\">administrator</localuser>\n");
 }
 
 TEST_F(SystemCollectorTest, DisksListEveryMountPathOfTheHardDiskVolumesUpToTheDriveCount) {
@@ -101,13 +111,16 @@ TEST_F(SystemCollectorTest, DisksListEveryMountPathOfTheHardDiskVolumesUpToTheDr
         {L"\\\\?\\Volume{t}\\", L"\\Device\\HarddiskVolume6", {L"T:\\"}},
         {L"\\\\?\\Volume{u}\\", L"\\Device\\HarddiskVolume7", {L"U:\\"}},
     };
-    volumes.spaces = {{L"E:\\", {1500000, 1ull << 40}}, {L"C:\\Mount\\E\\", {0, 0}}, {L"T:\\", {1ull << 52, 1ull << 52}},
+    volumes.spaces = {{L"E:\\", {1500000, 1ull << 40}},
+                      {L"C:\\Mount\\E\\", {0, 0}},
+                      {L"T:\\", {1ull << 52, 1ull << 52}},
                       {L"U:\\", {1, 1}}};
     volumes.limit = 7;
-    EXPECT_EQ(collect(L"DISK"), L"<disk>E:\\|0.00|1024.00</disk>\n"
-                                L"<disk>C:\\Mount\\E\\|0.00|0.00</disk>\n"
-                                L"<disk>F:\\|5</disk>\n"
-                                L"<disk>T:\\|0.00|0.00</disk>\n");
+    EXPECT_EQ(collect(L"DISK"),
+              L"<disk>E:\\|0.00|1024.00</disk>\n"
+              L"<disk>C:\\Mount\\E\\|0.00|0.00</disk>\n"
+              L"<disk>F:\\|5</disk>\n"
+              L"<disk>T:\\|0.00|0.00</disk>\n");
     EXPECT_EQ(volumes.ended, 1);
 }
 
@@ -131,9 +144,10 @@ TEST_F(SystemCollectorTest, OsCarriesProductBitnessAndLocaleOrTheirFallbacks) {
     EXPECT_EQ(collect(L"OS"), L"<os>Windows 10 Pro\n|x86|unknown</os>\n");
     platform::MemoryRegistry empty;
     TextSink out;
-    SystemCollector({volumes, machine, accounts, empty, host}, lastSample, [](std::uint32_t, std::uint32_t) {})
-        .operatingSystem(out);
-    EXPECT_EQ(out.text(), L"<os>[HKEY_LOCAL_MACHINE\\" + currentVersion + L"\\ProductName]\nmessage 2\r\n\n|x86|unknown</os>\n");
+    SystemCollector({volumes, machine, accounts, empty, host}, lastSample, [](std::uint32_t, std::uint32_t) {
+    }).operatingSystem(out);
+    EXPECT_EQ(out.text(),
+              L"<os>[HKEY_LOCAL_MACHINE\\" + currentVersion + L"\\ProductName]\nmessage 2\r\n\n|x86|unknown</os>\n");
 }
 
 TEST_F(SystemCollectorTest, LoadIsThatOfTheLastOfTenIntervalsWrittenWithTwoSignificantDigits) {
@@ -152,8 +166,16 @@ TEST_F(SystemCollectorTest, LoadIsThatOfTheLastOfTenIntervalsWrittenWithTwoSigni
 
 TEST_F(SystemCollectorTest, LoadSamplesContinueFromTheLastSuccessfulOneAcrossRequestsAndFailures) {
     lastSample = {900, 100};
-    machine.samples = {ProcessorTimes{1000, 1100, 100}, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                       std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    machine.samples = {ProcessorTimes{1000, 1100, 100},
+                       std::nullopt,
+                       std::nullopt,
+                       std::nullopt,
+                       std::nullopt,
+                       std::nullopt,
+                       std::nullopt,
+                       std::nullopt,
+                       std::nullopt,
+                       std::nullopt};
     EXPECT_EQ(collector.cpuLoad(), [] {
         std::wstring text;
         for (int i = 0; i < 9; ++i) text += L"Error by getting System Times:\nmessage 5\r\n\n";
@@ -169,11 +191,12 @@ TEST_F(SystemCollectorTest, LoadSamplesContinueFromTheLastSuccessfulOneAcrossReq
 }
 
 TEST_F(SystemCollectorTest, FiguresLeaveOutAnUnknownHandleCountAndNameAFailedProcessCount) {
-    const std::tuple<std::optional<std::uint32_t>, std::optional<std::uint32_t>, std::uint64_t, const wchar_t*> cases[] = {
-        {30215, 112, 86400000, L"handle=\"30215\" uptime=\"86400000\" processes=\"112\""},
-        {std::nullopt, 2000, 4294967301ull, L"uptime=\"4294967301\" processes=\"2000\""},
-        {0, std::nullopt, 0, L"handle=\"0\" uptime=\"0\" processes=\"couldn't receive number of processes\""},
-    };
+    const std::tuple<std::optional<std::uint32_t>, std::optional<std::uint32_t>, std::uint64_t, const wchar_t*>
+        cases[] = {
+            {30215, 112, 86400000, L"handle=\"30215\" uptime=\"86400000\" processes=\"112\""},
+            {std::nullopt, 2000, 4294967301ull, L"uptime=\"4294967301\" processes=\"2000\""},
+            {0, std::nullopt, 0, L"handle=\"0\" uptime=\"0\" processes=\"couldn't receive number of processes\""},
+        };
     for (const auto& [handles, processes, uptime, expected] : cases) {
         machine.handles = handles;
         machine.processes = processes;
@@ -185,10 +208,11 @@ TEST_F(SystemCollectorTest, FiguresLeaveOutAnUnknownHandleCountAndNameAFailedPro
 TEST_F(SystemCollectorTest, LocalUsersFollowEveryBatchAndStopAtAFailure) {
     accounts.batches = {{234, {{L"Administrator", privilege::administrator}, {L"Gast", privilege::guest}}},
                         {0, {{L"svc", privilege::user}, {L"odd", 3}}}};
-    EXPECT_EQ(collect(L"USER"), L"<localuser name=\"Administrator\">administrator</localuser>\n"
-                                L"<localuser name=\"Gast\">guest</localuser>\n"
-                                L"<localuser name=\"svc\">user</localuser>\n"
-                                L"<localuser name=\"odd\">unknown</localuser>\n");
+    EXPECT_EQ(collect(L"USER"),
+              L"<localuser name=\"Administrator\">administrator</localuser>\n"
+              L"<localuser name=\"Gast\">guest</localuser>\n"
+              L"<localuser name=\"svc\">user</localuser>\n"
+              L"<localuser name=\"odd\">unknown</localuser>\n");
     accounts.batches = {{234, {{L"a", privilege::user}}}, {5, {{L"ignored", privilege::user}}}};
     EXPECT_EQ(collect(L"USER"), L"<localuser name=\"a\">user</localuser>\n<localuser>Access Denied</localuser>\n");
 }

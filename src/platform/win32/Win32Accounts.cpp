@@ -15,8 +15,6 @@ void takeEntries(BYTE* buffer, DWORD count, Copy copy) {
     NetApiBufferFree(buffer);
 }
 
-const wchar_t* orLocal(const std::wstring& server) { return server.empty() ? nullptr : server.c_str(); }
-
 class Win32Accounts final : public Accounts {
 public:
     ErrorCode localAccounts(std::uint32_t& resume, std::vector<LocalAccount>& batch) override {
@@ -49,7 +47,7 @@ public:
         BYTE* buffer = nullptr;
         DWORD read = 0, total = 0;
         const NET_API_STATUS status =
-            NetUserGetGroups(orLocal(controller), account.c_str(), 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total);
+            NetUserGetGroups(controller.c_str(), account.c_str(), 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total);
         if (status != NERR_Success) read = 0;
         takeEntries<GROUP_USERS_INFO_0>(buffer, read, [&groups](const GROUP_USERS_INFO_0& group) {
             groups.emplace_back(group.grui0_name ? group.grui0_name : L"");
@@ -61,8 +59,8 @@ public:
                           std::vector<std::wstring>& groups) override {
         BYTE* buffer = nullptr;
         DWORD read = 0, total = 0;
-        const NET_API_STATUS status = NetUserGetLocalGroups(orLocal(controller), account.c_str(), 0, LG_INCLUDE_INDIRECT,
-                                                            &buffer, MAX_PREFERRED_LENGTH, &read, &total);
+        const NET_API_STATUS status = NetUserGetLocalGroups(
+            controller.c_str(), account.c_str(), 0, LG_INCLUDE_INDIRECT, &buffer, MAX_PREFERRED_LENGTH, &read, &total);
         if (status != NERR_Success) read = 0;
         takeEntries<LOCALGROUP_USERS_INFO_0>(buffer, read, [&groups](const LOCALGROUP_USERS_INFO_0& group) {
             groups.emplace_back(group.lgrui0_name ? group.lgrui0_name : L"");

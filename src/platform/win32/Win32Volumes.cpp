@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <bit>
 
 namespace platform {
@@ -53,7 +54,7 @@ public:
                                                  &needed)) {
             const DWORD failed = GetLastError();
             if (failed != ERROR_MORE_DATA) return failed;
-            list.assign(needed, L'\0');
+            list.assign(std::max<std::size_t>(needed, list.size() * 2), L'\0');
         }
         for (const wchar_t* path = list.c_str(); *path; path += wcslen(path) + 1) paths.emplace_back(path);
         return error::success;

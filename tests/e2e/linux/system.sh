@@ -27,8 +27,11 @@ section=$(run_system all "<getSystem>ALL</getSystem><getSystem> DISK</getSystem>
 <getUser>OTHERDOMAIN\\root</getUser><getUser>\\\\\\</getUser><getUser>$HOST\\$long</getUser>" LC_ALL=de_DE.UTF-8)
 start=$(head -1 <<<"$section")
 expect_match "$start" '^<system handle="[0-9]+" uptime="[0-9]+" processes="[0-9]+">$' "the figures of the system element"
-expect_near "$(figure handle "$start")" "$(cut -f1 /proc/sys/fs/file-nr)" 2000 "the handles open on the machine"
-expect_near "$(figure processes "$start")" "$(find /proc -maxdepth 1 -name '[0-9]*' | wc -l)" 100 "the processes"
+# Other jobs on the machine open files and start processes meanwhile: half the count, and some, either way.
+handles=$(cut -f1 /proc/sys/fs/file-nr)
+processes=$(find /proc -maxdepth 1 -name '[0-9]*' | wc -l)
+expect_near "$(figure handle "$start")" "$handles" $((handles / 2 + 1000)) "the handles open on the machine"
+expect_near "$(figure processes "$start")" "$processes" $((processes / 2 + 50)) "the processes"
 check_uptime "$start"
 
 # The root file system: total exactly, free within what other jobs write meanwhile.
