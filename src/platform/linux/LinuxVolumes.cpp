@@ -23,6 +23,10 @@ std::optional<std::string> blockDeviceOf(const std::string& source) {
     return std::to_string(major(status.st_rdev)) + ":" + std::to_string(minor(status.st_rdev));
 }
 
+std::wstring volumeName(const DiskVolume& volume) {
+    return L"\\\\?\\Volume{" + linux_layer::fromNative(volume.device) + L"}\\";
+}
+
 // Each disk-backed file system is one volume, named after its device number as
 // "\\?\Volume{major:minor}\", with the device path \Device\HarddiskVolumeN.
 // The mounts are read afresh at the start of every walk.
@@ -43,7 +47,7 @@ public:
 
     ErrorCode nextVolume(std::wstring& name) override {
         if (next_ >= volumes_.size()) return error::noMoreFiles;
-        name = L"\\\\?\\Volume{" + linux_layer::fromNative(volumes_[next_++].device) + L"}\\";
+        name = volumeName(volumes_[next_++]);
         return error::success;
     }
 
@@ -74,7 +78,7 @@ public:
 private:
     const DiskVolume* find(const std::wstring& volume) const {
         for (const auto& known : volumes_) {
-            if (volume == L"\\\\?\\Volume{" + linux_layer::fromNative(known.device) + L"}\\") return &known;
+            if (volume == volumeName(known)) return &known;
         }
         return nullptr;
     }
