@@ -20,7 +20,7 @@ system_section() { report_of "$1" | tr -d '\r' | sed -n '/^<system /,/^<\/system
 # figure NAME START-TAG: the value of one attribute of the system start tag.
 figure() { sed -nE "s/.* $1=\"([^\"]*)\".*/\\1/p; s/^<system $1=\"([^\"]*)\".*/\\1/p" <<<"$2" | head -1; }
 
-# check_load_line LINE: the processor's count and load line "|COUNT|LOAD%".
+# check_cpu_lines CPU-ELEMENT: the count, the load with "%" and the end tag on the lines after the name.
 check_cpu_lines() {
   expect_eq "$(sed -n 2p <<<"$1" | cut -d'|' -f2)" "$(nproc)" "the logical processors"
   local load
