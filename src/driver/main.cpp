@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
                                }};
     // Scripts and logs that read standard error see no progress.
     TerminalProgress progress(platform::nativeConsole());
-    if (platform::nativeConsole().errorIsTerminal()) environment.progress = &progress;
+    if (platform::nativeConsole().errorIsTerminal()) {
+        environment.progress = &progress;
+        collectors.setProgress(&progress);
+    }
     return run(host.commandLine(argc, argv), environment);
 }
