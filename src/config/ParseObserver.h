@@ -3,7 +3,6 @@
 #include <string_view>
 
 class XmlNodeValue;
-class XmlNodeVector;
 
 // Hears what the parser builds and what it leaves out, with positions in the
 // text it was given. The parse builds the same tree whether anyone listens or not.

@@ -157,12 +157,9 @@ void reportGap(std::wstring_view text, std::size_t from, std::size_t to, const O
         const std::size_t close = text.find(L'>', i);
         const std::size_t end = close < nextTag ? close + 1 : nextTag;
         const std::wstring_view piece = text.substr(i, end - i);
-        if (piece.size() > 1 && (piece[1] == L'?' || piece[1] == L'!')) {
-            // declarations are skipped quietly
-        } else if (piece.size() > 1 && piece[1] == L'/') {
-            observer.dropped(Dropped::strayEndTag, origins.of(i), piece);
-        } else {
-            observer.dropped(Dropped::unrecognisedTag, origins.of(i), piece);
+        const wchar_t second = piece.size() > 1 ? piece[1] : L'\0';
+        if (second != L'?' && second != L'!') {
+            observer.dropped(second == L'/' ? Dropped::strayEndTag : Dropped::unrecognisedTag, origins.of(i), piece);
         }
         i = end;
     }
