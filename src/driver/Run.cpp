@@ -174,13 +174,14 @@ int Driver::check() {
     }
 }
 
-// The lines go out in batches: a configuration can hold very many of them.
+// The lines go out in batches: a configuration can hold very many of them, and
+// older consoles refuse single writes much beyond 16 KB.
 void Driver::printCheck(const ConfigurationCheck& result) {
     std::wstring batch;
     const auto line = [&](const std::wstring& text) {
         batch += text;
         batch += L'\n';
-        if (batch.size() < 65536) return;
+        if (batch.size() < 8192) return;
         env_.console.write(batch);
         batch.clear();
     };
