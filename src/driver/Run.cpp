@@ -40,6 +40,7 @@ private:
     bool settleDestination();
     void collect(const XmlNodeVector& root);
     int check();
+    int tooLargeToCheck();
     void printCheck(const ConfigurationCheck& result);
 
     RunEnvironment& env_;
@@ -154,6 +155,11 @@ void Driver::collect(const XmlNodeVector& root) {
     say(L"Ausgabedatei:\t\t" + archivePath);
 }
 
+int Driver::tooLargeToCheck() {
+    say(L"Die Konfigurationsdatei ist zu gross, um sie zu pruefen.");
+    return nothingRuns;
+}
+
 // Reads and parses the configuration as a run does and tells what the run would
 // serve and what it would skip; collects nothing and writes no file.
 int Driver::check() {
@@ -169,8 +175,9 @@ int Driver::check() {
         if (result.served.empty()) return nothingRuns;
         return result.skipped.empty() ? everyRequestRuns : someAreSkipped;
     } catch (const std::bad_alloc&) {
-        say(L"Die Konfigurationsdatei ist zu gross, um sie zu pruefen.");
-        return nothingRuns;
+        return tooLargeToCheck();
+    } catch (const std::length_error&) {
+        return tooLargeToCheck();
     }
 }
 
