@@ -6,4 +6,4 @@ target=$1 corpus=$2 work=$3 runs=$4
 rm -rf "$work"
 mkdir -p "$work"
 cp -r "$corpus/." "$work"
-exec "$target" -runs="$runs" -seed=1 -max_len=4096 "$work"
+exec "$target" -runs="$runs" -seed=1 -max_len=4096 -artifact_prefix="$work-" "$work"

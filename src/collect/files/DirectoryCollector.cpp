@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace files {
 namespace {
@@ -63,17 +64,6 @@ void appendMissing(std::wstring& out, const wchar_t* element, const std::wstring
     out += std::wstring(L"<") + element + L" name=\"" + path + L"\">" + text + L"</" + element + L">\n";
 }
 
-}  // namespace
-
-// A directory the walk is inside of.
-struct DirectoryCollector::OpenDirectory {
-    std::wstring name;
-    std::wstring prefix;
-    std::unique_ptr<DirectoryListing> listing;
-};
-
-namespace {
-
 // The directories one request has entered.
 class EnteredDirectories {
 public:
@@ -89,6 +79,13 @@ private:
 };
 
 }  // namespace
+
+// A directory the walk is inside of.
+struct DirectoryCollector::OpenDirectory {
+    std::wstring name;
+    std::wstring prefix;
+    std::unique_ptr<DirectoryListing> listing;
+};
 
 std::wstring DirectoryCollector::prefixOf(const std::wstring& path) const {
     return !path.empty() && path.back() == separator_ ? path : path + separator_;

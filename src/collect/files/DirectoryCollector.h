@@ -3,7 +3,6 @@
 #include "platform/FileQueries.h"
 
 #include <string>
-#include <vector>
 
 namespace files {
 
