@@ -3,6 +3,7 @@
 #include "driver/TextFile.h"
 
 #include <algorithm>
+#include <iterator>
 #include <new>
 #include <vector>
 
@@ -50,6 +51,10 @@ constexpr FailureElement failureElements[] = {
     {CommandTable::getUser, &ReportSections::system, L"user"},
     {CommandTable::getServiceStatus, &ReportSections::service, L"service"},
 };
+
+constexpr std::wstring ReportSections::*allSections[] = {&ReportSections::registry, &ReportSections::file,
+                                                         &ReportSections::directory, &ReportSections::system,
+                                                         &ReportSections::service};
 
 const FailureElement* failureElementOf(int function) {
     for (const FailureElement& entry : failureElements) {
@@ -157,6 +162,8 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
 }
 
 int Dispatcher::serve(const std::wstring& category, const std::wstring& function, const std::wstring& value) {
+    std::size_t held[std::size(allSections)];
+    for (std::size_t i = 0; i < std::size(allSections); ++i) held[i] = (sections_.*allSections[i]).size();
     const wchar_t* failure = nullptr;
     try {
         return dispatch(category, function, value);
@@ -165,6 +172,8 @@ int Dispatcher::serve(const std::wstring& category, const std::wstring& function
     } catch (...) {
         failure = L"Unexpected error";
     }
+    // No half-written element of the failed request stays behind.
+    for (std::size_t i = 0; i < std::size(allSections); ++i) (sections_.*allSections[i]).resize(held[i]);
     // What the request took is given back by now, so there is room for its element.
     if (const FailureElement* entry = failureElementOf(commands_.lookup(function))) {
         try {

@@ -102,9 +102,10 @@ public:
 private:
     void note(const std::wstring& function, const std::wstring& value, std::wstring& out) {
         calls.push_back(function + L":" + value);
+        out += L"<" + function + L">" + value;
         if (value == L"exhausting") throw std::bad_alloc();
         if (value == L"throwing") throw std::runtime_error("broken");
-        out += L"<" + function + L">" + value + L"</" + function + L">\n";
+        out += L"</" + function + L">\n";
     }
     void note(const std::wstring& function, const std::wstring& value, ReportSink& out) {
         std::wstring text;
