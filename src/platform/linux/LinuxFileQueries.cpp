@@ -161,7 +161,7 @@ public:
     // By its native name from this open directory: names that are no UTF-8 and
     // trees deeper than any path allows are reached all the same.
     std::unique_ptr<DirectoryListing> listEntry(const std::wstring&) override {
-        return std::make_unique<LinuxDirectoryListing>(directory_ ? dirfd(directory_) : -1, name_.c_str(), false);
+        return std::make_unique<LinuxDirectoryListing>(dirfd(directory_), name_.c_str(), false);
     }
 
     std::optional<FileTimes> ownTimes() const override { return ownTimes_; }
