@@ -23,11 +23,13 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 // The encoding named in the XML declaration at the very start, or empty.
 std::string_view declaredEncoding(std::string_view bytes) {
     if (!startsWith(bytes, "<?xml")) return {};
-    const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+    // The declaration ends at its "?>", the first ">" of the file.
+    const std::string_view declaration = bytes.substr(0, bytes.find('>'));
     const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::size_t at = declaration.find("encoding");
+    constexpr std::string_view name = "encoding";
+    std::size_t at = declaration.find(name);
     if (at == std::string_view::npos) return {};
-    at += 8;
+    at += name.size();
     while (at < declaration.size() && isBlank(declaration[at])) ++at;
     if (at == declaration.size() || declaration[at++] != '=') return {};
     while (at < declaration.size() && isBlank(declaration[at])) ++at;
