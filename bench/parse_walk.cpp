@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -56,6 +57,15 @@ std::wstring configuration(int requests) {
     return text + L"</config>\r\n";
 }
 
+// Groups that repeat after many siblings: each merge looks for the first group
+// of its name among all of them.
+std::wstring repeatedGroups(int requests) {
+    std::wstring text = L"<config>";
+    for (int i = 0; i < requests / 2; ++i) text += L"<Other><getKey>x</getKey></Other>";
+    for (int i = 0; i < requests / 2; ++i) text += L"<Registry><getKey>HKEY_LOCAL_MACHINE\\SOFTWARE\\X</getKey></Registry>";
+    return text + L"</config>";
+}
+
 double medianMilliseconds(const std::wstring& text, int runs) {
     IdleCollectors collectors;
     NoFiles files;
@@ -74,10 +84,14 @@ double medianMilliseconds(const std::wstring& text, int runs) {
 }  // namespace
 
 int main() {
-    std::printf("%10s %12s %12s %14s\n", "requests", "characters", "median ms", "ns/character");
-    for (const int requests : {5000, 10000, 20000, 40000, 80000}) {
-        const std::wstring text = configuration(requests);
-        const double ms = medianMilliseconds(text, 15);
-        std::printf("%10d %12zu %12.2f %14.2f\n", requests, text.size(), ms, ms * 1e6 / static_cast<double>(text.size()));
+    for (const auto& [shape, make] : {std::pair{"blocks of requests", &configuration},
+                                      std::pair{"groups repeated after many siblings", &repeatedGroups}}) {
+        std::printf("%s\n%10s %12s %12s %14s\n", shape, "requests", "characters", "median ms", "ns/character");
+        for (const int requests : {5000, 10000, 20000, 40000, 80000}) {
+            const std::wstring text = make(requests);
+            const double ms = medianMilliseconds(text, 15);
+            std::printf("%10d %12zu %12.2f %14.2f\n", requests, text.size(), ms,
+                        ms * 1e6 / static_cast<double>(text.size()));
+        }
     }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Linux, Windows i686 and Windows x86_64 targets and their packages and
-# runs every test, the Wine ones included.
+# runs every test, the Wine ones included; then the unit, Linux end-to-end and fuzz
+# tests again in a build checked by the address and undefined-behaviour sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh test
@@ -8,3 +9,7 @@ cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVISK_WINDOWS_BU
 cmake --build build/test
 cmake --build build/test --target packages
 ctest --test-dir build/test --output-on-failure -j 2
+
+CC=clang CXX=clang++ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVISK_SANITIZE=ON >/dev/null
+cmake --build build/sanitize
+ctest --test-dir build/sanitize --output-on-failure -j 2

@@ -10,6 +10,14 @@
 #define SEVENZIP_CALL
 #endif
 
+// The engine's objects carry its own type information, not that of the interfaces
+// declared here, so the sanitizer's dynamic-type check is off for calls into them.
+#if defined(__clang__)
+#define SEVENZIP_ENGINE_CALLS __attribute__((no_sanitize("vptr")))
+#else
+#define SEVENZIP_ENGINE_CALLS
+#endif
+
 namespace SevenZip::intl {
 
 // 32 bits on every target; C's long is 64 bits on Linux.
@@ -214,14 +222,14 @@ class ComPointer {
 public:
     ComPointer() = default;
     // Takes a reference of its own, as the creator of a new object does.
-    explicit ComPointer(Interface* object) : object_(object) {
+    SEVENZIP_ENGINE_CALLS explicit ComPointer(Interface* object) : object_(object) {
         if (object_) object_->AddRef();
     }
     ComPointer(const ComPointer&) = delete;
     ComPointer& operator=(const ComPointer&) = delete;
     ~ComPointer() { reset(); }
 
-    void reset() {
+    SEVENZIP_ENGINE_CALLS void reset() {
         if (object_) object_->Release();
         object_ = nullptr;
     }

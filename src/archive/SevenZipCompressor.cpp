@@ -5,6 +5,7 @@
 #include "archive/SevenZipException.h"
 #include "archive/StreamWrappers.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace SevenZip {
@@ -41,10 +42,16 @@ void SevenZipCompressor::compressAllFiles(const std::wstring& directory, bool re
 
 void SevenZipCompressor::compressFile(const std::wstring& path) {
     const wchar_t separator = files_.separator();
-    ScannerCallback found(false, true);
-    PathScanner(files_).scan(directoryPart(path, separator), fileNamePart(path, separator), found);
-    if (found.files().empty()) throw SevenZipException(formatMessage(L"File \"%s\" does not exist", path));
-    writeArchive(L"", found.files());
+    const std::wstring name = fileNamePart(path, separator);
+    // Wildcards in the name stand for themselves: packing another file that
+    // happens to match would disclose its contents.
+    const bool literal = name.find_first_of(L"*?") == std::wstring::npos;
+    ScannerCallback found(false, literal);
+    PathScanner(files_).scan(directoryPart(path, separator), name, found);
+    const auto named = std::find_if(found.files().begin(), found.files().end(),
+                                    [&](const FileEntry& file) { return literal || file.name == name; });
+    if (named == found.files().end()) throw SevenZipException(formatMessage(L"File \"%s\" does not exist", path));
+    writeArchive(L"", {*named});
 }
 
 void SevenZipCompressor::compressDirectoryTree(const std::wstring& directory, const std::wstring& pattern,
@@ -59,7 +66,7 @@ void SevenZipCompressor::compressDirectoryTree(const std::wstring& directory, co
     writeArchive(prefix, found.files());
 }
 
-void SevenZipCompressor::setCompressionProperties(IOutArchive& archive) const {
+SEVENZIP_ENGINE_CALLS void SevenZipCompressor::setCompressionProperties(IOutArchive& archive) const {
     ComPointer<ISetProperties> properties;
     if (archive.QueryInterface(IID_ISetProperties, reinterpret_cast<void**>(properties.receive())) != S_Ok ||
         !properties) {
@@ -73,7 +80,7 @@ void SevenZipCompressor::setCompressionProperties(IOutArchive& archive) const {
     if (result != S_Ok) throw SevenZipException(resultMessage(L"Setting compression properties", result));
 }
 
-void SevenZipCompressor::writeArchive(const std::wstring& directoryPrefix, const std::vector<FileEntry>& entries) {
+SEVENZIP_ENGINE_CALLS void SevenZipCompressor::writeArchive(const std::wstring& directoryPrefix, const std::vector<FileEntry>& entries) {
     if (entries.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw SevenZipException(resultMessage(L"Create archive", E_InvalidArg));
     }

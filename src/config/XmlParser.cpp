@@ -69,6 +69,26 @@ private:
     std::unordered_map<std::wstring_view, std::vector<std::size_t>> endTags_;
 };
 
+// The first child of each grouping name under each element, noted as children
+// are made, so that merging a repeated group is one lookup, not a scan of its siblings.
+class FirstGroups {
+public:
+    // The element a group of this name merges into: the first child of that name, when that is an element.
+    XmlNodeVector* find(const XmlNodeVector* parent, const std::wstring& name) const {
+        const auto children = firsts_.find(parent);
+        if (children == firsts_.end()) return nullptr;
+        const auto first = children->second.find(name);
+        return first == children->second.end() ? nullptr : first->second;
+    }
+    // Notes a new child; a value is noted as null, since no group merges into a value.
+    void note(const XmlNodeVector* parent, const std::wstring& name, XmlNodeVector* element) {
+        firsts_[parent].emplace(name, element);
+    }
+
+private:
+    std::unordered_map<const XmlNodeVector*, std::unordered_map<std::wstring, XmlNodeVector*>> firsts_;
+};
+
 // One element whose content is still being parsed.
 struct Level {
     std::size_t cursor;
@@ -175,6 +195,7 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input, Parse
     const std::wstring text = withoutComments(input, observer ? &origins : nullptr, observer);
     const TagIndex tags(text);
     const CommandTable commands;
+    FirstGroups groups;
 
     struct TopLevel {
         std::unique_ptr<XmlNodeVector> element;
@@ -204,9 +225,11 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input, Parse
         level.cursor = contentEnd + name.size() + 3;
         XmlNodeVector* parent = level.parent;
         const std::wstring nameText(name);
+        const bool grouping = parent && commands.isGroupingName(nameText);
         if (tags.firstStartTag(contentStart, contentEnd)) {
-            XmlNodeVector* node = parent && commands.isGroupingName(nameText) ? parent->findChild(nameText) : nullptr;
+            XmlNodeVector* node = grouping ? groups.find(parent, nameText) : nullptr;
             if (!node) node = new XmlNodeVector(nameText, parent);
+            if (grouping) groups.note(parent, nameText, node);
             if (!parent) {
                 topLevel.push_back({std::unique_ptr<XmlNodeVector>(node), origins.of(tag->start)});
                 root = node;
@@ -215,6 +238,7 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input, Parse
         } else if (parent) {
             auto* value = new XmlNodeValue(nameText, parent);
             value->setText(text.substr(contentStart, contentEnd - contentStart));
+            if (grouping) groups.note(parent, nameText, nullptr);
             if (observer) observer->valueBuilt(*value, origins.of(tag->start));
         } else if (observer) {
             // A value outside any element could never be reached, so it is not built.

@@ -3,6 +3,8 @@
 #include "driver/TextFile.h"
 
 #include <algorithm>
+#include <iterator>
+#include <new>
 #include <vector>
 
 namespace {
@@ -26,6 +28,39 @@ void appendOutput(std::wstring& section, std::wstring& output) {
 void appendOutput(std::wstring& section, TextSink& output) {
     std::wstring text = output.take();
     appendOutput(section, text);
+}
+
+// Where a failed request leaves its trace: its section, in the element its own failures use.
+struct FailureElement {
+    int function;
+    std::wstring ReportSections::*section;
+    const wchar_t* element;
+};
+
+constexpr FailureElement failureElements[] = {
+    {CommandTable::getKey, &ReportSections::registry, L"key"},
+    {CommandTable::getValue, &ReportSections::registry, L"key"},
+    {CommandTable::getFile, &ReportSections::file, L"filecontent"},
+    {CommandTable::getFileVersion, &ReportSections::file, L"searchedproperties"},
+    {CommandTable::getDirectories, &ReportSections::directory, L"directory"},
+    {CommandTable::getDirectoriesRecursively, &ReportSections::directory, L"directory"},
+    {CommandTable::getDirectoriesAndFiles, &ReportSections::directory, L"directory"},
+    {CommandTable::getDirectoriesAndFilesRecursively, &ReportSections::directory, L"directory"},
+    {CommandTable::getFiles, &ReportSections::file, L"properties"},
+    {CommandTable::getSystem, &ReportSections::system, L"system"},
+    {CommandTable::getUser, &ReportSections::system, L"user"},
+    {CommandTable::getServiceStatus, &ReportSections::service, L"service"},
+};
+
+constexpr std::wstring ReportSections::*allSections[] = {&ReportSections::registry, &ReportSections::file,
+                                                         &ReportSections::directory, &ReportSections::system,
+                                                         &ReportSections::service};
+
+const FailureElement* failureElementOf(int function) {
+    for (const FailureElement& entry : failureElements) {
+        if (entry.function == function) return &entry;
+    }
+    return nullptr;
 }
 
 // An element whose children are being visited; the children are a snapshot
@@ -73,7 +108,7 @@ int Dispatcher::walk(const XmlNodeVector& root, Progress* progress) {
     int lastCategory = CommandTable::notFound;
     forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
         if (progress && served(category, value)) progress->request(++number, total, value.getName(), value.text());
-        lastCategory = dispatch(category, value.getName(), value.text());
+        lastCategory = serve(category, value.getName(), value.text());
     });
     if (progress) progress->finished();
     return lastCategory;
@@ -141,6 +176,31 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
     }
     }
     return categoryCode;
+}
+
+int Dispatcher::serve(const std::wstring& category, const std::wstring& function, const std::wstring& value) {
+    std::size_t held[std::size(allSections)];
+    for (std::size_t i = 0; i < std::size(allSections); ++i) held[i] = (sections_.*allSections[i]).size();
+    const wchar_t* failure = nullptr;
+    try {
+        return dispatch(category, function, value);
+    } catch (const std::bad_alloc&) {
+        failure = L"Not enough memory resources are available to process this command.";
+    } catch (...) {
+        failure = L"Unexpected error";
+    }
+    // No half-written element of the failed request stays behind.
+    for (std::size_t i = 0; i < std::size(allSections); ++i) (sections_.*allSections[i]).resize(held[i]);
+    // What the request took is given back by now, so there is room for its element.
+    if (const FailureElement* entry = failureElementOf(commands_.lookup(function))) {
+        try {
+            sections_.*(entry->section) += std::wstring(L"<") + entry->element + L" name=\"" + value + L"\">" +
+                                           failure + L"</" + entry->element + L">\n";
+        } catch (const std::bad_alloc&) {
+            // Not even the element fits: the request is lost, the run and its report are not.
+        }
+    }
+    return commands_.lookup(category);
 }
 
 void Dispatcher::embedFile(const std::wstring& path) {

@@ -27,6 +27,9 @@ public:
     int dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value);
 
 private:
+    // Serves one request; whatever it throws, an allocation failure included,
+    // becomes an error element in its section and the walk goes on.
+    int serve(const std::wstring& category, const std::wstring& function, const std::wstring& value);
     void embedFile(const std::wstring& path);
 
     Collectors& collectors_;

@@ -234,7 +234,7 @@ int Driver::run(const std::vector<std::string>& arguments) {
         return finalPrompt(-1);
     }
 
-    const auto configuration = readTextFile(env_.files, paths_.source);
+    const auto configuration = readConfigurationFile(env_.files, paths_.source);
     if (!configuration) {
         say(L"Die Konfigurationsdatei konnte nicht geoeffnet werden!");
         return finalPrompt(0);

@@ -11,3 +11,9 @@ std::optional<std::wstring> readTextFile(const platform::FileSystem& files, cons
 
 // The same decoding, on bytes already read.
 std::wstring decodeTextFile(const std::string& bytes);
+
+// A configuration: as readTextFile, but decoded as UTF-8 when the file starts
+// with the UTF-8 byte-order mark (which is dropped) or declares encoding="UTF-8"
+// in its XML declaration, and its bytes are UTF-8 indeed.
+std::optional<std::wstring> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path);
+std::wstring decodeConfiguration(const std::string& bytes);

@@ -51,9 +51,11 @@ struct DirectoryEntry {
     bool isDirectory = false;
     // Delivered for directories; files are described by their examination.
     FileTimes times;
+    // A symbolic link, junction or other reparse point: listed, never entered.
+    bool isLink = false;
 };
 
-// Tells whether two paths lead to the same directory, through links or not.
+// Tells whether two paths lead to the same directory, through links or mounts or not.
 struct DirectoryIdentity {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
@@ -71,6 +73,9 @@ public:
     virtual bool next(DirectoryEntry& entry) = 0;
     // Examines the file entry that next() delivered last; path is its full path.
     virtual FileExamination examineEntry(const std::wstring& path) = 0;
+    // Lists the directory entry that next() delivered last, reached from this
+    // open directory, never through a link; prefix is its full path and separator.
+    virtual std::unique_ptr<DirectoryListing> listEntry(const std::wstring& prefix) = 0;
     // The directory's own times; nothing when they cannot be read.
     virtual std::optional<FileTimes> ownTimes() const = 0;
     virtual std::optional<DirectoryIdentity> identity() const = 0;

@@ -1,8 +1,13 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
+
+// A path with a NUL inside names no file: the system would read it only up to
+// the NUL and find a shorter path.
+inline bool holdsNul(std::wstring_view path) { return path.find(L'\0') != std::wstring_view::npos; }
 
 class FileSystem {
 public:

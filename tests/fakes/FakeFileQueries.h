@@ -18,8 +18,9 @@ public:
 
     Directory& addDirectory(const std::wstring& prefix) { return directories[prefix]; }
 
-    bool isDirectory(const std::wstring& path) override {
+    bool isDirectory(const std::wstring& whole) override {
         ++calls;
+        const std::wstring path = asSystemReads(whole);
         return directories.count(path) || directories.count(path + L'\\');
     }
 
@@ -28,14 +29,14 @@ public:
     platform::FileExamination examine(const std::wstring& path) override {
         ++calls;
         examined.push_back(path);
-        if (const auto found = files.find(path); found != files.end()) return found->second;
+        if (const auto found = files.find(asSystemReads(path)); found != files.end()) return found->second;
         return platform::FileExamination::failed(isDirectory(path) ? 5 : 2);
     }
 
     std::unique_ptr<platform::DirectoryListing> list(const std::wstring& prefix) override {
         ++calls;
         listed.push_back(prefix);
-        const auto found = directories.find(prefix);
+        const auto found = directories.find(asSystemReads(prefix));
         return std::make_unique<Listing>(*this, found == directories.end() ? Directory{} : found->second);
     }
 
@@ -46,6 +47,9 @@ public:
     int calls = 0;
 
 private:
+    // A system call reads a path only up to its first NUL.
+    static std::wstring asSystemReads(const std::wstring& path) { return path.substr(0, path.find(L'\0')); }
+
     class Listing : public platform::DirectoryListing {
     public:
         Listing(FakeFileQueries& owner, Directory directory) : owner_(owner), directory_(std::move(directory)) {}
@@ -55,6 +59,9 @@ private:
             return true;
         }
         platform::FileExamination examineEntry(const std::wstring& path) override { return owner_.examine(path); }
+        std::unique_ptr<platform::DirectoryListing> listEntry(const std::wstring& prefix) override {
+            return owner_.list(prefix);
+        }
         std::optional<platform::FileTimes> ownTimes() const override { return directory_.ownTimes; }
         std::optional<platform::DirectoryIdentity> identity() const override { return directory_.identity; }
 

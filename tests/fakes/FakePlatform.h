@@ -6,6 +6,8 @@
 #include "platform/Host.h"
 
 #include <map>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -49,7 +51,8 @@ public:
     bool exists(const std::wstring& path) const override { return files.count(path) > 0; }
     void removeFile(const std::wstring& path) override { files.erase(path); }
     std::optional<std::string> readFile(const std::wstring& path) const override {
-        const auto found = files.find(path);
+        // A system call reads a path only up to its first NUL.
+        const auto found = files.find(path.substr(0, path.find(L'\0')));
         if (found == files.end()) return std::nullopt;
         return found->second;
     }
@@ -103,7 +106,10 @@ public:
 private:
     void note(const std::wstring& function, const std::wstring& value, std::wstring& out) {
         calls.push_back(function + L":" + value);
-        out += L"<" + function + L">" + value + L"</" + function + L">\n";
+        out += L"<" + function + L">" + value;
+        if (value == L"exhausting") throw std::bad_alloc();
+        if (value == L"throwing") throw std::runtime_error("broken");
+        out += L"</" + function + L">\n";
     }
     void note(const std::wstring& function, const std::wstring& value, ReportSink& out) {
         std::wstring text;

@@ -89,6 +89,17 @@ TEST_F(ArchiveCompressor, OneFileGoesInUnderItsFullPathAtLevelTwo) {
     EXPECT_EQ(job.itemPaths, std::vector<std::wstring>{L"bare.xml"});
 }
 
+// Another file matching them would be packed and its contents disclosed.
+TEST_F(ArchiveCompressor, WildcardsInTheFileNameStandForThemselves) {
+    SevenZipCompressor compressor(library, L"c:\\out\\r.tavisk", files);
+    files.files[L"c:\\out\\a*.xml"] = "<report/>";
+    files.files[L"c:\\out\\a!.xml"] = "secret";  // listed first
+    compressor.compressFile(L"c:\\out\\a*.xml");
+    EXPECT_EQ(job.itemContents, std::vector<std::string>{"<report/>"});
+    EXPECT_EQ(messageOf([&] { compressor.compressFile(L"c:\\out\\?.xml"); }),
+              L"File \"c:\\out\\?.xml\" does not exist");
+}
+
 TEST_F(ArchiveCompressor, MissingFileOrDirectoryFailsBeforeTheEngineIsAsked) {
     SevenZipCompressor compressor(library, L"c:\\out\\r.tavisk", files);
     EXPECT_EQ(messageOf([&] { compressor.compressFile(L"c:\\out\\none.xml"); }),

@@ -65,12 +65,14 @@ TEST_F(Dispatch, AllInAnyCaseListsEveryServiceOtherNamesStayAsWritten) {
 TEST_F(Dispatch, FileContentIsEmbeddedVerbatim) {
     files.files[L"a.txt"] = "x < & y\r\nzweite Zeile\xE4";
     files.files[L"empty.txt"] = "";
-    walk(L"<config><File><getFile>a.txt</getFile><getFile>empty.txt</getFile><getFile>none</getFile></File>"
-         L"</config>");
+    const std::wstring cut = L"a.txt" + std::wstring(1, L'\0') + L".log";
+    walk(L"<config><File><getFile>a.txt</getFile><getFile>empty.txt</getFile><getFile>none</getFile><getFile>" + cut +
+         L"</getFile></File></config>");
     EXPECT_EQ(sections.file,
               L"<filecontent name=\"a.txt\" noparse=\"TRUE\">\nx < & y\nzweite Zeile\u00E4\n</filecontent>\n"
               L"<filecontent name=\"empty.txt\" noparse=\"TRUE\">\n\n</filecontent>\n"
-              L"<filecontent name=\"none\">File not found</filecontent>\n");
+              L"<filecontent name=\"none\">File not found</filecontent>\n"
+              L"<filecontent name=\"" + cut + L"\">File not found</filecontent>\n");
 }
 
 TEST_F(Dispatch, RequestsRunInDocumentOrderAfterMerging) {
@@ -84,4 +86,34 @@ TEST_F(Dispatch, ReturnsTheCategoryCode) {
     EXPECT_EQ(dispatcher.dispatch(L"File", L"getKey", L"x"), CommandTable::file);
     EXPECT_EQ(dispatcher.dispatch(L"Nothing", L"getKey", L"x"), CommandTable::notFound);
     EXPECT_TRUE(collectors.calls.empty());
+}
+
+TEST_F(Dispatch, AFailingRequestBecomesAnErrorElementAndTheWalkGoesOn) {
+    const std::wstring memory = L"Not enough memory resources are available to process this command.";
+    const struct {
+        const wchar_t* request;
+        std::wstring ReportSections::*section;
+        std::wstring element;
+    } cases[] = {
+        {L"<Registry><getKey>exhausting</getKey>", &ReportSections::registry,
+         L"<key name=\"exhausting\">" + memory + L"</key>\n"},
+        {L"<File><getFileVersion>throwing</getFileVersion>", &ReportSections::file,
+         L"<searchedproperties name=\"throwing\">Unexpected error</searchedproperties>\n"},
+        {L"<Directory><getDirectoriesAndFiles>exhausting</getDirectoriesAndFiles>", &ReportSections::directory,
+         L"<directory name=\"exhausting\">" + memory + L"</directory>\n"},
+        {L"<Directory><getFiles>exhausting</getFiles>", &ReportSections::file,
+         L"<properties name=\"exhausting\">" + memory + L"</properties>\n"},
+        {L"<System><getUser>throwing</getUser>", &ReportSections::system,
+         L"<user name=\"throwing\">Unexpected error</user>\n"},
+        {L"<Service><getServiceStatus>exhausting</getServiceStatus>", &ReportSections::service,
+         L"<service name=\"exhausting\">" + memory + L"</service>\n"},
+    };
+    for (const auto& sample : cases) {
+        sections = {};
+        const std::wstring request = sample.request;
+        const std::wstring category = request.substr(1, request.find(L'>') - 1);
+        walk(L"<config>" + request + L"</" + category + L"><Registry><getValue>next</getValue></Registry></config>");
+        EXPECT_EQ((sections.*(sample.section)).substr(0, sample.element.size()), sample.element);
+        EXPECT_EQ(collectors.calls.back(), L"getValue:next");
+    }
 }

@@ -100,6 +100,10 @@ TEST_F(Files, FailuresBecomeTheirTexts) {
             << code;
     }
     EXPECT_EQ(fileVersion(L""), L"<searchedproperties name=\"\">Invalid parameter</searchedproperties>\n");
+    // A NUL would cut the path short: it names no file.
+    queries.files[L"short"] = file(1);
+    const std::wstring cut(L"short\0.txt", 10);
+    EXPECT_EQ(fileVersion(cut), L"<searchedproperties name=\"" + cut + L"\">File not found.</searchedproperties>\n");
     EXPECT_TRUE(queries.examined.size() == std::size(cases)) << "an empty path is never handed to the system";
 
     const std::wstring heading = L"Problem getting File information: \n";
@@ -170,7 +174,9 @@ TEST_F(Files, FlatListingsSplitOneListingInListingOrder) {
 
 TEST_F(Files, MissingDirectoriesGiveEachMemberItsText) {
     queries.files[L"C:\\file.txt"] = file(1);
-    for (const std::wstring value : {L"C:\\nothing", L"C:\\file.txt", L""}) {
+    queries.addDirectory(L"C:\\");
+    for (const std::wstring& value : {std::wstring(L"C:\\nothing"), std::wstring(L"C:\\file.txt"), std::wstring(),
+                                     std::wstring(L"C:\\\0x", 5)}) {
         std::wstring directories;
         std::wstring files;
         std::wstring recursiveDirectories;
@@ -237,12 +243,40 @@ TEST_F(Tree, LinksBackUpTheTreeAreListedButNotEntered) {
     EXPECT_EQ(std::count(directories.begin(), directories.end(), L'\n'), 4);
 }
 
+// Links and directories reached again are listed as entries but never entered,
+// so reconverging links cannot multiply the walk.
+TEST_F(Tree, EachDirectoryIsEnteredOnceAndNeverThroughALink) {
+    auto link = directory(L"link", 5);
+    link.isLink = true;
+    queries.directories[L"A\\D\\"].entries = {link, directory(L"again")};
+    queries.directories[L"A\\D\\link\\"].entries = {directory(L"inside")};
+    queries.directories[L"A\\D\\again\\"] = queries.directories[L"A\\B\\"];
+    queries.directories[L"A\\B\\"].identity = queries.directories[L"A\\D\\again\\"].identity = platform::DirectoryIdentity{1, 2};
+    queries.directories[L"A\\D\\again\\"].ownTimes = FileTimes{at(9), at(8)};
+
+    collector.getDirectoriesRecursively(L"A", directoryText);
+    EXPECT_EQ(directoryText, L"<directory name=\"A\\B\\C\\\">0|0</directory>\n"
+                             L"<directory name=\"A\\B\\\">0|0</directory>\n"
+                             L"<directory name=\"A\\D\\link\\\">5|4</directory>\n"
+                             L"<directory name=\"A\\D\\again\\\">9|8</directory>\n"
+                             L"<directory name=\"A\\D\\\">0|0</directory>\n"
+                             L"<directory name=\"A\">100|50</directory>\n");
+    std::wstring directories;
+    collector.getDirectoriesAndFilesRecursively(L"A", directories, fileText);
+    EXPECT_EQ(directories, L"<directory name=\"A\\B\">1|0</directory>\n"
+                           L"<directory name=\"A\\B\\C\">2|1</directory>\n"
+                           L"<directory name=\"A\\D\">3|2</directory>\n"
+                           L"<directory name=\"A\\D\\link\">5|4</directory>\n"
+                           L"<directory name=\"A\\D\\again\">1400000000|1399999999</directory>\n");
+    EXPECT_EQ(std::count(queries.listed.begin(), queries.listed.end(), L"A\\D\\link\\"), 0);
+}
+
 TEST_F(Tree, DirectoriesThatVanishOrCannotBeListed) {
     // B is listed, then gone before it is entered; D cannot be listed.
     queries.directories.erase(L"A\\B\\");
     queries.directories[L"A\\D\\"].ownTimes.reset();
     collector.getDirectoriesRecursively(L"A", directoryText);
-    EXPECT_EQ(directoryText, L"<directory name=\"A\\B\\\">Directory does not Exist</directory>\n"
+    EXPECT_EQ(directoryText, L"<directory name=\"A\\B\\\">0|0</directory>\n"
                              L"<directory name=\"A\\D\\\">0|0</directory>\n"
                              L"<directory name=\"A\">100|50</directory>\n");
 

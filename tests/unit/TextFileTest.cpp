@@ -24,3 +24,20 @@ TEST(TextFile, UnreadableFileGivesNothing) {
     EXPECT_EQ(readTextFile(files, L"c.xml"), std::optional<std::wstring>(L"x\n"));
     EXPECT_FALSE(readTextFile(files, L"missing.xml"));
 }
+
+TEST(TextFile, ConfigurationsSayingSoAreUtf8) {
+    const struct {
+        const char* bytes;
+        const wchar_t* text;
+    } cases[] = {
+        {"<getFile>caf\xC3\xA9</getFile>", L"<getFile>caf\u00C3\u00A9</getFile>\n"},
+        {"\xEF\xBB\xBF<a>caf\xC3\xA9\r\n", L"<a>caf\u00E9\n\n"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xF0\x9F\x98\x80</a>", L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\U0001F600</a>\n"},
+        {"<?xml version='1.0' encoding = 'utf-8' ?>\xC3\xA9", L"<?xml version='1.0' encoding = 'utf-8' ?>\u00E9\n"},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\xC3\xA9", L"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\u00C3\u00A9\n"},
+        {"<?xml version=\"1.0\"?><a>encoding=\"UTF-8\"\xC3\xA9</a>", L"<?xml version=\"1.0\"?><a>encoding=\"UTF-8\"\u00C3\u00A9</a>\n"},
+        // Declared UTF-8 but Latin-1 inside: read as before.
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\xE4", L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\u00E4\n"},
+    };
+    for (const auto& sample : cases) EXPECT_EQ(decodeConfiguration(sample.bytes), sample.text) << sample.bytes;
+}

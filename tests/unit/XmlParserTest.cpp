@@ -76,6 +76,10 @@ TEST(XmlParser, MergesRepeatedCategoriesIntoTheFirst) {
                      L"<aa><getKey>D</getKey></aa></config>"),
               L"config{Registry{getKey=\"A\";getValue=\"B\";};File{getFile=\"F\";};aa{getKey=\"C\";};"
               L"aa{getKey=\"D\";};}");
+    // A value that comes first takes the name: later groups of that name merge into nothing.
+    EXPECT_EQ(parsed(L"<config><File>v</File><File><getFile>A</getFile></File><File><getFile>B</getFile></File>"
+                     L"</config>"),
+              L"config{File=\"v\";File{getFile=\"A\";};File{getFile=\"B\";};}");
 }
 
 TEST(XmlParser, TagsAreLetterNamesOfTwoCharactersOrMore) {

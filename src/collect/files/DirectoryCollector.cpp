@@ -1,7 +1,11 @@
 #include "collect/files/DirectoryCollector.h"
 
-#include <algorithm>
+#include "platform/FileSystem.h"
+
 #include <memory>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace files {
 namespace {
@@ -60,6 +64,20 @@ void appendMissing(std::wstring& out, const wchar_t* element, const std::wstring
     out += std::wstring(L"<") + element + L" name=\"" + path + L"\">" + text + L"</" + element + L">\n";
 }
 
+// The directories one request has entered.
+class EnteredDirectories {
+public:
+    // Notes the listed directory; false when it was entered before. A directory
+    // whose identity is unknown cannot be told apart and counts as new.
+    bool enter(const DirectoryListing& listing) {
+        const auto identity = listing.identity();
+        return !identity || entered_.insert({identity->volume, identity->index}).second;
+    }
+
+private:
+    std::set<std::pair<std::uint64_t, std::uint64_t>> entered_;
+};
+
 }  // namespace
 
 // A directory the walk is inside of.
@@ -73,11 +91,8 @@ std::wstring DirectoryCollector::prefixOf(const std::wstring& path) const {
     return !path.empty() && path.back() == separator_ ? path : path + separator_;
 }
 
-bool DirectoryCollector::isOnPath(const DirectoryListing& listing, const std::vector<OpenDirectory>& walk) {
-    const auto identity = listing.identity();
-    return identity && std::any_of(walk.begin(), walk.end(), [&](const OpenDirectory& open) {
-               return open.listing->identity() == identity;
-           });
+bool DirectoryCollector::isDirectory(const std::wstring& path) const {
+    return !platform::holdsNul(path) && queries_.isDirectory(path);
 }
 
 template <class OnEntry>
@@ -89,7 +104,7 @@ void DirectoryCollector::forEachEntry(const std::wstring& path, OnEntry onEntry)
 }
 
 void DirectoryCollector::getDirectories(const std::wstring& path, std::wstring& directoryText) {
-    if (!queries_.isDirectory(path)) return appendMissing(directoryText, L"directory", path, L"Does not exist");
+    if (!isDirectory(path)) return appendMissing(directoryText, L"directory", path, L"Does not exist");
     forEachEntry(path, [&](DirectoryListing&, const DirectoryEntry& entry, const std::wstring& entryPath) {
         if (entry.isDirectory) appendDirectoryElement(directoryText, entryPath, entry.times);
     });
@@ -97,7 +112,7 @@ void DirectoryCollector::getDirectories(const std::wstring& path, std::wstring& 
 
 void DirectoryCollector::getDirectoriesAndFiles(const std::wstring& path, std::wstring& directoryText,
                                                 std::wstring& fileText) {
-    if (!queries_.isDirectory(path)) {
+    if (!isDirectory(path)) {
         appendMissing(directoryText, L"directory", path, L"Directory could not be found");
         return appendMissing(fileText, L"properties", path, L"Directory could not be found");
     }
@@ -111,47 +126,52 @@ void DirectoryCollector::getDirectoriesAndFiles(const std::wstring& path, std::w
 }
 
 void DirectoryCollector::getFiles(const std::wstring& path, std::wstring& fileText) {
-    if (!queries_.isDirectory(path)) return appendMissing(fileText, L"properties", path, L"Directory not found");
+    if (!isDirectory(path)) return appendMissing(fileText, L"properties", path, L"Directory not found");
     forEachEntry(path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
         if (!entry.isDirectory) appendFileElement(fileText, fileProperties(entryPath, listing.examineEntry(entryPath)));
     });
 }
 
 void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, std::wstring& directoryText) {
+    if (!isDirectory(path)) return appendMissing(directoryText, L"directory", path, L"Directory does not Exist");
     // Times that cannot be read are written as 0, not as the start of the file-system era.
     const auto appendOwnElement = [&](const std::wstring& name, const DirectoryListing& listing) {
         if (const auto times = listing.ownTimes()) return appendDirectoryElement(directoryText, name, *times);
         appendDirectoryElement(directoryText, name, 0, 0);
     };
+    EnteredDirectories entered;
     std::vector<OpenDirectory> walk;
-    // Enters a directory, or writes its element at once when there is nothing to enter.
-    const auto enter = [&](const std::wstring& name) {
-        if (!queries_.isDirectory(name)) {
-            return appendMissing(directoryText, L"directory", name, L"Directory does not Exist");
-        }
-        const std::wstring prefix = prefixOf(name);
-        auto listing = queries_.list(prefix);
-        if (isOnPath(*listing, walk)) return appendOwnElement(name, *listing);
-        walk.push_back({name, prefix, std::move(listing)});
+    // Enters a directory, or writes its element at once when it was entered before.
+    const auto enter = [&](const std::wstring& name, std::unique_ptr<DirectoryListing> listing) {
+        if (!entered.enter(*listing)) return appendOwnElement(name, *listing);
+        walk.push_back({name, prefixOf(name), std::move(listing)});
     };
-    enter(path);
+    enter(path, queries_.list(prefixOf(path)));
     DirectoryEntry entry;
     while (!walk.empty()) {
         OpenDirectory& current = walk.back();
-        if (nextEntry(*current.listing, entry)) {
-            if (entry.isDirectory) enter(current.prefix + entry.name + separator_);
+        if (!nextEntry(*current.listing, entry)) {
+            appendOwnElement(current.name, *current.listing);
+            walk.pop_back();
             continue;
         }
-        appendOwnElement(current.name, *current.listing);
-        walk.pop_back();
+        if (!entry.isDirectory) continue;
+        std::wstring name = current.prefix + entry.name + separator_;
+        if (entry.isLink) {
+            appendDirectoryElement(directoryText, name, entry.times);
+        } else {
+            enter(name, current.listing->listEntry(name));
+        }
     }
 }
 
 template <class OnEntry>
 void DirectoryCollector::forEachEntryRecursively(const std::wstring& path, OnEntry onEntry) {
-    if (!queries_.isDirectory(path)) return;
+    if (!isDirectory(path)) return;
+    EnteredDirectories entered;
     std::vector<OpenDirectory> walk;
     walk.push_back({path, prefixOf(path), queries_.list(prefixOf(path))});
+    entered.enter(*walk.back().listing);
     DirectoryEntry entry;
     while (!walk.empty()) {
         OpenDirectory& current = walk.back();
@@ -166,9 +186,10 @@ void DirectoryCollector::forEachEntryRecursively(const std::wstring& path, OnEnt
             continue;
         }
         onEntry(directoryProperties(entryPath, entry.times));
+        if (entry.isLink) continue;
         std::wstring prefix = prefixOf(entryPath);
-        auto listing = queries_.list(prefix);
-        if (!isOnPath(*listing, walk)) walk.push_back({std::move(entryPath), std::move(prefix), std::move(listing)});
+        auto listing = current.listing->listEntry(prefix);
+        if (entered.enter(*listing)) walk.push_back({std::move(entryPath), std::move(prefix), std::move(listing)});
     }
 }
 

@@ -3,12 +3,13 @@
 #include "platform/FileQueries.h"
 
 #include <string>
-#include <vector>
 
 namespace files {
 
 // The six directory listings. Entry paths are the directory's path, its
-// separator and the entry's name.
+// separator and the entry's name. The recursive ones go down from each open
+// directory to the next, never through a link, and enter each directory once
+// however many links or mounts lead to it: the work stays bounded by the tree.
 class DirectoryCollector {
 public:
     DirectoryCollector(platform::FileQueries& queries, wchar_t separator) : queries_(queries), separator_(separator) {}
@@ -28,9 +29,8 @@ private:
     struct OpenDirectory;
 
     std::wstring prefixOf(const std::wstring& path) const;
-    // True when the listed directory is one the walk is already inside of, which
-    // only links can cause; entering it again would never end.
-    static bool isOnPath(const platform::DirectoryListing& listing, const std::vector<OpenDirectory>& walk);
+    // The existence test of every listing.
+    bool isDirectory(const std::wstring& path) const;
     // Lists one directory, handing each entry but "." and ".." with its path to onEntry.
     template <class OnEntry>
     void forEachEntry(const std::wstring& path, OnEntry onEntry);

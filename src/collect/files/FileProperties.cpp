@@ -1,5 +1,7 @@
 #include "collect/files/FileProperties.h"
 
+#include "platform/FileSystem.h"
+
 #include <iterator>
 
 namespace files {
@@ -40,6 +42,7 @@ Failure classifyFailure(platform::ErrorCode code) {
 
 platform::FileExamination examineFile(platform::FileQueries& queries, const std::wstring& path) {
     if (path.empty()) return platform::FileExamination::failed(platform::error::invalidParameter);
+    if (platform::holdsNul(path)) return platform::FileExamination::failed(platform::error::fileNotFound);
     return queries.examine(path);
 }
 
@@ -115,7 +118,7 @@ FileProperties directoryProperties(std::wstring path, const platform::FileTimes&
 }
 
 bool canOpenForReading(platform::FileQueries& queries, const std::wstring& path) {
-    return !path.empty() && queries.openForReading(path) == platform::error::success;
+    return !path.empty() && !platform::holdsNul(path) && queries.openForReading(path) == platform::error::success;
 }
 
 FileProperties readFileProperties(platform::FileQueries& queries, const std::wstring& path) {

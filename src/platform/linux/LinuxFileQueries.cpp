@@ -109,12 +109,16 @@ mode_t kindOfEntry(unsigned char entryType) {
 
 class LinuxDirectoryListing final : public DirectoryListing {
 public:
-    explicit LinuxDirectoryListing(const std::string& path) {
-        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Opens the directory named relative to the parent; a link as the last part
+    // of the name is followed only when asked to.
+    LinuxDirectoryListing(int parent, const char* name, bool followLink) {
+        const int noFollow = followLink ? 0 : O_NOFOLLOW;
+        const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | noFollow);
         if (fd >= 0 && !(directory_ = fdopendir(fd))) close(fd);
         struct statx status {};
         const bool known = directory_ ? statx(dirfd(directory_), "", AT_EMPTY_PATH, statusFields, &status) == 0
-                                      : statusAt(AT_FDCWD, path.c_str(), status);
+                                      : statx(parent, name, followLink ? 0 : AT_SYMLINK_NOFOLLOW, statusFields,
+                                              &status) == 0;
         if (known) {
             ownTimes_ = fileTimes(status);
             identity_ = DirectoryIdentity{makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino};
@@ -133,18 +137,31 @@ public:
         name_ = found->d_name;
         kind_ = kindOfEntry(found->d_type);
         struct statx status {};
-        // Links are followed, so a link to a directory lists as one.
+        bool isLink = found->d_type == DT_LNK;
+        if (found->d_type == DT_UNKNOWN && statx(dirfd(directory_), name_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE,
+                                                  &status) == 0) {
+            isLink = S_ISLNK(status.stx_mode);
+            if (!isLink) kind_ = status.stx_mode & S_IFMT;
+        }
+        // Links are followed for their kind and times, so a link to a directory lists as one.
         const bool needsStatus = kind_ == 0 || kind_ == S_IFDIR;
         const bool known = needsStatus && statusAt(dirfd(directory_), name_.c_str(), status);
         if (kind_ == 0 && known) kind_ = status.stx_mode & S_IFMT;
         entry.name = linux_layer::fromNative(name_);
         entry.isDirectory = kind_ == S_IFDIR;
         entry.times = entry.isDirectory && known ? fileTimes(status) : FileTimes{};
+        entry.isLink = isLink;
         return true;
     }
 
     FileExamination examineEntry(const std::wstring&) override {
         return examineAt({directory_ ? dirfd(directory_) : AT_FDCWD, name_.c_str(), kind_}, true);
+    }
+
+    // By its native name from this open directory: names that are no UTF-8 and
+    // trees deeper than any path allows are reached all the same.
+    std::unique_ptr<DirectoryListing> listEntry(const std::wstring&) override {
+        return std::make_unique<LinuxDirectoryListing>(dirfd(directory_), name_.c_str(), false);
     }
 
     std::optional<FileTimes> ownTimes() const override { return ownTimes_; }
@@ -186,7 +203,7 @@ public:
     }
 
     std::unique_ptr<DirectoryListing> list(const std::wstring& directoryPrefix) override {
-        return std::make_unique<LinuxDirectoryListing>(linux_layer::toNative(directoryPrefix));
+        return std::make_unique<LinuxDirectoryListing>(AT_FDCWD, linux_layer::toNative(directoryPrefix).c_str(), true);
     }
 };
 

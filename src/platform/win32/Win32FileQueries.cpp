@@ -87,11 +87,16 @@ public:
         entry.name = found_.cFileName;
         entry.isDirectory = (found_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.times = {fileTime(found_.ftLastWriteTime), fileTime(found_.ftCreationTime)};
+        entry.isLink = (found_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         pending_ = FindNextFileW(search_, &found_) != 0;
         return true;
     }
 
     FileExamination examineEntry(const std::wstring& path) override { return examineFile(path); }
+    // Links are never entered, so the path leads where the listing pointed.
+    std::unique_ptr<DirectoryListing> listEntry(const std::wstring& prefix) override {
+        return std::make_unique<Win32DirectoryListing>(prefix);
+    }
     std::optional<FileTimes> ownTimes() const override { return ownTimes_; }
     std::optional<DirectoryIdentity> identity() const override { return identity_; }
 

@@ -1,0 +1,21 @@
+// Any configuration file is read, parsed and walked without a fault; every
+// request reaches recording collectors, some of which throw.
+#include "config/XmlParser.h"
+#include "dispatch/Dispatcher.h"
+#include "driver/TextFile.h"
+#include "fakes/FakePlatform.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    const auto root = XmlParser().parse(decodeConfiguration(bytes));
+    if (!root) return 0;
+    RecordingCollectors collectors;
+    FakeFileSystem files;
+    files.files[L"a"] = bytes;
+    ReportSections sections;
+    Dispatcher(collectors, files, sections).walk(*root);
+    return 0;
+}
