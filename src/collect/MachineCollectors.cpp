@@ -1,6 +1,7 @@
 #include "collect/MachineCollectors.h"
 
 #include "collect/registry/RegistryCollector.h"
+#include "collect/services/ServiceCollector.h"
 
 void MachineCollectors::getKey(const std::wstring& path, std::wstring& registryText) {
     const RegistryRoot root(registry_, path);
@@ -43,6 +44,12 @@ void MachineCollectors::getFilesRecursively(const std::wstring& path) { director
 // Collectors not yet built write nothing.
 void MachineCollectors::getSystem(const std::wstring&, ReportSink&) {}
 void MachineCollectors::getUser(const std::wstring&, ReportSink&) {}
-void MachineCollectors::serviceStatus(const std::wstring&, ReportSink&) {}
-void MachineCollectors::allServices(ReportSink&) {}
 std::wstring MachineCollectors::systemFigures() { return L""; }
+
+void MachineCollectors::serviceStatus(const std::wstring& name, ReportSink& service) {
+    ServiceCollector(services_, registry_, host_).serviceStatus(name, service);
+}
+
+void MachineCollectors::allServices(ReportSink& service) {
+    ServiceCollector(services_, registry_, host_).allServices(service);
+}

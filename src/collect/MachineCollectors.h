@@ -29,4 +29,5 @@ private:
     platform::Registry& registry_ = platform::nativeRegistry();
     platform::FileQueries& fileQueries_ = platform::nativeFileQueries();
     files::DirectoryCollector directories_{fileQueries_, platform::nativeFileSystem().separator()};
+    platform::Services& services_ = platform::nativeServices();
 };

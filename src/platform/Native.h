@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
 #include "platform/Registry.h"
+#include "platform/Services.h"
 
 namespace platform {
 
@@ -17,5 +18,6 @@ FileQueries& nativeFileQueries();
 Registry& nativeRegistry();
 DynamicLibraries& nativeDynamicLibraries();
 FileStreams& nativeFileStreams();
+Services& nativeServices();
 
 }  // namespace platform
