@@ -3,6 +3,9 @@
 #include "collect/registry/RegistryCollector.h"
 #include "collect/services/ServiceCollector.h"
 
+#include <chrono>
+#include <thread>
+
 void MachineCollectors::getKey(const std::wstring& path, std::wstring& registryText) {
     const RegistryRoot root(registry_, path);
     RegistryCollector(registry_, host_).getKey(root, path, registryText);
@@ -41,10 +44,21 @@ void MachineCollectors::getFiles(const std::wstring& path, std::wstring& fileTex
 
 void MachineCollectors::getFilesRecursively(const std::wstring& path) { directories_.getFilesRecursively(path); }
 
-// Collectors not yet built write nothing.
-void MachineCollectors::getSystem(const std::wstring&, ReportSink&) {}
-void MachineCollectors::getUser(const std::wstring&, ReportSink&) {}
-std::wstring MachineCollectors::systemFigures() { return L""; }
+SystemCollector MachineCollectors::systemCollector() {
+    const SystemSources sources{platform::nativeVolumes(), platform::nativeMachineState(), platform::nativeAccounts(),
+                                registry_, host_};
+    return SystemCollector(sources, lastCpuSample_, [](std::uint32_t milliseconds, std::uint32_t) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    });
+}
+
+void MachineCollectors::getSystem(const std::wstring& item, ReportSink& system) {
+    systemCollector().collect(item, system);
+}
+void MachineCollectors::getUser(const std::wstring& account, ReportSink& system) {
+    systemCollector().userGroups(account, system);
+}
+std::wstring MachineCollectors::systemFigures() { return systemCollector().systemFigures(); }
 
 void MachineCollectors::serviceStatus(const std::wstring& name, ReportSink& service) {
     ServiceCollector(services_, registry_, host_).serviceStatus(name, service);

@@ -1,5 +1,6 @@
 #pragma once
 #include "collect/files/DirectoryCollector.h"
+#include "collect/system/SystemCollector.h"
 #include "dispatch/Collectors.h"
 #include "platform/Native.h"
 
@@ -29,5 +30,7 @@ private:
     platform::Registry& registry_ = platform::nativeRegistry();
     platform::FileQueries& fileQueries_ = platform::nativeFileQueries();
     files::DirectoryCollector directories_{fileQueries_, platform::nativeFileSystem().separator()};
+    SystemCollector systemCollector();
+    CpuSample lastCpuSample_;
     platform::Services& services_ = platform::nativeServices();
 };

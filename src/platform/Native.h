@@ -1,12 +1,15 @@
 #pragma once
+#include "platform/Accounts.h"
 #include "platform/Console.h"
 #include "platform/FileQueries.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
+#include "platform/MachineState.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
+#include "platform/Volumes.h"
 
 namespace platform {
 
@@ -18,6 +21,11 @@ FileQueries& nativeFileQueries();
 Registry& nativeRegistry();
 DynamicLibraries& nativeDynamicLibraries();
 FileStreams& nativeFileStreams();
+// The system collector's areas.
+Volumes& nativeVolumes();
+MachineState& nativeMachineState();
+Accounts& nativeAccounts();
+// The service collector's area.
 Services& nativeServices();
 
 }  // namespace platform
