@@ -200,6 +200,17 @@ std::map<std::string, std::wstring>& knownAccounts() {
     return accounts;
 }
 
+// The service's own facts: its type and account.
+void readService(const Bus& bus, const std::string& name, const std::string& path, UnitFacts& facts) {
+    Message reply;
+    if (bus.call(path.c_str(), propertiesInterface, "GetAll", serviceInterface, reply) != error::success) return;
+    auto service = readProperties(bus.api(), reply.get(), {"Type", "User", "DynamicUser"});
+    facts.type = service["Type"];
+    facts.user = service["User"];
+    facts.dynamicUser = service["DynamicUser"] == "yes";
+    knownAccounts()[name] = accountOf(name, facts);
+}
+
 // A unit's facts in two property requests: the unit's and the service's.
 ErrorCode readUnit(const Bus& bus, const std::string& name, const std::string& path, UnitFacts& facts) {
     Message reply;
@@ -212,13 +223,7 @@ ErrorCode readUnit(const Bus& bus, const std::string& name, const std::string& p
     facts.description = unit["Description"];
     facts.activeState = unit["ActiveState"];
     facts.unitFileState = unit["UnitFileState"];
-    if (bus.call(path.c_str(), propertiesInterface, "GetAll", serviceInterface, reply) == error::success) {
-        auto service = readProperties(bus.api(), reply.get(), {"Type", "User", "DynamicUser"});
-        facts.type = service["Type"];
-        facts.user = service["User"];
-        facts.dynamicUser = service["DynamicUser"] == "yes";
-        knownAccounts()[name] = accountOf(name, facts);
-    }
+    readService(bus, name, path, facts);
     return error::success;
 }
 
@@ -240,8 +245,17 @@ bool isServiceUnit(std::string_view name) {
     return service && !templateUnit;
 }
 
+// What the two lists tell of a unit: nothing is left to ask of the unit itself
+// when the manager has it loaded and it has a unit file.
+struct ListedUnit {
+    bool loaded = false;
+    bool installed = false;
+    UnitFacts facts;
+};
+using UnitList = std::map<std::string, ListedUnit>;
+
 // The service units the manager has loaded, except those it could not find a file for.
-ErrorCode loadedServices(const Bus& bus, std::set<std::string>& names) {
+ErrorCode addLoadedServices(const Bus& bus, UnitList& units) {
     Message reply;
     if (const ErrorCode failed = bus.call(managerPath, managerInterface, "ListUnits", nullptr, reply)) return failed;
     const SdBus& api = bus.api();
@@ -250,13 +264,17 @@ ErrorCode loadedServices(const Bus& bus, std::set<std::string>& names) {
     std::uint32_t jobId = 0;
     while (api.read(reply.get(), "(ssssssouso)", &name, &description, &loadState, &activeState, &subState,
                     &following, &path, &jobId, &jobType, &jobPath) > 0) {
-        if (isServiceUnit(name) && std::strcmp(loadState, "not-found") != 0) names.insert(name);
+        if (!isServiceUnit(name) || std::strcmp(loadState, "not-found") == 0) continue;
+        ListedUnit& unit = units[name];
+        unit.loaded = true;
+        unit.facts.description = description;
+        unit.facts.activeState = activeState;
     }
     return error::success;
 }
 
 // The service unit files installed, without aliases (the unit they name is listed itself).
-ErrorCode installedServices(const Bus& bus, std::set<std::string>& names) {
+ErrorCode addInstalledServices(const Bus& bus, UnitList& units) {
     Message reply;
     if (const ErrorCode failed = bus.call(managerPath, managerInterface, "ListUnitFiles", nullptr, reply)) {
         return failed;
@@ -267,7 +285,10 @@ ErrorCode installedServices(const Bus& bus, std::set<std::string>& names) {
     while (api.read(reply.get(), "(ss)", &file, &state) > 0) {
         const char* slash = std::strrchr(file, '/');
         const std::string name = slash == nullptr ? file : slash + 1;
-        if (isServiceUnit(name) && std::strcmp(state, "alias") != 0) names.insert(name);
+        if (!isServiceUnit(name) || std::strcmp(state, "alias") == 0) continue;
+        ListedUnit& unit = units[name];
+        unit.installed = true;
+        unit.facts.unitFileState = state;
     }
     return error::success;
 }
@@ -309,14 +330,19 @@ public:
 
     ErrorCode listServices(Handle handle, std::vector<ServiceEntry>& services) override {
         Manager& manager = managerOf(handle);
-        std::set<std::string> names;
-        if (const ErrorCode failed = loadedServices(manager.bus, names)) return failed;
-        if (const ErrorCode failed = installedServices(manager.bus, names)) return failed;
-        for (const std::string& name : names) {
+        UnitList units;
+        if (const ErrorCode failed = addLoadedServices(manager.bus, units)) return failed;
+        if (const ErrorCode failed = addInstalledServices(manager.bus, units)) return failed;
+        for (auto& [name, listed] : units) {
             Unit& unit = manager.listed[name];
             std::string path;
             unit.failure = unitPath(manager.bus.api(), name, path);
-            if (unit.failure == error::success) unit.failure = readUnit(manager.bus, name, path, unit.facts);
+            if (unit.failure == error::success && listed.loaded && listed.installed) {
+                unit.facts = listed.facts;
+                readService(manager.bus, name, path, unit.facts);
+            } else if (unit.failure == error::success) {
+                unit.failure = readUnit(manager.bus, name, path, unit.facts);
+            }
             services.push_back({fromNative(name), fromNative(unit.facts.description), serviceStatusOf(unit.facts)});
         }
         return error::success;
