@@ -42,9 +42,9 @@ constexpr std::uint64_t callTimeoutMicroseconds = 5'000'000;
 
 struct SdBus {
     int (*openSystem)(sd_bus**);
-    int (*setMethodCallTimeout)(sd_bus*, std::uint64_t);
-    int (*callMethod)(sd_bus*, const char*, const char*, const char*, const char*, sd_bus_error*, sd_bus_message**,
-                      const char*, ...);
+    int (*newMethodCall)(sd_bus*, sd_bus_message**, const char*, const char*, const char*, const char*);
+    int (*append)(sd_bus_message*, const char*, ...);
+    int (*call)(sd_bus*, sd_bus_message*, std::uint64_t, sd_bus_error*, sd_bus_message**);
     int (*enterContainer)(sd_bus_message*, char, const char*);
     int (*exitContainer)(sd_bus_message*);
     int (*read)(sd_bus_message*, const char*, ...);
@@ -70,8 +70,8 @@ const SdBus* sdBus() {
         auto api = std::make_unique<SdBus>();
         const bool complete =
             bind(library, "sd_bus_open_system", api->openSystem) &&
-            bind(library, "sd_bus_set_method_call_timeout", api->setMethodCallTimeout) &&
-            bind(library, "sd_bus_call_method", api->callMethod) &&
+            bind(library, "sd_bus_message_new_method_call", api->newMethodCall) &&
+            bind(library, "sd_bus_message_append", api->append) && bind(library, "sd_bus_call", api->call) &&
             bind(library, "sd_bus_message_enter_container", api->enterContainer) &&
             bind(library, "sd_bus_message_exit_container", api->exitContainer) &&
             bind(library, "sd_bus_message_read", api->read) && bind(library, "sd_bus_message_skip", api->skip) &&
@@ -134,19 +134,20 @@ public:
             bus_ = nullptr;
             return result == -EACCES || result == -EPERM ? error::accessDenied : error::rpcServerUnavailable;
         }
-        api_.setMethodCallTimeout(bus_, callTimeoutMicroseconds);
         return error::success;
     }
 
     // Calls a method with no argument or one string argument.
     ErrorCode call(const char* path, const char* interface, const char* method, const char* argument,
                    Message& reply) const {
+        sd_bus_message* request = nullptr;
+        int result = api_.newMethodCall(bus_, &request, managerName, path, interface, method);
+        const Message requestHolder(request, MessageRelease{&api_});
+        if (result >= 0 && argument != nullptr) result = api_.append(request, "s", argument);
+        if (result < 0) return result == -ENOMEM ? error::notEnoughMemory : error::invalidParameter;
         sd_bus_error failure{nullptr, nullptr, 0};
         sd_bus_message* answer = nullptr;
-        const int result = argument == nullptr
-                               ? api_.callMethod(bus_, managerName, path, interface, method, &failure, &answer, "")
-                               : api_.callMethod(bus_, managerName, path, interface, method, &failure, &answer, "s",
-                                                 argument);
+        result = api_.call(bus_, request, callTimeoutMicroseconds, &failure, &answer);
         const ErrorCode code = result < 0 ? callFailure(result, failure) : error::success;
         api_.errorFree(&failure);
         reply = Message(answer, MessageRelease{&api_});
