@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <optional>
 
 namespace {
 
@@ -109,12 +108,13 @@ protected:
 
 TEST(ServiceNames, StatesAndTypesKeepTheirTextsAndFallBack) {
     const std::pair<std::uint32_t, const wchar_t*> states[] = {
-        {1, L"stopped"},    {2, L"is starting"}, {3, L"is stopping"}, {4, L"running"},          {5, L"about to coninue"},
-        {6, L"is pausing"}, {7, L"paused"},      {0, L"unknown Status"}, {8, L"unknown Status"},
+        {1, L"stopped"}, {2, L"is starting"},      {3, L"is stopping"},
+        {4, L"running"}, {5, L"about to coninue"}, {6, L"is pausing"},
+        {7, L"paused"},  {0, L"unknown Status"},   {8, L"unknown Status"},
     };
     for (const auto& [code, name] : states) EXPECT_EQ(serviceStateName(code), name) << code;
     const std::pair<std::uint32_t, const wchar_t*> types[] = {
-        {1, L"Device Driver"}, {2, L"System Driver"}, {16, L"Own Process"}, {32, L"Shared Process"},
+        {1, L"Device Driver"}, {2, L"System Driver"},  {16, L"Own Process"},  {32, L"Shared Process"},
         {8, L"unknown Type"},  {272, L"unknown Type"}, {48, L"unknown Type"},
     };
     for (const auto& [code, name] : types) EXPECT_EQ(serviceTypeName(code), name) << code;
@@ -142,8 +142,8 @@ TEST_F(ServiceCollectorTest, StartTypesWithTheDelayedFlag) {
     for (const Case& c : cases) {
         services.services[L"Svc"] = {L"Display", {16, 1}, StatusQuery::answered, c.startType, error::success, c.flag,
                                      c.flagError};
-        EXPECT_EQ(status(L"Svc"), L"<service name=\"Svc\">Svc|Own Process|stopped|LocalSystem|" +
-                                      std::wstring(c.text) + L"</service>\n")
+        EXPECT_EQ(status(L"Svc"), L"<service name=\"Svc\">Svc|Own Process|stopped|LocalSystem|" + std::wstring(c.text) +
+                                      L"</service>\n")
             << c.startType << " " << c.flag;
     }
 }
@@ -162,11 +162,13 @@ TEST_F(ServiceCollectorTest, OneServiceOnEveryPath) {
     const std::pair<const wchar_t*, std::wstring> cases[] = {
         {L"Spooler", L"<service name=\"Spooler\">Spooler|unknown Type|running|LocalSystem|Manuell</service>\n"},
         {L"Driver", L"<service name=\"Driver\">Driver|Device Driver|stopped|unknown Value|Deaktiviert</service>\n"},
-        {L"No Such\\Service \u00e4", L"<service name=\"No Such\\Service \u00e4\">" + lead + L"message 1060\r\n</service>\n"},
+        {L"No Such\\Service \u00e4",
+         L"<service name=\"No Such\\Service \u00e4\">" + lead + L"message 1060\r\n</service>\n"},
         {L"Silent", L"<service name=\"Silent\"></service>\n"},
         {L"Failing", L"<service name=\"Failing\">Manuell</service>\n"},
-        {L"Unconfigured", L"<service name=\"Unconfigured\">Unconfigured|Shared Process|stopped|NT AUTHORITY\\LocalService|" +
-                              lead + L"message 5\r\n</service>\n"},
+        {L"Unconfigured",
+         L"<service name=\"Unconfigured\">Unconfigured|Shared Process|stopped|NT AUTHORITY\\LocalService|" + lead +
+             L"message 5\r\n</service>\n"},
     };
     for (const auto& [name, element] : cases) EXPECT_EQ(status(name), element);
 
@@ -182,11 +184,13 @@ TEST_F(ServiceCollectorTest, AllServicesInTheManagersOrder) {
     };
     account(L"Eventlog", L"LocalSystem");
     keyWithoutAccount(L"NoDisplay");
-    EXPECT_EQ(all(), L"<service name=\"Eventlog\">Event Log|Shared Process|running|LocalSystem|"
-                     L"Automatisch(verz\u00f6gert)</service>\n"
-                     L"<service name=\"Locked\">Locked Service|Device Driver|paused|message 2\r\n|" +
-                         lead + L"message 5\r\n</service>\n"
-                         L"<service name=\"NoDisplay\">|Own Process|stopped|unknown Value|Manuell</service>\n");
+    EXPECT_EQ(all(),
+              L"<service name=\"Eventlog\">Event Log|Shared Process|running|LocalSystem|"
+              L"Automatisch(verz\u00f6gert)</service>\n"
+              L"<service name=\"Locked\">Locked Service|Device Driver|paused|message 2\r\n|" +
+                  lead +
+                  L"message 5\r\n</service>\n"
+                  L"<service name=\"NoDisplay\">|Own Process|stopped|unknown Value|Manuell</service>\n");
 }
 
 TEST_F(ServiceCollectorTest, AllServicesSayWhyTheyCannotBeListed) {
