@@ -27,12 +27,14 @@ expect_contains "$(tr -d '\r' <"$WORK/start.log")" 'RUNNING' "the fixture servic
 
 LEAD='Bei einer Dienstoperation ist folgender Fehler aufgetreten: '
 long_name=$(printf 'x%.0s' $(seq 300))
+umlaut=$'Dienst-\xe4'  # the configuration is read as ISO 8859-1
 for build in "${WINDOWS_BUILDS[@]}"; do
   read -r arch exe _ <<<"$build"
   printf '<config><Service>%s</Service></config>' "<getServiceStatus>aLl</getServiceStatus>
     <getServiceStatus>TaviskRunning</getServiceStatus><getServiceStatus>TaviskAuto</getServiceStatus>
     <getServiceStatus>Spooler</getServiceStatus><getServiceStatus>TaviskNoSuch</getServiceStatus>
-    <getServiceStatus>back\\slash</getServiceStatus><getServiceStatus>$long_name</getServiceStatus>" >"$WORK/$arch.xml"
+    <getServiceStatus>back\\slash</getServiceStatus><getServiceStatus>$long_name</getServiceStatus>
+    <getServiceStatus></getServiceStatus><getServiceStatus>$umlaut</getServiceStatus>" >"$WORK/$arch.xml"
   run_tool "$exe" /source "$(winpath "$WORK/$arch.xml")" /dest "$(winpath "$WORK/$arch.tavisk")"
   section=$(report_of "$WORK/$arch" | tr -d '\r' | sed -e '1,2d' -e '$d')
 
@@ -62,6 +64,12 @@ Service does not exist.
 Invalid name.
 </service>
 <service name=\"$long_name\">$LEAD
+Service does not exist.
+</service>
+<service name=\"\">$LEAD
+Invalid name.
+</service>
+<service name=\"Dienst-ä\">$LEAD
 Service does not exist.
 </service>" "$arch: single services by name"
 done
