@@ -22,10 +22,10 @@ public:
     void getDirectoriesAndFilesRecursively(const std::wstring&, std::wstring&, std::wstring&) override {}
     void getFiles(const std::wstring&, std::wstring&) override {}
     void getFilesRecursively(const std::wstring&) override {}
-    void getSystem(const std::wstring&, std::wstring&) override {}
-    void getUser(const std::wstring&, std::wstring&) override {}
-    void serviceStatus(const std::wstring&, std::wstring&) override {}
-    void allServices(std::wstring&) override {}
+    void getSystem(const std::wstring&, ReportSink&) override {}
+    void getUser(const std::wstring&, ReportSink&) override {}
+    void serviceStatus(const std::wstring&, ReportSink&) override {}
+    void allServices(ReportSink&) override {}
     std::wstring systemFigures() override { return L""; }
 };
 

@@ -47,7 +47,9 @@ void MachineCollectors::getFilesRecursively(const std::wstring& path) { director
 SystemCollector MachineCollectors::systemCollector() {
     const SystemSources sources{platform::nativeVolumes(), platform::nativeMachineState(), platform::nativeAccounts(),
                                 registry_, host_};
-    return SystemCollector(sources, lastCpuSample_, [](std::uint32_t milliseconds, std::uint32_t) {
+    return SystemCollector(sources, lastCpuSample_, [this](std::uint32_t milliseconds, std::uint32_t pausesLeft) {
+        // This pause and those after it.
+        if (progress_) progress_->waiting(static_cast<int>(std::uint64_t{milliseconds} * (pausesLeft + 1) / 1000));
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     });
 }

@@ -2,11 +2,14 @@
 #include "collect/files/DirectoryCollector.h"
 #include "collect/system/SystemCollector.h"
 #include "dispatch/Collectors.h"
+#include "dispatch/Progress.h"
 #include "platform/Native.h"
 
 // The collectors of the running machine, wired to the native platform layer.
 class MachineCollectors : public Collectors {
 public:
+    // Told the seconds left while the processor load is sampled.
+    void setProgress(Progress* progress) { progress_ = progress; }
 
     void getKey(const std::wstring& path, std::wstring& registryText) override;
     void getValue(const std::wstring& path, std::wstring& registryText) override;
@@ -32,5 +35,6 @@ private:
     files::DirectoryCollector directories_{fileQueries_, platform::nativeFileSystem().separator()};
     SystemCollector systemCollector();
     CpuSample lastCpuSample_;
+    Progress* progress_ = nullptr;
     platform::Services& services_ = platform::nativeServices();
 };

@@ -18,8 +18,9 @@ std::wstring ReportBuilder::openingLine(const platform::Host& host) {
     return line;
 }
 
-int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors, const platform::FileSystem& files) {
-    return Dispatcher(collectors, files, sections_).walk(root);
+int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors, const platform::FileSystem& files,
+                        Progress* progress) {
+    return Dispatcher(collectors, files, sections_).walk(root, progress);
 }
 
 namespace {

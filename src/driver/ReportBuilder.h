@@ -1,6 +1,7 @@
 #pragma once
 #include "config/XmlNode.h"
 #include "dispatch/Collectors.h"
+#include "dispatch/Progress.h"
 #include "dispatch/ReportSections.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
@@ -21,7 +22,8 @@ public:
     const std::wstring& serviceText() const { return sections_.service; }
 
     // Serves every request of the tree; returns the category code of the last one.
-    int walk(const XmlNodeVector& root, Collectors& collectors, const platform::FileSystem& files);
+    int walk(const XmlNodeVector& root, Collectors& collectors, const platform::FileSystem& files,
+             Progress* progress = nullptr);
     // Puts the declaration in front, then the non-empty sections in their fixed
     // order with their wrappers, then the closing tag. The sections are emptied.
     void assemble(std::wstring& report, Collectors& collectors);

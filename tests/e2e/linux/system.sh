@@ -39,7 +39,8 @@ root=$(grep '^<disk>/|' <<<"$section")
 read -r blocks available size < <(stat -f -c '%b %a %S' /)
 expect_eq "$(cut -d'|' -f3 <<<"$root")" "$(awk -v b="$blocks" -v s="$size" 'BEGIN { printf "%.2f", int(b * s / 1048576) / 1024 }')</disk>" \
   "the size of /"
-expect_near "$(cut -d'|' -f2 <<<"$root")" "$(gib $((available * size)))" 0.5 "the space of / free to the caller"
+# Tests running beside this one write and remove files of their own during the ten-second run.
+expect_near "$(cut -d'|' -f2 <<<"$root")" "$(gib $((available * size)))" 2 "the space of / free to the caller"
 expect_eq "$(grep -cE '^<disk>/(proc|sys|dev|run)/' <<<"$section")" 0 "no pseudo or RAM file systems"
 expect_eq "$(grep -c '^<disk>' <<<"$section")" "$(grep '^<disk>' <<<"$section" | sort -u | wc -l)" "each mount path once"
 
