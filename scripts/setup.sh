@@ -10,6 +10,7 @@ if [ "$purpose" = test ]; then
              wine wine64 wine32:i386 7zip lintian ansible-core ansible ansible-lint clang libclang-rt-dev)
   # A Node.js installed outside Debian brings its own npm, which Debian's package would conflict with.
   command -v npm >/dev/null || packages+=(npm)
+  packages+=(dbus-daemon python3-dbusmock)  # the private bus and mock service manager of the service tests
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

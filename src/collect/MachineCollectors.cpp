@@ -1,6 +1,7 @@
 #include "collect/MachineCollectors.h"
 
 #include "collect/registry/RegistryCollector.h"
+#include "collect/services/ServiceCollector.h"
 
 #include <chrono>
 #include <thread>
@@ -61,6 +62,10 @@ void MachineCollectors::getUser(const std::wstring& account, ReportSink& system)
 }
 std::wstring MachineCollectors::systemFigures() { return systemCollector().systemFigures(); }
 
-// Collectors not yet built write nothing.
-void MachineCollectors::serviceStatus(const std::wstring&, ReportSink&) {}
-void MachineCollectors::allServices(ReportSink&) {}
+void MachineCollectors::serviceStatus(const std::wstring& name, ReportSink& service) {
+    ServiceCollector(services_, registry_, host_).serviceStatus(name, service);
+}
+
+void MachineCollectors::allServices(ReportSink& service) {
+    ServiceCollector(services_, registry_, host_).allServices(service);
+}

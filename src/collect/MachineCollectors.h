@@ -36,4 +36,5 @@ private:
     SystemCollector systemCollector();
     CpuSample lastCpuSample_;
     Progress* progress_ = nullptr;
+    platform::Services& services_ = platform::nativeServices();
 };

@@ -21,6 +21,7 @@ inline constexpr ErrorCode sharingViolation = 32;
 inline constexpr ErrorCode invalidParameter = 87;
 inline constexpr ErrorCode diskFull = 112;
 inline constexpr ErrorCode insufficientBuffer = 122;
+inline constexpr ErrorCode invalidName = 123;
 inline constexpr ErrorCode badPathname = 161;
 inline constexpr ErrorCode moduleNotFound = 126;
 inline constexpr ErrorCode negativeSeek = 131;
@@ -29,6 +30,9 @@ inline constexpr ErrorCode filenameTooLong = 206;
 inline constexpr ErrorCode moreData = 234;
 inline constexpr ErrorCode noMoreItems = 259;
 inline constexpr ErrorCode serviceDoesNotExist = 1060;
+inline constexpr ErrorCode timeout = 1460;
+inline constexpr ErrorCode rpcServerUnavailable = 1722;
+inline constexpr ErrorCode rpcCallFailed = 1726;
 inline constexpr ErrorCode userNotFound = 2221;
 }  // namespace error
 

@@ -8,6 +8,7 @@
 #include "platform/Host.h"
 #include "platform/MachineState.h"
 #include "platform/Registry.h"
+#include "platform/Services.h"
 #include "platform/Volumes.h"
 
 namespace platform {
@@ -24,5 +25,7 @@ FileStreams& nativeFileStreams();
 Volumes& nativeVolumes();
 MachineState& nativeMachineState();
 Accounts& nativeAccounts();
+// The service collector's area.
+Services& nativeServices();
 
 }  // namespace platform

@@ -19,6 +19,7 @@ std::wstring windowsMessage(ErrorCode code) {
     case error::invalidParameter: return L"The parameter is incorrect.\r\n";
     case error::diskFull: return L"There is not enough space on the disk.\r\n";
     case error::insufficientBuffer: return L"The data area passed to a system call is too small.\r\n";
+    case error::invalidName: return L"The filename, directory name, or volume label syntax is incorrect.\r\n";
     case error::badPathname: return L"The specified path is invalid.\r\n";
     case error::moduleNotFound: return L"The specified module could not be found.\r\n";
     case error::negativeSeek:
@@ -28,6 +29,9 @@ std::wstring windowsMessage(ErrorCode code) {
     case error::moreData: return L"More data is available.\r\n";
     case error::noMoreItems: return L"No more data is available.\r\n";
     case error::serviceDoesNotExist: return L"The specified service does not exist as an installed service.\r\n";
+    case error::timeout: return L"This operation returned because the timeout period expired.\r\n";
+    case error::rpcServerUnavailable: return L"The RPC server is unavailable.\r\n";
+    case error::rpcCallFailed: return L"The remote procedure call failed.\r\n";
     case error::userNotFound: return L"The user name could not be found.\r\n";
     default: return L"";
     }

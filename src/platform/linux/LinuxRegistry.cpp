@@ -1,9 +1,11 @@
 #include "platform/linux/MachineRegistry.h"
 #include "platform/linux/Paths.h"
+#include "platform/linux/SystemdServices.h"
 #include "platform/Native.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <cwctype>
 #include <fstream>
 #include <map>
 
@@ -13,6 +15,7 @@ namespace {
 
 const std::wstring currentVersionKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 const std::wstring processorsKey = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor";
+const std::wstring servicesKey = L"SYSTEM\\CurrentControlSet\\Services\\";
 
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
@@ -79,9 +82,23 @@ void addMachineFacts(MemoryRegistry& registry, std::istream& osRelease, std::ist
 
 namespace {
 
-// The machine's facts are read when the registry is first reached through a root.
+bool startsIgnoringCase(const std::wstring& text, const std::wstring& start) {
+    if (text.size() < start.size()) return false;
+    for (std::size_t i = 0; i < start.size(); ++i) {
+        if (std::towupper(text[i]) != std::towupper(start[i])) return false;
+    }
+    return true;
+}
+
+// The machine's facts are read when the registry is first reached through a
+// root; a service's key when it is first opened, from the service manager.
 class LinuxRegistry final : public MemoryRegistry {
 public:
+    ErrorCode openKey(Key parent, const std::wstring& path, Key& opened) override {
+        if (parent == MemoryRegistry::predefinedKey(PredefinedKey::localMachine)) addServiceAccount(path);
+        return MemoryRegistry::openKey(parent, path, opened);
+    }
+
     Key predefinedKey(PredefinedKey root) override {
         fillOnce();
         return MemoryRegistry::predefinedKey(root);
@@ -93,6 +110,16 @@ public:
     }
 
 private:
+    void addServiceAccount(const std::wstring& path) {
+        if (!startsIgnoringCase(path, servicesKey)) return;
+        std::wstring name = path.substr(servicesKey.size());
+        while (!name.empty() && name.back() == L'\\') name.pop_back();
+        if (name.empty()) return;
+        if (const auto account = serviceAccount(name)) {
+            setValue(PredefinedKey::localMachine, servicesKey + name, stringValue(L"ObjectName", *account));
+        }
+    }
+
     void fillOnce() {
         if (filled_) return;
         filled_ = true;

@@ -1,0 +1,75 @@
+#include "platform/linux/SystemdMapping.h"
+
+#include "platform/linux/Paths.h"
+
+#include <string_view>
+#include <utility>
+
+namespace platform::linux_layer {
+namespace {
+
+constexpr std::string_view serviceSuffix = ".service";
+
+template <std::size_t size>
+std::uint32_t lookup(const std::pair<std::string_view, std::uint32_t> (&table)[size], std::string_view key,
+                     std::uint32_t fallback) {
+    for (const auto& [known, code] : table) {
+        if (known == key) return code;
+    }
+    return fallback;
+}
+
+// ActiveState -> service state. A unit that reloads keeps running; a failed
+// one is stopped. Anything newer systemd may add reads "unknown Status".
+const std::pair<std::string_view, std::uint32_t> states[] = {
+    {"active", 4},   {"reloading", 4}, {"refreshing", 4}, {"inactive", 1},
+    {"failed", 1},   {"maintenance", 1}, {"activating", 2}, {"deactivating", 3},
+};
+
+// UnitFileState -> start type. Enabled units start with the machine
+// (Automatisch); disabled and masked ones do not start by themselves
+// (Deaktiviert); static, indirect, generated, linked, transient and the rest
+// start when something asks for them (Manuell).
+//
+// Nothing counts as a delayed start: systemd starts every enabled unit in the
+// one boot transaction, ordered by dependencies, with no "start later"
+// setting; units started by a timer are started on demand, like Windows'
+// trigger-started services, which read "Manuell" too.
+const std::pair<std::string_view, std::uint32_t> startTypes[] = {
+    {"enabled", 2}, {"enabled-runtime", 2}, {"disabled", 4}, {"masked", 4}, {"masked-runtime", 4},
+};
+constexpr std::uint32_t onDemand = 3;
+
+// Every systemd service runs in processes of its own; a unit whose service
+// properties could not be read has no type.
+constexpr std::uint32_t ownProcess = 16;
+constexpr std::uint32_t noType = 0;
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+}  // namespace
+
+std::string unitName(const std::wstring& serviceName) {
+    std::string name = toNative(serviceName);
+    if (!endsWith(name, serviceSuffix)) name += serviceSuffix;
+    return name;
+}
+
+ServiceStatus serviceStatusOf(const UnitFacts& unit) {
+    return {unit.type.empty() ? noType : ownProcess, lookup(states, unit.activeState, 0)};
+}
+
+std::uint32_t startTypeOf(const UnitFacts& unit) { return lookup(startTypes, unit.unitFileState, onDemand); }
+
+// No User runs the service as root; a dynamic user is named after the unit.
+std::wstring accountOf(const std::string& unitName, const UnitFacts& unit) {
+    if (!unit.user.empty()) return fromNative(unit.user);
+    if (unit.dynamicUser && endsWith(unitName, serviceSuffix)) {
+        return fromNative(unitName.substr(0, unitName.size() - serviceSuffix.size()));
+    }
+    return L"root";
+}
+
+}  // namespace platform::linux_layer
