@@ -13,21 +13,6 @@ std::wstring upperAscii(std::wstring text) {
     return text;
 }
 
-// Adds a collector's output to its section; moved while the section is still
-// empty, so that the output of a large request is not copied.
-void appendOutput(std::wstring& section, std::wstring& output) {
-    if (section.empty()) {
-        section.swap(output);
-    } else {
-        section += output;
-    }
-}
-
-void appendOutput(std::wstring& section, TextSink& output) {
-    std::wstring text = output.take();
-    appendOutput(section, text);
-}
-
 // An element whose children are being visited; the children are a snapshot
 // taken when the element was reached.
 struct Visit {
@@ -66,76 +51,45 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
     if (CommandTable::categoryOf(functionCode) != categoryCode || categoryCode == CommandTable::notFound) {
         return categoryCode;
     }
-    std::wstring text;
-    std::wstring second;
+    ReportSections& out = sections_;
     switch (functionCode) {
-    case CommandTable::getKey: collectors_.getKey(value, sections_.registry); break;
-    case CommandTable::getValue: collectors_.getValue(value, sections_.registry); break;
+    case CommandTable::getKey: collectors_.getKey(value, out.registry); break;
+    case CommandTable::getValue: collectors_.getValue(value, out.registry); break;
     case CommandTable::getFile: embedFile(value); break;
-    case CommandTable::getFileVersion:
-        collectors_.getFileVersion(value, text);
-        appendOutput(sections_.file, text);
-        break;
-    case CommandTable::getDirectories:
-        collectors_.getDirectories(value, text);
-        appendOutput(sections_.directory, text);
-        break;
-    case CommandTable::getDirectoriesRecursively:
-        collectors_.getDirectoriesRecursively(value, text);
-        appendOutput(sections_.directory, text);
-        break;
-    case CommandTable::getDirectoriesAndFiles:
-        collectors_.getDirectoriesAndFiles(value, text, second);
-        appendOutput(sections_.directory, text);
-        appendOutput(sections_.file, second);
-        break;
+    case CommandTable::getFileVersion: collectors_.getFileVersion(value, out.file); break;
+    case CommandTable::getDirectories: collectors_.getDirectories(value, out.directory); break;
+    case CommandTable::getDirectoriesRecursively: collectors_.getDirectoriesRecursively(value, out.directory); break;
+    case CommandTable::getDirectoriesAndFiles: collectors_.getDirectoriesAndFiles(value, out.directory, out.file); break;
     case CommandTable::getDirectoriesAndFilesRecursively:
-        collectors_.getDirectoriesAndFilesRecursively(value, text, second);
-        appendOutput(sections_.directory, text);
-        appendOutput(sections_.file, second);
+        collectors_.getDirectoriesAndFilesRecursively(value, out.directory, out.file);
         break;
-    case CommandTable::getFiles:
-        collectors_.getFiles(value, text);
-        appendOutput(sections_.file, text);
-        break;
+    case CommandTable::getFiles: collectors_.getFiles(value, out.file); break;
     case CommandTable::getFilesRecursively: collectors_.getFilesRecursively(value); break;
-    case CommandTable::getSystem: {
-        TextSink sink;
-        collectors_.getSystem(value, sink);
-        appendOutput(sections_.system, sink);
-        break;
-    }
-    case CommandTable::getUser: {
-        TextSink sink;
-        collectors_.getUser(value, sink);
-        appendOutput(sections_.system, sink);
-        break;
-    }
-    case CommandTable::getServiceStatus: {
-        TextSink sink;
+    case CommandTable::getSystem: collectors_.getSystem(value, out.system); break;
+    case CommandTable::getUser: collectors_.getUser(value, out.system); break;
+    case CommandTable::getServiceStatus:
         // Any case of "all" selects every service; a single service keeps its name as written.
         if (upperAscii(value) == L"ALL") {
-            collectors_.allServices(sink);
+            collectors_.allServices(out.service);
         } else {
-            collectors_.serviceStatus(value, sink);
+            collectors_.serviceStatus(value, out.service);
         }
-        appendOutput(sections_.service, sink);
         break;
-    }
     }
     return categoryCode;
 }
 
+// The file is streamed through its section, so its size costs no memory.
 void Dispatcher::embedFile(const std::wstring& path) {
-    const auto content = readTextFile(files_, path);
-    std::wstring& out = sections_.file;
-    out += L"<filecontent name=\"";
-    out += path;
-    if (content) {
-        out += L"\" noparse=\"TRUE\">\n";
-        out += *content;
-        out += L"</filecontent>\n";
-    } else {
-        out += L"\">File not found</filecontent>\n";
+    ReportSink& out = sections_.file;
+    platform::ErrorCode error = platform::error::success;
+    const auto file = files_.openForReading(path, error);
+    out << L"<filecontent name=\"" << path;
+    if (!file) {
+        out << L"\">File not found</filecontent>\n";
+        return;
     }
+    out << L"\" noparse=\"TRUE\">\n";
+    copyTextFile(*file, out);
+    out << L"</filecontent>\n";
 }
