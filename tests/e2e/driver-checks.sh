@@ -75,8 +75,8 @@ Die Konfigurationsdatei konnte nicht geoeffnet werden!
 $prompt" "missing configuration console"
 
 run_tool "$EXE" /source "$(tool_path "$WORK/config.xml")" /dest "$(tool_path "$WORK/no/such/dir/r.tavisk")"
-expect_eq "$STATUS" 0 "unwritable report exits with 0"
-expect_contains "$OUT" "beendet!
+expect_eq "$STATUS" 255 "unwritable report exits with -1"
+expect_contains "$OUT" "Konfigurationsdatei:	$(tool_path "$WORK/config.xml")
 Die ermittelten Informationen konnten nicht in XML geschrieben werden!" "unwritable report message"
 
 # No arguments: the configuration beside the executable, the archive named after the computer and the minute.
