@@ -25,8 +25,9 @@ generate() {
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# measure OUT COMMAND...: appends "wall-seconds peak-KiB".
-measure() { /usr/bin/time -f '%e %M' -o "$1.one" "${@:2}" </dev/null >/dev/null 2>&1 || true; cat "$1.one" >>"$1"; }
+# measure OUT COMMAND...: appends "wall-seconds peak-KiB CPU-seconds" (CPU is steadier on a shared machine).
+measure() { /usr/bin/time -f '%e %M %U %S' -o "$1.one" "${@:2}" </dev/null >/dev/null 2>&1 || true
+            awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$1.one" >>"$1"; }
 
 # run_tool TEXT: one whole run embedding TEXT; leaves its report in report.xml.
 run_tool_on() {
@@ -45,8 +46,8 @@ for size in "${sizes[@]}"; do
   report_of_run
   rm -f "$work/cli.7z"
   measure "$work/7zz" 7zz a -mx2 "$work/cli.7z" "$work/report.xml"
-  read -r tool_s tool_kib <"$work/tool"
-  read -r cli_s cli_kib <"$work/7zz"
+  read -r tool_s tool_kib _ <"$work/tool"
+  read -r cli_s cli_kib _ <"$work/7zz"
   echo "report $(stat -c %s "$work/report.xml") bytes: tool ${tool_kib} KiB (${tool_s} s)," \
        "7zz ${cli_kib} KiB (${cli_s} s), memory ratio $(echo "scale=2; $tool_kib / $cli_kib" | bc)"
   rm -f "$work/text.log" "$work/report.xml" "$work/cli.7z" "$work/out.tavisk"
@@ -62,9 +63,11 @@ for ((i = 0; i < runs; i++)); do
   rm -f "$work/cli.7z"
   measure "$work/7zz" 7zz a -mx2 "$work/cli.7z" "$work/report.xml"
 done
-tool_s=$(cut -d' ' -f1 "$work/tool" | median)
-cli_s=$(cut -d' ' -f1 "$work/7zz" | median)
-echo "tool ${tool_s} s, 7zz ${cli_s} s, ratio $(echo "scale=2; $tool_s / $cli_s" | bc)"
+for n in 1 3; do
+  tool_s=$(cut -d' ' -f"$n" "$work/tool" | median)
+  cli_s=$(cut -d' ' -f"$n" "$work/7zz" | median)
+  echo "$([ "$n" = 1 ] && echo wall || echo CPU): tool ${tool_s} s, 7zz ${cli_s} s, ratio $(echo "scale=2; $tool_s / $cli_s" | bc)"
+done
 rm -f "$work/text.log" "$work/report.xml"
 
 echo "== i686 build under Wine, one getFile of a 3 GB text"
@@ -75,7 +78,7 @@ if [ -f "$exe" ] && command -v wine >/dev/null && WINEDEBUG=-all wine cmd /c exi
   : >"$work/wine"
   WINEDEBUG=-all measure "$work/wine" taskset -c 0 wine "$exe" /source "$(winepath -w "$work/config.xml")" \
     /dest "$(winepath -w "$work/out.tavisk")"
-  read -r wine_s wine_kib <"$work/wine"
+  read -r wine_s wine_kib _ <"$work/wine"
   echo "i686: ${wine_kib} KiB peak, ${wine_s} s; archive $(stat -c %s "$work/out.tavisk" 2>/dev/null || echo missing)"
 else
   echo "SKIP: the 32-bit Windows build cannot run here"
