@@ -40,12 +40,44 @@ expect_file_bytes() {
   fi
 }
 
+# Wine's 32-bit loader runs only where the kernel executes 32-bit programs; its
+# 64-bit loader runs 64-bit programs and Wine's own tools without that.
+WINE64_LOADER=/usr/lib/wine/wine64
+i686_runs() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+# True for a 64-bit Windows program (machine field of its PE header: 0x8664).
+is_win64() {
+  local pe
+  pe=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
+  [ "$(od -An -t x2 -j $((pe + 4)) -N 2 "$1" | tr -d ' ')" = 8664 ]
+}
+
+# wine_run PROGRAM ARGS...: a Windows program (or one of Wine's own tools, such as
+# reg or wineboot) with the loader that can run it.
+wine_run() {
+  if [ -f "$1" ] && ! is_win64 "$1"; then wine "$@"; else "$WINE64_LOADER" "$@"; fi
+}
+
+# The Windows builds that can run here, as "ARCH EXE ENGINE-FOLDER ENGINE-NAME";
+# REFERENCE_* name the first of them, the i686 build wherever it can run.
+WINDOWS_BUILDS=()
+if [ -n "${TAVISK_WIN32_EXE:-}" ]; then
+  if i686_runs; then
+    WINDOWS_BUILDS+=("i686 $TAVISK_WIN32_EXE ia32 7zx86.dll")
+  else
+    echo "SKIP: the i686 build: this kernel cannot run 32-bit programs; the x86_64 build takes its checks" >&2
+  fi
+  WINDOWS_BUILDS+=("x86_64 $TAVISK_WIN64_EXE x64 7zx64.dll")
+  read -r REFERENCE_ARCH REFERENCE_EXE REFERENCE_ENGINE REFERENCE_ENGINE_NAME <<<"${WINDOWS_BUILDS[0]}"
+  REFERENCE_GCC=$REFERENCE_ARCH-w64-mingw32-gcc-posix
+fi
+
 # run_tool EXE ARGS...: runs a build with no input; sets OUT, ERR (CR removed) and STATUS.
 run_tool() {
   local exe=$1
   shift
   local runner=()
-  case "$exe" in *.exe) runner=(wine) ;; esac
+  case "$exe" in *.exe) runner=(wine_run) ;; esac
   set +e
   "${runner[@]}" "$exe" "$@" </dev/null >"$WORK/.out" 2>"$WORK/.err"
   STATUS=$?
@@ -55,7 +87,7 @@ run_tool() {
 }
 
 # The Windows form of a path of this machine, for arguments of the Windows builds.
-winpath() { winepath -w "$1" 2>/dev/null; }
+winpath() { wine_run winepath -w "$1" 2>/dev/null; }
 
 # The report of a run as the file holds it, with the varying date replaced by 0.
 report_without_date() { sed -E 's/ date="-?[0-9]+"/ date="0"/' "$1"; }

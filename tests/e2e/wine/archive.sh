@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Both Windows builds pack their report with the real engine DLL under Wine, and
-# the 32-bit build reports every packing failure while the report survives.
+# the reference build reports every packing failure while the report survives.
 source "$(dirname "$0")/../lib.sh"
 HOST=$(hostname | tr 'a-z' 'A-Z' | cut -c1-15)
 tool_path() { winpath "$1" | tr 'A-Z' 'a-z'; }
@@ -30,7 +30,7 @@ install() {
   if [ $# -gt 2 ]; then cp "$3" "$1/$4"; fi
 }
 
-for build in "i686 $TAVISK_WIN32_EXE ia32 7zx86.dll" "x86_64 $TAVISK_WIN64_EXE x64 7zx64.dll"; do
+for build in "${WINDOWS_BUILDS[@]}"; do
   read -r arch exe engine name <<<"$build"
   install "$arch" "$exe" "$engines/$engine/7z.dll" "$name"
   printf 'older archive' >"$arch/r.tavisk"
@@ -67,7 +67,7 @@ expect_report_failure() {
 <ENTER> um zu beenden" "$1: report failure, then the prompt"
 }
 
-install bare "$TAVISK_WIN32_EXE"
+install bare "$REFERENCE_EXE"
 printf 'older archive' >bare/r.tavisk
 run_tool bare/tavisk.exe /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/bare/r.tavisk")"
 expect_packing_failure "engine missing" "$(tool_path "$WORK/bare/r.tavisk")"
@@ -75,18 +75,18 @@ expect_eq "$(cat bare/r.tavisk)" "older archive" "engine missing: the older arch
 expect_eq "$(report_without_date bare/r.xml)" "$(cat expected.xml)" "engine missing: the report stays"
 
 printf 'int tavisk_not_an_engine(void) { return 1; }\n' >stub.c
-i686-w64-mingw32-gcc-posix -shared -o stub.dll stub.c
-install stub "$TAVISK_WIN32_EXE" stub.dll 7zx86.dll
+"$REFERENCE_GCC" -shared -o stub.dll stub.c
+install stub "$REFERENCE_EXE" stub.dll "$REFERENCE_ENGINE_NAME"
 run_tool stub/tavisk.exe /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/stub/r.tavisk")"
 expect_packing_failure "engine without CreateObject" "$(tool_path "$WORK/stub/r.tavisk")"
 expect_eq "$(ls stub/r.*)" "stub/r.xml" "engine without CreateObject: the report stays"
 
-run_tool i686/tavisk.exe /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/missing/r.tavisk")"
+run_tool "$REFERENCE_ARCH/tavisk.exe" /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/missing/r.tavisk")"
 expect_report_failure "missing directory"
 
-mkdir i686/taken.tavisk
-run_tool i686/tavisk.exe /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/i686/taken.tavisk")"
-expect_packing_failure "archive not creatable" "$(tool_path "$WORK/i686/taken.tavisk")"
-expect_eq "$(cd i686 && ls -d taken.*)" "taken.tavisk
+mkdir "$REFERENCE_ARCH/taken.tavisk"
+run_tool "$REFERENCE_ARCH/tavisk.exe" /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/$REFERENCE_ARCH/taken.tavisk")"
+expect_packing_failure "archive not creatable" "$(tool_path "$WORK/$REFERENCE_ARCH/taken.tavisk")"
+expect_eq "$(cd "$REFERENCE_ARCH" && ls -d taken.*)" "taken.tavisk
 taken.xml" "archive not creatable: report kept, nothing partial"
 finish

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The Windows i686 build's run from banner to prompt, under Wine, on real files.
+# The reference Windows build's run from banner to prompt, under Wine, on real files.
 source "$(dirname "$0")/../lib.sh"
-EXE=$TAVISK_WIN32_EXE
+EXE=$REFERENCE_EXE
 HOST=$(hostname | tr 'a-z' 'A-Z' | cut -c1-15)
 USERNAME="$HOST\\$(id -un)"
 # Windows paths of this machine's files, as the build lower-cases them.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# File and directory requests of the i686 build under Wine on a generated tree:
+# File and directory requests of the reference Windows build under Wine on a generated tree:
 # the real Win32 listing, version resources, sharing and links.
 source "$(dirname "$0")/../lib.sh"
 source "$TAVISK_SOURCE_DIR/tests/e2e/files-tree.sh"
@@ -25,19 +25,19 @@ echo locked >"$TOP/nested/locked.txt"
 touch -d @1400000000 "$TOP/nested/locked.txt" "$TOP/nested"
 W=$(report_path "$TOP")
 
-# run_requests CATEGORY REQUESTS [EXE]: runs a Windows build (the i686 one by
+# run_requests CATEGORY REQUESTS [EXE]: runs a Windows build (the reference one by
 # default) on one category's requests; REPORT gets the report.
 run_requests() {
   printf '<config><%s>%s</%s></config>' "$1" "$2" "$1" >"$WORK/config.xml"
   rm -f "$WORK/report.tavisk" "$WORK/report.xml"
-  run_tool "${3:-$TAVISK_WIN32_EXE}" /source "$(report_path "$WORK/config.xml")" /dest "$(report_path "$WORK/report.tavisk")"
+  run_tool "${3:-$REFERENCE_EXE}" /source "$(report_path "$WORK/config.xml")" /dest "$(report_path "$WORK/report.tavisk")"
   expect_eq "$STATUS" 0 "the run ends normally"
   REPORT=$(report_of "$WORK/report" | tr -d '\r')
 }
 
 # A second process holds nested\locked.txt open without sharing it.
-i686-w64-mingw32-gcc-posix -s -municode -o "$WORK/holder.exe" "$FIXTURES/holder.c"
-wine "$WORK/holder.exe" "$W\\nested\\locked.txt" "$(report_path "$WORK/held")" "$(report_path "$WORK/release")" &
+"$REFERENCE_GCC" -s -municode -o "$WORK/holder.exe" "$FIXTURES/holder.c"
+wine_run "$WORK/holder.exe" "$W\\nested\\locked.txt" "$(report_path "$WORK/held")" "$(report_path "$WORK/release")" &
 holder=$!
 for _ in $(seq 300); do [ -e "$WORK/held" ] && break; sleep 0.1; done
 expect_eq "$([ -e "$WORK/held" ] && echo held)" held "the helper holds the file"

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# Registry requests of the i686 build under Wine against a registry filled with
+# Registry requests of the reference Windows build under Wine against a registry filled with
 # `reg import`: the registry section byte for byte, the 64-bit view, very large
 # values and a deep tree.
 source "$(dirname "$0")/../lib.sh"
-EXE=$TAVISK_WIN32_EXE
+EXE=$REFERENCE_EXE
 HERE=$TAVISK_SOURCE_DIR/tests/e2e/wine
 
 # Imports a .reg text (UTF-8) into the 64-bit view, as Unicode so that hex data stays raw.
 import_reg() {
   (printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$1") >"$WORK/import.reg"
-  wine reg import "$WORK/import.reg" /reg:64 >/dev/null 2>&1
+  wine_run reg import "$WORK/import.reg" /reg:64 >/dev/null 2>&1
 }
-forget_key() { wine reg delete "$1" /f /reg:64 >/dev/null 2>&1 || true; }
+forget_key() { wine_run reg delete "$1" /f /reg:64 >/dev/null 2>&1 || true; }
 
 # run_requests NAME REQUESTS [EXE]: runs the tool on one Registry block and leaves
 # the report's registry section in $WORK/NAME.section, byte for byte.
@@ -26,8 +26,8 @@ for key in 'HKLM\SOFTWARE\TaviskRegistryTest' 'HKCU\Software\TaviskRegistryTest'
 done
 import_reg "$HERE/registry.reg"
 
-# The tool is a 32-bit process: it sees keys imported into the 64-bit view only
-# because it reads that view.
+# The 32-bit build sees keys imported into the 64-bit view only because it reads
+# that view.
 FIXTURE_REQUESTS='    <getKey>HKEY_LOCAL_MACHINE\SOFTWARE\TaviskRegistryTest</getKey>
     <getKey>HKEY_CURRENT_USER\Software\TaviskRegistryTest</getKey>
     <getValue>HKEY_LOCAL_MACHINE\SOFTWARE\TaviskRegistryTest\String</getValue>
