@@ -7,6 +7,7 @@
 #include "fakes/MemoryStream.h"
 
 #include <map>
+#include <new>
 #include <memory>
 #include <set>
 #include <string>
@@ -84,7 +85,8 @@ public:
     bool caseInsensitive = true;
 };
 
-// Records every call as one line and writes a recognisable element for it.
+// Records every call as one line and writes a recognisable element for it; the
+// value "throw" makes a collector fail with an exception.
 class RecordingCollectors : public Collectors {
 public:
     void getKey(const std::wstring& path, ReportSink& out) override { note(L"getKey", path, out); }
@@ -122,6 +124,7 @@ public:
 private:
     void note(const std::wstring& function, const std::wstring& value, ReportSink& out) {
         calls.push_back(function + L":" + value);
+        if (value == L"throw") throw std::bad_alloc();
         out << L"<" << function << L">" << value << L"</" << function << L">\n";
     }
 };

@@ -170,6 +170,20 @@ TEST_F(Run, ATakenReportPathIsNeitherOverwrittenNorFollowed) {
     EXPECT_TRUE(packed.empty());
 }
 
+// An exception on the way, after a section spilled: the report and the spill
+// file are removed, and the run ends at the prompt with -1.
+TEST_F(Run, AnExceptionLeavesNothingBehind) {
+    files.files[L"c.xml"] = "<config><File><getFile>big.log</getFile><getFileVersion>throw</getFileVersion></File></config>";
+    files.files[L"big.log"] = std::string(3 << 20, 'x');
+    const auto before = files.files;
+    EXPECT_EQ(start({"/source", "c.xml", "/dest", "r.tavisk"}), -1);
+    EXPECT_NE(console.output.find(L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.\n" +
+                                  prompt),
+              std::wstring::npos);
+    EXPECT_EQ(files.files, before);
+    EXPECT_TRUE(packed.empty());
+}
+
 // A disk that runs full while a section spills: the report and every spill file
 // are removed, and nothing is packed.
 TEST_F(Run, AFullDiskLeavesNothingBehind) {
