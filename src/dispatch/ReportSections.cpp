@@ -18,7 +18,9 @@ constexpr int spillNameAttempts = 100;
 ReportSection::ReportSection(platform::FileSystem& files, std::wstring spillStem, std::size_t bufferSize)
     : files_(files), spillStem_(std::move(spillStem)), bufferSize_(bufferSize) {}
 
-ReportSection::~ReportSection() {
+ReportSection::~ReportSection() { removeSpillFile(); }
+
+void ReportSection::removeSpillFile() {
     if (!spillFile_) return;
     spillFile_.reset();
     files_.removeFile(spillPath_);
@@ -50,6 +52,13 @@ ErrorCode ReportSection::createSpillFile() {
         if (spillFile_ || failure != error::fileExists) break;
     }
     return spillFile_ ? error::success : failure;
+}
+
+ErrorCode ReportSection::drainTo(platform::FileStream& report) {
+    const ErrorCode result = copyTo(report);
+    removeSpillFile();
+    buffer_.clear();
+    return result;
 }
 
 ErrorCode ReportSection::copyTo(platform::FileStream& report) {

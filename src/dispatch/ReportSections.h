@@ -26,13 +26,16 @@ public:
     void write(std::wstring_view text) override;
     // True until any text arrives.
     bool empty() const { return empty_; }
-    // Writes the section's bytes, in the order they came, to the report. The
-    // first failure of spilling, reading back or writing; 0 on success.
-    platform::ErrorCode copyTo(platform::FileStream& report);
+    // Moves the section's bytes, in the order they came, to the report; the
+    // spill file is gone afterwards, so it never sits beside the finished
+    // report. The first failure of spilling, reading back or writing; 0 on success.
+    platform::ErrorCode drainTo(platform::FileStream& report);
 
 private:
     void spill();
     platform::ErrorCode createSpillFile();
+    platform::ErrorCode copyTo(platform::FileStream& report);
+    void removeSpillFile();
 
     platform::FileSystem& files_;
     const std::wstring spillStem_;

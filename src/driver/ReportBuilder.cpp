@@ -72,7 +72,7 @@ ErrorCode ReportBuilder::writeBody(platform::FileStream& report, Collectors& col
     for (Wrapped& wrapped : sections) {
         if (wrapped.section.empty()) continue;
         if (const ErrorCode failure = writeText(report, wrapped.open)) return failure;
-        if (const ErrorCode failure = wrapped.section.copyTo(report)) return failure;
+        if (const ErrorCode failure = wrapped.section.drainTo(report)) return failure;
         if (const ErrorCode failure = writeText(report, wrapped.close)) return failure;
     }
     return writeText(report, L"</computer>");

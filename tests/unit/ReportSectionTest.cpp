@@ -34,7 +34,8 @@ TEST(ReportSection, BytesAreTheSameWhereverTheBufferSpills) {
             EXPECT_FALSE(section.empty());
             EXPECT_EQ(files.files.count(L"r.xml.file.tmp"), bufferSize < expectedBytes.size() ? 1u : 0u);
             MemoryStream stream(report);
-            EXPECT_EQ(section.copyTo(stream), 0u);
+            EXPECT_EQ(section.drainTo(stream), 0u);
+            EXPECT_TRUE(files.files.empty()) << "spill file beside the finished report";
         }
         EXPECT_EQ(report, expectedBytes) << bufferSize;
         EXPECT_TRUE(files.files.empty()) << "spill file left behind";
@@ -47,7 +48,7 @@ TEST(ReportSection, ALoneSurrogateBecomesTheReplacementCharacter) {
     section << std::wstring(1, static_cast<wchar_t>(0xDC00)) << L"\n" << std::wstring(1, static_cast<wchar_t>(0xD800));
     std::string report;
     MemoryStream stream(report);
-    EXPECT_EQ(section.copyTo(stream), 0u);
+    EXPECT_EQ(section.drainTo(stream), 0u);
     EXPECT_EQ(report, "\xEF\xBF\xBD\r\n\xEF\xBF\xBD");
 }
 
@@ -73,7 +74,7 @@ TEST(ReportSection, WriteFailuresAreAnswered) {
         ReportSection section(files, L"r.xml.file", 2);
         section << L"abcdef";
         MemoryStream stream(report);
-        EXPECT_EQ(section.copyTo(stream), platform::error::diskFull);
+        EXPECT_EQ(section.drainTo(stream), platform::error::diskFull);
     }
     EXPECT_TRUE(files.files.empty());
 
@@ -81,6 +82,6 @@ TEST(ReportSection, WriteFailuresAreAnswered) {
     ReportSection section(files, L"r.xml.file", 1 << 20);
     section << L"abcdef";
     MemoryStream full(files.files[L"r.xml"], &*files.diskSpace);
-    EXPECT_EQ(section.copyTo(full), platform::error::diskFull);
+    EXPECT_EQ(section.drainTo(full), platform::error::diskFull);
     EXPECT_EQ(files.files[L"r.xml"], "abcd");
 }
