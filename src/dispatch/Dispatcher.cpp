@@ -59,7 +59,9 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
     case CommandTable::getFileVersion: collectors_.getFileVersion(value, out.file); break;
     case CommandTable::getDirectories: collectors_.getDirectories(value, out.directory); break;
     case CommandTable::getDirectoriesRecursively: collectors_.getDirectoriesRecursively(value, out.directory); break;
-    case CommandTable::getDirectoriesAndFiles: collectors_.getDirectoriesAndFiles(value, out.directory, out.file); break;
+    case CommandTable::getDirectoriesAndFiles:
+        collectors_.getDirectoriesAndFiles(value, out.directory, out.file);
+        break;
     case CommandTable::getDirectoriesAndFilesRecursively:
         collectors_.getDirectoriesAndFilesRecursively(value, out.directory, out.file);
         break;

@@ -115,7 +115,8 @@ namespace win32 {
 
 std::unique_ptr<FileStream> openFileStream(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
                                            DWORD flags, ErrorCode& error) {
-    HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = GetLastError();
         return nullptr;
