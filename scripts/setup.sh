@@ -7,7 +7,7 @@ purpose=${1:-test}
 packages=(g++ cmake ninja-build p7zip-full)
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-             wine wine64 wine32:i386 7zip)
+             wine wine64 wine32:i386 7zip lintian ansible-core ansible ansible-lint)
   # A Node.js installed outside Debian brings its own npm, which Debian's package would conflict with.
   command -v npm >/dev/null || packages+=(npm)
 fi

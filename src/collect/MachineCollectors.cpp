@@ -2,6 +2,9 @@
 
 #include "collect/registry/RegistryCollector.h"
 
+#include <chrono>
+#include <thread>
+
 void MachineCollectors::getKey(const std::wstring& path, ReportSink& registry) {
     const RegistryRoot root(registry_, path);
     RegistryCollector(registry_, host_).getKey(root, path, registry);
@@ -40,9 +43,24 @@ void MachineCollectors::getFiles(const std::wstring& path, ReportSink& file) {
 
 void MachineCollectors::getFilesRecursively(const std::wstring& path) { directories_.getFilesRecursively(path); }
 
+SystemCollector MachineCollectors::systemCollector() {
+    const SystemSources sources{platform::nativeVolumes(), platform::nativeMachineState(), platform::nativeAccounts(),
+                                registry_, host_};
+    return SystemCollector(sources, lastCpuSample_, [this](std::uint32_t milliseconds, std::uint32_t pausesLeft) {
+        // This pause and those after it.
+        if (progress_) progress_->waiting(static_cast<int>(std::uint64_t{milliseconds} * (pausesLeft + 1) / 1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    });
+}
+
+void MachineCollectors::getSystem(const std::wstring& item, ReportSink& system) {
+    systemCollector().collect(item, system);
+}
+void MachineCollectors::getUser(const std::wstring& account, ReportSink& system) {
+    systemCollector().userGroups(account, system);
+}
+std::wstring MachineCollectors::systemFigures() { return systemCollector().systemFigures(); }
+
 // Collectors not yet built write nothing.
-void MachineCollectors::getSystem(const std::wstring&, ReportSink&) {}
-void MachineCollectors::getUser(const std::wstring&, ReportSink&) {}
 void MachineCollectors::serviceStatus(const std::wstring&, ReportSink&) {}
 void MachineCollectors::allServices(ReportSink&) {}
-std::wstring MachineCollectors::systemFigures() { return L""; }

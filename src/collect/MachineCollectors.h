@@ -1,11 +1,16 @@
 #pragma once
 #include "collect/files/DirectoryCollector.h"
+#include "collect/system/SystemCollector.h"
 #include "dispatch/Collectors.h"
+#include "dispatch/Progress.h"
 #include "platform/Native.h"
 
 // The collectors of the running machine, wired to the native platform layer.
 class MachineCollectors : public Collectors {
 public:
+    // Told the seconds left while the processor load is sampled.
+    void setProgress(Progress* progress) { progress_ = progress; }
+
     void getKey(const std::wstring& path, ReportSink& registry) override;
     void getValue(const std::wstring& path, ReportSink& registry) override;
     void getFileVersion(const std::wstring& path, ReportSink& file) override;
@@ -27,4 +32,7 @@ private:
     platform::Registry& registry_ = platform::nativeRegistry();
     platform::FileQueries& fileQueries_ = platform::nativeFileQueries();
     files::DirectoryCollector directories_{fileQueries_, platform::nativeFileSystem().separator()};
+    SystemCollector systemCollector();
+    CpuSample lastCpuSample_;
+    Progress* progress_ = nullptr;
 };

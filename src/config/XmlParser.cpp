@@ -76,42 +76,117 @@ struct Level {
     XmlNodeVector* parent;
 };
 
-}  // namespace
+// Where each character of the comment-free text stood in the text as given:
+// runs of characters that were next to each other, by their first position.
+class Origins {
+public:
+    void kept(std::size_t at, std::size_t original) {
+        if (runs_.empty() || runs_.back().original + (at - runs_.back().at) != original) runs_.push_back({at, original});
+    }
+    void truncate(std::size_t size) {
+        while (!runs_.empty() && runs_.back().at >= size) runs_.pop_back();
+    }
+    std::size_t of(std::size_t at) const {
+        const auto after = std::upper_bound(runs_.begin(), runs_.end(), at,
+                                            [](std::size_t position, const Run& run) { return position < run.at; });
+        if (after == runs_.begin()) return at;
+        const Run& run = *(after - 1);
+        return run.original + (at - run.at);
+    }
 
-std::wstring XmlParser::removeComments(const std::wstring& text) {
+private:
+    struct Run {
+        std::size_t at;
+        std::size_t original;
+    };
+    std::vector<Run> runs_;
+};
+
+std::wstring withoutComments(const std::wstring& text, Origins* origins, ParseObserver* observer) {
     static const std::wstring open = L"<!--";
     std::wstring out;
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
+        if (origins) origins->kept(out.size(), i);
         out += text[i++];
         if (out.size() < open.size() || out.compare(out.size() - open.size(), open.size(), open) != 0) continue;
         // A comment's "-->" is searched from its "<!--" on, so "<!-->" and "<!--->" close at once;
         // removing a comment may join a new "<!--", which the next characters then complete.
         out.resize(out.size() - open.size());
+        const std::size_t commentStart = origins ? origins->of(out.size()) : 0;
+        if (origins) origins->truncate(out.size());
         if (i < text.size() && text[i] == L'>') {
             i += 1;
         } else if (i + 1 < text.size() && text[i] == L'-' && text[i + 1] == L'>') {
             i += 2;
         } else {
             const std::size_t close = text.find(L"-->", i);
+            if (close == std::wstring::npos && observer) {
+                observer->dropped(ParseObserver::Dropped::unterminatedComment, commentStart,
+                                  std::wstring_view(text).substr(commentStart));
+            }
             i = close == std::wstring::npos ? text.size() : close + 3;
         }
     }
     return out;
 }
 
-std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input) const {
-    const std::wstring text = removeComments(input);
+bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f'; }
+
+// Tells the observer what the parse skips between elements: tags it does not
+// recognise, end tags that close nothing, and text. Declarations ("<?", "<!")
+// and blanks are the ordinary filling of a file and go unmentioned.
+void reportGap(std::wstring_view text, std::size_t from, std::size_t to, const Origins& origins,
+               ParseObserver& observer) {
+    using Dropped = ParseObserver::Dropped;
+    std::size_t i = from;
+    while (i < to) {
+        if (isBlank(text[i])) {
+            ++i;
+            continue;
+        }
+        const std::size_t nextTag = std::min(text.find(L'<', i + 1), to);
+        if (text[i] != L'<') {
+            std::size_t end = nextTag;
+            while (isBlank(text[end - 1])) --end;
+            observer.dropped(Dropped::strayText, origins.of(i), text.substr(i, end - i));
+            i = nextTag;
+            continue;
+        }
+        const std::size_t close = text.find(L'>', i);
+        const std::size_t end = close < nextTag ? close + 1 : nextTag;
+        const std::wstring_view piece = text.substr(i, end - i);
+        const wchar_t second = piece.size() > 1 ? piece[1] : L'\0';
+        if (second != L'?' && second != L'!') {
+            observer.dropped(second == L'/' ? Dropped::strayEndTag : Dropped::unrecognisedTag, origins.of(i), piece);
+        }
+        i = end;
+    }
+}
+
+}  // namespace
+
+std::wstring XmlParser::removeComments(const std::wstring& text) { return withoutComments(text, nullptr, nullptr); }
+
+std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input, ParseObserver* observer) const {
+    using Dropped = ParseObserver::Dropped;
+    Origins origins;
+    const std::wstring text = withoutComments(input, observer ? &origins : nullptr, observer);
     const TagIndex tags(text);
     const CommandTable commands;
 
-    std::vector<std::unique_ptr<XmlNodeVector>> topLevel;
+    struct TopLevel {
+        std::unique_ptr<XmlNodeVector> element;
+        std::size_t position;
+    };
+    std::vector<TopLevel> topLevel;
     XmlNodeVector* root = nullptr;
     std::vector<Level> levels{{0, text.size(), nullptr}};
     while (!levels.empty()) {
         Level& level = levels.back();
         const Tag* tag = tags.firstStartTag(level.cursor, level.end);
+        if (observer) reportGap(text, level.cursor, tag ? tag->start : level.end, origins, *observer);
         if (!tag) {
             levels.pop_back();
             continue;
@@ -120,6 +195,7 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input) const
         const std::wstring_view name(text.data() + tag->start + 1, tag->close - tag->start - 1);
         const std::size_t contentEnd = tags.firstEndTag(name, contentStart, level.end);
         if (contentEnd == std::wstring::npos) {
+            if (observer) observer->dropped(Dropped::unclosedElement, origins.of(tag->start), name);
             // A start tag without its end tag ends its level; at the top nothing is collected.
             if (levels.size() == 1) root = nullptr;
             levels.pop_back();
@@ -132,18 +208,26 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input) const
             XmlNodeVector* node = parent && commands.isGroupingName(nameText) ? parent->findChild(nameText) : nullptr;
             if (!node) node = new XmlNodeVector(nameText, parent);
             if (!parent) {
-                topLevel.emplace_back(node);
+                topLevel.push_back({std::unique_ptr<XmlNodeVector>(node), origins.of(tag->start)});
                 root = node;
             }
             levels.push_back({contentStart, contentEnd, node});
         } else if (parent) {
-            // A value outside any element could never be reached, so it is not built.
             auto* value = new XmlNodeValue(nameText, parent);
             value->setText(text.substr(contentStart, contentEnd - contentStart));
+            if (observer) observer->valueBuilt(*value, origins.of(tag->start));
+        } else if (observer) {
+            // A value outside any element could never be reached, so it is not built.
+            observer->dropped(Dropped::valueOutsideElement, origins.of(tag->start), name);
         }
     }
-    for (auto& element : topLevel) {
-        if (element.get() == root) return std::move(element);
+    std::unique_ptr<XmlNodeVector> result;
+    for (TopLevel& entry : topLevel) {
+        if (entry.element.get() == root) {
+            result = std::move(entry.element);
+        } else if (observer) {
+            observer->dropped(Dropped::replacedElement, entry.position, entry.element->getName());
+        }
     }
-    return nullptr;
+    return result;
 }

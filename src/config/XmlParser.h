@@ -1,4 +1,5 @@
 #pragma once
+#include "config/ParseObserver.h"
 #include "config/XmlNode.h"
 
 #include <memory>
@@ -11,8 +12,9 @@
 class XmlParser {
 public:
     // The last top-level element that holds elements, or null when there is none
-    // or a top-level start tag has no end tag.
-    std::unique_ptr<XmlNodeVector> parse(const std::wstring& text) const;
+    // or a top-level start tag has no end tag. An observer hears what is built
+    // and what is left out, with positions in `text`.
+    std::unique_ptr<XmlNodeVector> parse(const std::wstring& text, ParseObserver* observer = nullptr) const;
 
     static std::wstring removeComments(const std::wstring& text);
 };

@@ -31,8 +31,12 @@ int CommandTable::lookup(const std::wstring& name) const {
 }
 
 bool CommandTable::isGroupingName(const std::wstring& name) const {
-    switch (lookup(name)) {
-    case config:
+    const int code = lookup(name);
+    return code == config || isCategory(code);
+}
+
+bool CommandTable::isCategory(int code) {
+    switch (code) {
     case registry:
     case file:
     case directory:
@@ -59,6 +63,13 @@ int CommandTable::categoryOf(int functionCode) {
     case getServiceStatus: return service;
     default: return notFound;
     }
+}
+
+CommandTable::Placement CommandTable::placement(int categoryCode, int functionCode) {
+    const int required = categoryOf(functionCode);
+    if (required == notFound) return Placement::unknownFunction;
+    if (required == categoryCode) return Placement::served;
+    return isCategory(categoryCode) ? Placement::wrongCategory : Placement::outsideCategory;
 }
 
 std::wstring CommandTable::utf8ToWide(const std::string& bytes) { return text::utf8ToWide(bytes); }

@@ -29,14 +29,19 @@ public:
     };
     static constexpr int size = 19;
 
+    // Whether a request is served, and why not when it is not.
+    enum class Placement { served, unknownFunction, wrongCategory, outsideCategory };
+
     CommandTable();
 
     int lookup(const std::wstring& name) const;
     const std::wstring& name(int code) const { return names_.at(static_cast<std::size_t>(code)); }
     // The root and the five categories: repeated elements with these names merge.
     bool isGroupingName(const std::wstring& name) const;
+    static bool isCategory(int code);
     // The category a function belongs to, or notFound for names that are no function.
     static int categoryOf(int functionCode);
+    static Placement placement(int categoryCode, int functionCode);
 
     // UTF-8 conversion; an undecodable sequence throws std::range_error("bad conversion").
     // Characters beyond the Basic Multilingual Plane are one 4-byte sequence, however

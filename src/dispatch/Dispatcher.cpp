@@ -23,34 +23,51 @@ struct Visit {
 
 }  // namespace
 
-int Dispatcher::walk(const XmlNodeVector& root) {
-    int lastCategory = CommandTable::notFound;
+void forEachRequest(const XmlNodeVector& root,
+                    const std::function<void(const std::wstring& category, const XmlNodeValue& value)>& visit) {
     // An explicit stack, so that no nesting depth can exhaust the call stack.
     std::vector<Visit> visits;
     visits.push_back({root.getName(), root.getChildren()});
     while (!visits.empty()) {
-        Visit& visit = visits.back();
-        if (visit.next == visit.children.size()) {
+        Visit& current = visits.back();
+        if (current.next == current.children.size()) {
             visits.pop_back();
             continue;
         }
-        XmlNode* child = visit.children[visit.next++];
+        XmlNode* child = current.children[current.next++];
         if (const auto* element = dynamic_cast<const XmlNodeVector*>(child)) {
             visits.push_back({element->getName(), element->getChildren()});
         } else {
-            const auto* value = static_cast<const XmlNodeValue*>(child);
-            lastCategory = dispatch(visit.category, value->getName(), value->text());
+            visit(current.category, *static_cast<const XmlNodeValue*>(child));
         }
     }
+}
+
+int Dispatcher::walk(const XmlNodeVector& root, Progress* progress) {
+    const auto served = [this](const std::wstring& category, const XmlNodeValue& value) {
+        return CommandTable::placement(commands_.lookup(category), commands_.lookup(value.getName())) ==
+               CommandTable::Placement::served;
+    };
+    std::size_t total = 0;
+    if (progress) {
+        forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
+            if (served(category, value)) ++total;
+        });
+    }
+    std::size_t number = 0;
+    int lastCategory = CommandTable::notFound;
+    forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
+        if (progress && served(category, value)) progress->request(++number, total, value.getName(), value.text());
+        lastCategory = dispatch(category, value.getName(), value.text());
+    });
+    if (progress) progress->finished();
     return lastCategory;
 }
 
 int Dispatcher::dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value) {
     const int categoryCode = commands_.lookup(category);
     const int functionCode = commands_.lookup(function);
-    if (CommandTable::categoryOf(functionCode) != categoryCode || categoryCode == CommandTable::notFound) {
-        return categoryCode;
-    }
+    if (CommandTable::placement(categoryCode, functionCode) != CommandTable::Placement::served) return categoryCode;
     ReportSections& out = sections_;
     switch (functionCode) {
     case CommandTable::getKey: collectors_.getKey(value, out.registry); break;

@@ -2,8 +2,16 @@
 #include "config/XmlNode.h"
 #include "dispatch/Collectors.h"
 #include "dispatch/CommandTable.h"
+#include "dispatch/Progress.h"
 #include "dispatch/ReportSections.h"
 #include "platform/FileSystem.h"
+
+#include <functional>
+
+// Visits every value element of the tree depth-first, in the order a run serves
+// them, with the name of the element that holds it as the category.
+void forEachRequest(const XmlNodeVector& root,
+                    const std::function<void(const std::wstring& category, const XmlNodeValue& value)>& visit);
 
 // Walks the configuration tree depth-first and routes every value element
 // (category = its parent's name, function = its name, value = its text) to the
@@ -14,7 +22,7 @@ public:
         : collectors_(collectors), files_(files), sections_(sections) {}
 
     // Returns the category code of the last request, or notFound when there was none.
-    int walk(const XmlNodeVector& root);
+    int walk(const XmlNodeVector& root, Progress* progress = nullptr);
     // Returns the category code of the request.
     int dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value);
 

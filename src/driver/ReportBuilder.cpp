@@ -48,8 +48,9 @@ std::wstring ReportBuilder::openingLine(const platform::Host& host) {
 
 std::string ReportBuilder::signature() { return reportBytes(declaration + L"<computer hostname=\""); }
 
-int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors) {
-    return Dispatcher(collectors, files_, ReportSections{registry_, file_, directory_, system_, service_}).walk(root);
+int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors, Progress* progress) {
+    ReportSections sections{registry_, file_, directory_, system_, service_};
+    return Dispatcher(collectors, files_, sections).walk(root, progress);
 }
 
 ErrorCode ReportBuilder::writeHead(platform::FileStream& report) const {

@@ -1,6 +1,7 @@
 #pragma once
 #include "config/XmlNode.h"
 #include "dispatch/Collectors.h"
+#include "dispatch/Progress.h"
 #include "dispatch/ReportSections.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
@@ -16,7 +17,7 @@ public:
                   std::size_t sectionBufferSize = ReportSection::defaultBufferSize);
 
     // Serves every request of the tree; returns the category code of the last one.
-    int walk(const XmlNodeVector& root, Collectors& collectors);
+    int walk(const XmlNodeVector& root, Collectors& collectors, Progress* progress = nullptr);
     // The declaration and the opening line. Written before collecting, so that
     // even an unfinished report shows it is one of this tool's.
     platform::ErrorCode writeHead(platform::FileStream& report) const;

@@ -2,11 +2,13 @@
 
 #include "config/XmlParser.h"
 #include "dispatch/CommandTable.h"
+#include "driver/ConfigurationCheck.h"
 #include "driver/ReportBuilder.h"
 #include "driver/ReportFile.h"
 #include "driver/TextFile.h"
 
 #include <exception>
+#include <new>
 #include <optional>
 #include <stdexcept>
 
@@ -21,6 +23,9 @@ struct Paths {
     std::wstring source;
     std::wstring destination;
 };
+
+// Exit statuses of a configuration check.
+enum CheckStatus { everyRequestRuns = 0, someAreSkipped = 1, nothingRuns = 2 };
 
 enum class ScanOutcome { proceed, help, missingPath, undecodable };
 
@@ -40,9 +45,13 @@ private:
     bool settleDestination();
     // Returns the exit status: 0 only when the archive was written.
     int collect(const XmlNodeVector& root);
+    int check();
+    int tooLargeToCheck();
+    void printCheck(const ConfigurationCheck& result);
 
     RunEnvironment& env_;
     Paths paths_;
+    bool checkOnly_ = false;
 };
 
 int Driver::finalPrompt(int status) {
@@ -64,6 +73,8 @@ void Driver::help() {
     say(L"/dest [Pfadangabe]\tPfadangabe zur Ausgabedatei. Wenn nicht angegeben wird eine \"Datum-Uhrzeit.txt\" "
         L"im Verzeichnis VelmoraUMS\\log angelegt.");
     say(L"/?\tzeigt die Hilfe an.");
+    say(L"/check\tprueft die Konfigurationsdatei und zeigt, welche Anfragen ausgefuehrt werden; ermittelt keine "
+        L"Daten.");
 }
 
 // Every argument is examined, the program's own path and the argument after a
@@ -79,6 +90,8 @@ ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
                 target = &paths_.destination;
             } else if (argument == L"/?") {
                 return ScanOutcome::help;
+            } else if (argument == L"/check") {
+                checkOnly_ = true;
             }
             if (!target) continue;
             if (i + 1 == arguments.size()) return ScanOutcome::missingPath;
@@ -141,7 +154,7 @@ int Driver::collect(const XmlNodeVector& root) {
     }
     platform::ErrorCode failure = builder.writeHead(report.stream());
     env_.console.write(L"Daten werden ermittelt: Bitte warten...");
-    builder.walk(root, env_.collectors);
+    builder.walk(root, env_.collectors, env_.progress);
     say(L"beendet!");
 
     if (failure == platform::error::success) failure = builder.writeBody(report.stream(), env_.collectors);
@@ -156,6 +169,63 @@ int Driver::collect(const XmlNodeVector& root) {
     if (archived) env_.files.removeFile(intermediatePath);
     say(L"Ausgabedatei:\t\t" + archivePath);
     return archived ? 0 : -1;
+}
+
+int Driver::tooLargeToCheck() {
+    say(L"Die Konfigurationsdatei ist zu gross, um sie zu pruefen.");
+    return nothingRuns;
+}
+
+// Reads and parses the configuration as a run does and tells what the run would
+// serve and what it would skip; collects nothing and writes no file.
+int Driver::check() {
+    try {
+        const auto configuration = readTextFile(env_.files, paths_.source);
+        if (!configuration) {
+            say(L"Die Konfigurationsdatei konnte nicht geoeffnet werden!");
+            return nothingRuns;
+        }
+        say(L"Konfigurationsdatei:\t" + paths_.source);
+        const ConfigurationCheck result = checkConfiguration(*configuration);
+        printCheck(result);
+        if (result.served.empty()) return nothingRuns;
+        return result.skipped.empty() ? everyRequestRuns : someAreSkipped;
+    } catch (const std::bad_alloc&) {
+        return tooLargeToCheck();
+    } catch (const std::length_error&) {
+        return tooLargeToCheck();
+    }
+}
+
+// The lines go out in batches: a configuration can hold very many of them, and
+// older consoles refuse single writes much beyond 16 KB.
+void Driver::printCheck(const ConfigurationCheck& result) {
+    std::wstring batch;
+    const auto line = [&](const std::wstring& text) {
+        batch += text;
+        batch += L'\n';
+        if (batch.size() < 8192) return;
+        env_.console.write(batch);
+        batch.clear();
+    };
+    if (!result.served.empty()) line(L"Anfragen in der Reihenfolge der Ausfuehrung:");
+    std::size_t number = 0;
+    for (const CheckedRequest& request : result.served) {
+        line(std::to_wstring(++number) + L".\tZeile " + std::to_wstring(request.line) + L"\t" + request.category +
+             L"\t" + request.function + L"\t\"" + visibleText(request.value) + L"\"");
+    }
+    if (!result.skipped.empty()) line(L"Nicht ausgefuehrt:");
+    for (const SkippedPart& part : result.skipped) {
+        line(L"Zeile " + std::to_wstring(part.line) + L"\t" + part.subject + L"\t" + reasonText(part.reason));
+    }
+    if (result.served.empty()) {
+        line(result.hasRoot ? L"Keine Anfrage der Konfigurationsdatei wird ausgefuehrt."
+                            : L"Die Konfigurationsdatei enthaelt kein Element mit Anfragen; es wird nichts ermittelt.");
+    } else {
+        line(L"Ergebnis: " + std::to_wstring(result.served.size()) + L" Anfrage(n) werden ausgefuehrt, " +
+             std::to_wstring(result.skipped.size()) + L" Stelle(n) werden uebergangen.");
+    }
+    env_.console.write(batch);
 }
 
 int Driver::run(const std::vector<std::string>& arguments) {
@@ -173,6 +243,7 @@ int Driver::run(const std::vector<std::string>& arguments) {
         paths_.destination = lowerAscii(paths_.destination);
     }
     if (paths_.source.empty()) paths_.source = executableDirectory() + L"standard.xml";
+    if (checkOnly_) return finalPrompt(check());
     if (!settleDestination()) {
         say(L"Ein Fehler beim Zugriff auf die System Zeit ist aufgetreten, um dies zu vermeiden, geben Sie bitte "
             L"/dest an");

@@ -1,5 +1,6 @@
 #pragma once
 #include "dispatch/Collectors.h"
+#include "dispatch/Progress.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
@@ -17,6 +18,8 @@ struct RunEnvironment {
     platform::FileSystem& files;
     Collectors& collectors;
     ReportPacker packReport;
+    // Shown the run's progress when someone watches it; null otherwise.
+    Progress* progress = nullptr;
 };
 
 // One run of the tool, from the banner to the final prompt; returns the exit status.

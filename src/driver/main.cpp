@@ -1,6 +1,7 @@
 #include "archive/PackReport.h"
 #include "collect/MachineCollectors.h"
 #include "driver/Run.h"
+#include "driver/TerminalProgress.h"
 #include "platform/Native.h"
 
 int main(int argc, char** argv) {
@@ -12,5 +13,11 @@ int main(int argc, char** argv) {
                                                                platform::nativeFileStreams(),
                                                                platform::nativeConsole());
                                }};
+    // Scripts and logs that read standard error see no progress.
+    TerminalProgress progress(platform::nativeConsole());
+    if (platform::nativeConsole().errorIsTerminal()) {
+        environment.progress = &progress;
+        collectors.setProgress(&progress);
+    }
     return run(host.commandLine(argc, argv), environment);
 }

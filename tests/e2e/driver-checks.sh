@@ -17,6 +17,7 @@ expect_eq "$OUT" "$banner
 /source [Pfadangabe]	Pfadangabe zur Konfigurationsdatei. Dies ist zwingend erforderlich
 /dest [Pfadangabe]	Pfadangabe zur Ausgabedatei. Wenn nicht angegeben wird eine \"Datum-Uhrzeit.txt\" im Verzeichnis VelmoraUMS\\log angelegt.
 /?	zeigt die Hilfe an.
+/check	prueft die Konfigurationsdatei und zeigt, welche Anfragen ausgefuehrt werden; ermittelt keine Daten.
 $prompt" "help text"
 
 run_tool "$EXE" /source a.xml /dest

@@ -38,8 +38,12 @@ public:
     void writeNarrowError(const std::string& text) override { errors += text; }
     void writeNarrowOutput(const std::string& text) override { output += std::wstring(text.begin(), text.end()); }
     void readCharacter() override { ++charactersRead; }
+    bool errorIsTerminal() const override { return errorTerminal; }
+    void writeError(const std::wstring& text) override { errorOutput += text; }
 
     std::wstring output;
+    std::wstring errorOutput;
+    bool errorTerminal = false;
     std::string errors;
     int charactersRead = 0;
 };

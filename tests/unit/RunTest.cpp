@@ -71,7 +71,9 @@ TEST_F(Run, HelpEndsTheRunBeforeAnyFileIsRead) {
                       L"/source [Pfadangabe]\tPfadangabe zur Konfigurationsdatei. Dies ist zwingend erforderlich\n"
                       L"/dest [Pfadangabe]\tPfadangabe zur Ausgabedatei. Wenn nicht angegeben wird eine "
                       L"\"Datum-Uhrzeit.txt\" im Verzeichnis VelmoraUMS\\log angelegt.\n"
-                      L"/?\tzeigt die Hilfe an.\n" + prompt);
+                      L"/?\tzeigt die Hilfe an.\n"
+                      L"/check\tprueft die Konfigurationsdatei und zeigt, welche Anfragen ausgefuehrt werden; "
+                      L"ermittelt keine Daten.\n" + prompt);
     }
     EXPECT_TRUE(packed.empty());
 }
@@ -196,5 +198,42 @@ TEST_F(Run, AFullDiskLeavesNothingBehind) {
                                   L"Ausgabedatei:\t\tr.tavisk\n"),
               std::wstring::npos);
     EXPECT_EQ(files.files, before);
+    EXPECT_TRUE(packed.empty());
+}
+
+TEST_F(Run, CheckPrintsWhatRunsAndWhatNotAndCollectsNothing) {
+    files.files[L"c.xml"] = "<config>\n<File><getFile>a\tb\n</getFile><getKey>k</getKey></File>\n</config>";
+    EXPECT_EQ(start({"/check", "/source", "c.xml", "/dest", "r.tavisk"}), 1);
+    EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tc.xml\n"
+                                       L"Anfragen in der Reihenfolge der Ausfuehrung:\n"
+                                       L"1.\tZeile 2\tFile\tgetFile\t\"a\\tb\\n\"\n"
+                                       L"Nicht ausgefuehrt:\n"
+                                       L"Zeile 3\t<File><getKey> (gehoert in <Registry>)\t"
+                                       L"die Funktion gehoert zu einer anderen Kategorie\n"
+                                       L"Ergebnis: 1 Anfrage(n) werden ausgefuehrt, 1 Stelle(n) werden uebergangen.\n" +
+                                       prompt);
+    EXPECT_TRUE(packed.empty());
+    EXPECT_EQ(collectors.calls, std::vector<std::wstring>{});
+    EXPECT_FALSE(files.exists(L"r.xml"));
+}
+
+TEST_F(Run, CheckStatusTellsWhetherEverythingSomethingOrNothingRuns) {
+    const struct {
+        const char* content;  // null: no such file
+        int status;
+    } cases[] = {
+        {"<config><File><getFile>a</getFile></File></config>", 0},
+        {"<config><File><getFile>a</getFile><getFoo>b</getFoo></File></config>", 1},
+        {nullptr, 2},
+        {"", 2},
+        {"\x7F" "ELF\x02\x01\x01\0\0\xFF<\xFE>\x1A<config>", 2},
+        {"<config><File><getFoo>b</getFoo></File></config>", 2},
+        {"<config><File><getFile>a</getFile></File>", 2},
+    };
+    for (const auto& entry : cases) {
+        files.files.erase(L"c.xml");
+        if (entry.content) files.files[L"c.xml"] = entry.content;
+        EXPECT_EQ(start({"/source", "c.xml", "/check"}), entry.status) << (entry.content ? entry.content : "missing");
+    }
     EXPECT_TRUE(packed.empty());
 }

@@ -2,6 +2,7 @@
 #include "text/Utf8.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -21,6 +22,10 @@ public:
     }
 
     void readCharacter() override { std::getchar(); }
+
+    bool errorIsTerminal() const override { return isatty(STDERR_FILENO) == 1; }
+
+    void writeError(const std::wstring& text) override { writeNarrowError(text::wideToUtf8(text)); }
 };
 
 }  // namespace

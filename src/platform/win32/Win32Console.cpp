@@ -10,19 +10,17 @@ namespace {
 // A real console gets wide characters; a redirected stream gets UTF-8 with CR LF.
 class Win32Console final : public Console {
 public:
-    void write(const std::wstring& text) override {
-        HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-        DWORD mode = 0;
-        if (GetConsoleMode(output, &mode)) {
-            DWORD written = 0;
-            WriteConsoleW(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        } else {
-            writeBytes(output, text::wideToUtf8(text));
-        }
-    }
+    void write(const std::wstring& text) override { writeWide(GetStdHandle(STD_OUTPUT_HANDLE), text); }
 
     void writeNarrowError(const std::string& text) override { writeBytes(GetStdHandle(STD_ERROR_HANDLE), text); }
     void writeNarrowOutput(const std::string& text) override { writeBytes(GetStdHandle(STD_OUTPUT_HANDLE), text); }
+
+    bool errorIsTerminal() const override {
+        DWORD mode = 0;
+        return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+    }
+
+    void writeError(const std::wstring& text) override { writeWide(GetStdHandle(STD_ERROR_HANDLE), text); }
 
     void readCharacter() override {
         HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
@@ -38,6 +36,16 @@ public:
     }
 
 private:
+    static void writeWide(HANDLE stream, const std::wstring& text) {
+        DWORD mode = 0;
+        if (GetConsoleMode(stream, &mode)) {
+            DWORD written = 0;
+            WriteConsoleW(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        } else {
+            writeBytes(stream, text::wideToUtf8(text));
+        }
+    }
+
     static void writeBytes(HANDLE stream, const std::string& text) {
         const std::string bytes = win32::textModeBytes(text);
         DWORD written = 0;

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The zip of each Windows build that can run here: unpacked and run from its folder
+# on its default configuration, under Wine.
+source "$(dirname "$0")/../lib.sh"
+for build in "${WINDOWS_BUILDS[@]}"; do
+  set -- $build
+  arch=$1 engine=$4
+  zip=$TAVISK_BUILD_DIR/packages/tavisk-1.0.0-windows-$arch.zip
+  if [ ! -f "$zip" ]; then
+    fail "$arch: no $zip: build the target 'packages' first"
+    continue
+  fi
+  mkdir "$WORK/$arch"
+  (cd "$WORK/$arch" && 7zz x -bd -y "$zip" >/dev/null)
+  folder=$WORK/$arch/tavisk-1.0.0-windows-$arch
+  expect_eq "$(ls "$folder" | tr '\n' ' ')" "$engine LIESMICH.txt standard.xml tavisk.exe " \
+    "$arch: the zip holds the tool, the engine under the name the build loads, the configuration and the read-me"
+  run_tool "$folder/tavisk.exe" /check
+  expect_eq "$STATUS" 0 "$arch: every request of the shipped configuration runs"
+  expect_contains "$OUT" "Konfigurationsdatei:	$(winpath "$folder")\\standard.xml" "$arch: reads standard.xml beside itself"
+  run_tool "$folder/tavisk.exe"
+  expect_eq "$STATUS" 0 "$arch: a run on the default configuration exits with 0"
+  archive=$(ls "$folder"/*.tavisk 2>/dev/null | head -n 1 || true)
+  checks=$((checks + 1))
+  if [ -n "$archive" ]; then
+    expect_contains "$(7zz e -so "$archive" 2>/dev/null)" "<computer hostname=" "$arch: the archive beside the tool holds the report"
+  else
+    fail "$arch: no archive beside the tool: $OUT"
+  fi
+done
+finish
