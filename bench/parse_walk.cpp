@@ -14,14 +14,14 @@ namespace {
 
 class IdleCollectors : public Collectors {
 public:
-    void getKey(const std::wstring&, std::wstring& out) override { out += L"k"; }
-    void getValue(const std::wstring&, std::wstring& out) override { out += L"v"; }
-    void getFileVersion(const std::wstring&, std::wstring& out) override { out += L"f"; }
-    void getDirectories(const std::wstring&, std::wstring& out) override { out += L"d"; }
-    void getDirectoriesRecursively(const std::wstring&, std::wstring&) override {}
-    void getDirectoriesAndFiles(const std::wstring&, std::wstring&, std::wstring&) override {}
-    void getDirectoriesAndFilesRecursively(const std::wstring&, std::wstring&, std::wstring&) override {}
-    void getFiles(const std::wstring&, std::wstring&) override {}
+    void getKey(const std::wstring&, ReportSink& out) override { out << L"k"; }
+    void getValue(const std::wstring&, ReportSink& out) override { out << L"v"; }
+    void getFileVersion(const std::wstring&, ReportSink& out) override { out << L"f"; }
+    void getDirectories(const std::wstring&, ReportSink& out) override { out << L"d"; }
+    void getDirectoriesRecursively(const std::wstring&, ReportSink&) override {}
+    void getDirectoriesAndFiles(const std::wstring&, ReportSink&, ReportSink&) override {}
+    void getDirectoriesAndFilesRecursively(const std::wstring&, ReportSink&, ReportSink&) override {}
+    void getFiles(const std::wstring&, ReportSink&) override {}
     void getFilesRecursively(const std::wstring&) override {}
     void getSystem(const std::wstring&, ReportSink&) override {}
     void getUser(const std::wstring&, ReportSink&) override {}
@@ -33,9 +33,17 @@ public:
 class NoFiles : public platform::FileSystem {
 public:
     bool exists(const std::wstring&) const override { return false; }
+    bool isLink(const std::wstring&) const override { return false; }
     void removeFile(const std::wstring&) override {}
     std::optional<std::string> readFile(const std::wstring&) const override { return std::nullopt; }
-    bool writeFile(const std::wstring&, const std::string&) override { return false; }
+    std::unique_ptr<platform::FileStream> openForReading(const std::wstring&, platform::ErrorCode& error) const override {
+        error = platform::error::fileNotFound;
+        return nullptr;
+    }
+    std::unique_ptr<platform::FileStream> createNew(const std::wstring&, platform::ErrorCode& error) override {
+        error = platform::error::accessDenied;
+        return nullptr;
+    }
     wchar_t separator() const override { return L'\\'; }
     bool ignoresCase() const override { return true; }
 };
@@ -71,7 +79,8 @@ double medianMilliseconds(const std::wstring& text, int runs) {
     NoFiles files;
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        ReportSections sections;
+        TextSink registry, file, directory, system, service;
+        const ReportSections sections{registry, file, directory, system, service};
         const auto start = std::chrono::steady_clock::now();
         const auto root = XmlParser().parse(text);
         Dispatcher(collectors, files, sections).walk(*root);

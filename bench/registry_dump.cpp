@@ -41,13 +41,13 @@ int main() {
         fill(registry, values);
         RegistryCollector collector(registry, platform::nativeHost());
         const std::wstring path = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Bench";
-        std::wstring text;
+        TextSink text;
         const auto start = std::chrono::steady_clock::now();
         {
             const RegistryRoot root(registry, path);
             collector.getKey(root, path, text);
         }
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        std::printf("%12d %12.3f %14.0f %14zu\n", values, elapsed.count(), values / elapsed.count(), text.size());
+        std::printf("%12d %12.3f %14.0f %14zu\n", values, elapsed.count(), values / elapsed.count(), text.text().size());
     }
 }

@@ -4,6 +4,7 @@
 #include "platform/Native.h"
 #include "text/Utf8.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,15 +22,15 @@ int main(int argc, char** argv) {
     std::size_t entries = 0;
     std::size_t textBytes = 0;
     for (int run = 0; run < repeats; ++run) {
-        std::wstring directories;
-        std::wstring files;
+        TextSink directories;
+        TextSink files;
         const auto start = std::chrono::steady_clock::now();
         collector.getDirectoriesAndFilesRecursively(tree, directories, files);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         best = std::min(best, seconds);
-        entries = 0;
-        for (const wchar_t c : directories + files) entries += c == L'\n';
-        textBytes = text::wideToUtf8(directories + files).size();
+        const std::wstring listing = directories.text() + files.text();
+        entries = static_cast<std::size_t>(std::count(listing.begin(), listing.end(), L'\n'));
+        textBytes = text::wideToUtf8(listing).size();
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

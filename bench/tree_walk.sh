@@ -56,7 +56,8 @@ echo "report: $report_bytes bytes; peak memory $(echo "scale=1; $tool_kib * 1024
 
 # Under Wine, pinned to one processor: the tool against the plain walk.
 exe=$build/windows-i686/tavisk.exe
-if [ -x "$exe" ] && command -v wine >/dev/null; then
+# Only where this kernel runs 32-bit programs.
+if [ -x "$exe" ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
   export WINEPREFIX=${WINEPREFIX:-$build/wineprefix} WINEDEBUG=-all
   [ -d "$WINEPREFIX" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
   i686-w64-mingw32-gcc-posix -O2 -municode -o "$work/plain_walk.exe" "$(dirname "$0")/plain_walk_win32.c"

@@ -6,40 +6,40 @@
 #include <chrono>
 #include <thread>
 
-void MachineCollectors::getKey(const std::wstring& path, std::wstring& registryText) {
+void MachineCollectors::getKey(const std::wstring& path, ReportSink& registry) {
     const RegistryRoot root(registry_, path);
-    RegistryCollector(registry_, host_).getKey(root, path, registryText);
+    RegistryCollector(registry_, host_).getKey(root, path, registry);
 }
 
-void MachineCollectors::getValue(const std::wstring& path, std::wstring& registryText) {
+void MachineCollectors::getValue(const std::wstring& path, ReportSink& registry) {
     const RegistryRoot root(registry_, path);
-    RegistryCollector(registry_, host_).getValue(root, path, registryText);
+    RegistryCollector(registry_, host_).getValue(root, path, registry);
 }
 
-void MachineCollectors::getFileVersion(const std::wstring& path, std::wstring& fileText) {
-    files::getFileVersion(fileQueries_, path, fileText);
+void MachineCollectors::getFileVersion(const std::wstring& path, ReportSink& file) {
+    files::getFileVersion(fileQueries_, path, file);
 }
 
-void MachineCollectors::getDirectories(const std::wstring& path, std::wstring& directoryText) {
-    directories_.getDirectories(path, directoryText);
+void MachineCollectors::getDirectories(const std::wstring& path, ReportSink& directory) {
+    directories_.getDirectories(path, directory);
 }
 
-void MachineCollectors::getDirectoriesRecursively(const std::wstring& path, std::wstring& directoryText) {
-    directories_.getDirectoriesRecursively(path, directoryText);
+void MachineCollectors::getDirectoriesRecursively(const std::wstring& path, ReportSink& directory) {
+    directories_.getDirectoriesRecursively(path, directory);
 }
 
-void MachineCollectors::getDirectoriesAndFiles(const std::wstring& path, std::wstring& directoryText,
-                                               std::wstring& fileText) {
-    directories_.getDirectoriesAndFiles(path, directoryText, fileText);
+void MachineCollectors::getDirectoriesAndFiles(const std::wstring& path, ReportSink& directory,
+                                               ReportSink& file) {
+    directories_.getDirectoriesAndFiles(path, directory, file);
 }
 
-void MachineCollectors::getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
-                                                          std::wstring& fileText) {
-    directories_.getDirectoriesAndFilesRecursively(path, directoryText, fileText);
+void MachineCollectors::getDirectoriesAndFilesRecursively(const std::wstring& path, ReportSink& directory,
+                                                          ReportSink& file) {
+    directories_.getDirectoriesAndFilesRecursively(path, directory, file);
 }
 
-void MachineCollectors::getFiles(const std::wstring& path, std::wstring& fileText) {
-    directories_.getFiles(path, fileText);
+void MachineCollectors::getFiles(const std::wstring& path, ReportSink& file) {
+    directories_.getFiles(path, file);
 }
 
 void MachineCollectors::getFilesRecursively(const std::wstring& path) { directories_.getFilesRecursively(path); }

@@ -11,16 +11,15 @@ public:
     // Told the seconds left while the processor load is sampled.
     void setProgress(Progress* progress) { progress_ = progress; }
 
-    void getKey(const std::wstring& path, std::wstring& registryText) override;
-    void getValue(const std::wstring& path, std::wstring& registryText) override;
-    void getFileVersion(const std::wstring& path, std::wstring& fileText) override;
-    void getDirectories(const std::wstring& path, std::wstring& directoryText) override;
-    void getDirectoriesRecursively(const std::wstring& path, std::wstring& directoryText) override;
-    void getDirectoriesAndFiles(const std::wstring& path, std::wstring& directoryText,
-                                std::wstring& fileText) override;
-    void getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
-                                           std::wstring& fileText) override;
-    void getFiles(const std::wstring& path, std::wstring& fileText) override;
+    void getKey(const std::wstring& path, ReportSink& registry) override;
+    void getValue(const std::wstring& path, ReportSink& registry) override;
+    void getFileVersion(const std::wstring& path, ReportSink& file) override;
+    void getDirectories(const std::wstring& path, ReportSink& directory) override;
+    void getDirectoriesRecursively(const std::wstring& path, ReportSink& directory) override;
+    void getDirectoriesAndFiles(const std::wstring& path, ReportSink& directory, ReportSink& file) override;
+    void getDirectoriesAndFilesRecursively(const std::wstring& path, ReportSink& directory,
+                                           ReportSink& file) override;
+    void getFiles(const std::wstring& path, ReportSink& file) override;
     void getFilesRecursively(const std::wstring& path) override;
     void getSystem(const std::wstring& item, ReportSink& system) override;
     void getUser(const std::wstring& account, ReportSink& system) override;

@@ -3,6 +3,7 @@
 #include "driver/TextFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <new>
 #include <vector>
@@ -15,46 +16,30 @@ std::wstring upperAscii(std::wstring text) {
     return text;
 }
 
-// Adds a collector's output to its section; moved while the section is still
-// empty, so that the output of a large request is not copied.
-void appendOutput(std::wstring& section, std::wstring& output) {
-    if (section.empty()) {
-        section.swap(output);
-    } else {
-        section += output;
-    }
-}
-
-void appendOutput(std::wstring& section, TextSink& output) {
-    std::wstring text = output.take();
-    appendOutput(section, text);
-}
+// The sections in a fixed order, so a table can name one by its place.
+enum SectionIndex { registrySection, fileSection, directorySection, systemSection, serviceSection, sectionCount };
 
 // Where a failed request leaves its trace: its section, in the element its own failures use.
 struct FailureElement {
     int function;
-    std::wstring ReportSections::*section;
+    SectionIndex section;
     const wchar_t* element;
 };
 
 constexpr FailureElement failureElements[] = {
-    {CommandTable::getKey, &ReportSections::registry, L"key"},
-    {CommandTable::getValue, &ReportSections::registry, L"key"},
-    {CommandTable::getFile, &ReportSections::file, L"filecontent"},
-    {CommandTable::getFileVersion, &ReportSections::file, L"searchedproperties"},
-    {CommandTable::getDirectories, &ReportSections::directory, L"directory"},
-    {CommandTable::getDirectoriesRecursively, &ReportSections::directory, L"directory"},
-    {CommandTable::getDirectoriesAndFiles, &ReportSections::directory, L"directory"},
-    {CommandTable::getDirectoriesAndFilesRecursively, &ReportSections::directory, L"directory"},
-    {CommandTable::getFiles, &ReportSections::file, L"properties"},
-    {CommandTable::getSystem, &ReportSections::system, L"system"},
-    {CommandTable::getUser, &ReportSections::system, L"user"},
-    {CommandTable::getServiceStatus, &ReportSections::service, L"service"},
+    {CommandTable::getKey, registrySection, L"key"},
+    {CommandTable::getValue, registrySection, L"key"},
+    {CommandTable::getFile, fileSection, L"filecontent"},
+    {CommandTable::getFileVersion, fileSection, L"searchedproperties"},
+    {CommandTable::getDirectories, directorySection, L"directory"},
+    {CommandTable::getDirectoriesRecursively, directorySection, L"directory"},
+    {CommandTable::getDirectoriesAndFiles, directorySection, L"directory"},
+    {CommandTable::getDirectoriesAndFilesRecursively, directorySection, L"directory"},
+    {CommandTable::getFiles, fileSection, L"properties"},
+    {CommandTable::getSystem, systemSection, L"system"},
+    {CommandTable::getUser, systemSection, L"user"},
+    {CommandTable::getServiceStatus, serviceSection, L"service"},
 };
-
-constexpr std::wstring ReportSections::*allSections[] = {&ReportSections::registry, &ReportSections::file,
-                                                         &ReportSections::directory, &ReportSections::system,
-                                                         &ReportSections::service};
 
 const FailureElement* failureElementOf(int function) {
     for (const FailureElement& entry : failureElements) {
@@ -118,69 +103,41 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
     const int categoryCode = commands_.lookup(category);
     const int functionCode = commands_.lookup(function);
     if (CommandTable::placement(categoryCode, functionCode) != CommandTable::Placement::served) return categoryCode;
-    std::wstring text;
-    std::wstring second;
+    ReportSections& out = sections_;
     switch (functionCode) {
-    case CommandTable::getKey: collectors_.getKey(value, sections_.registry); break;
-    case CommandTable::getValue: collectors_.getValue(value, sections_.registry); break;
+    case CommandTable::getKey: collectors_.getKey(value, out.registry); break;
+    case CommandTable::getValue: collectors_.getValue(value, out.registry); break;
     case CommandTable::getFile: embedFile(value); break;
-    case CommandTable::getFileVersion:
-        collectors_.getFileVersion(value, text);
-        appendOutput(sections_.file, text);
-        break;
-    case CommandTable::getDirectories:
-        collectors_.getDirectories(value, text);
-        appendOutput(sections_.directory, text);
-        break;
-    case CommandTable::getDirectoriesRecursively:
-        collectors_.getDirectoriesRecursively(value, text);
-        appendOutput(sections_.directory, text);
-        break;
+    case CommandTable::getFileVersion: collectors_.getFileVersion(value, out.file); break;
+    case CommandTable::getDirectories: collectors_.getDirectories(value, out.directory); break;
+    case CommandTable::getDirectoriesRecursively: collectors_.getDirectoriesRecursively(value, out.directory); break;
     case CommandTable::getDirectoriesAndFiles:
-        collectors_.getDirectoriesAndFiles(value, text, second);
-        appendOutput(sections_.directory, text);
-        appendOutput(sections_.file, second);
+        collectors_.getDirectoriesAndFiles(value, out.directory, out.file);
         break;
     case CommandTable::getDirectoriesAndFilesRecursively:
-        collectors_.getDirectoriesAndFilesRecursively(value, text, second);
-        appendOutput(sections_.directory, text);
-        appendOutput(sections_.file, second);
+        collectors_.getDirectoriesAndFilesRecursively(value, out.directory, out.file);
         break;
-    case CommandTable::getFiles:
-        collectors_.getFiles(value, text);
-        appendOutput(sections_.file, text);
-        break;
+    case CommandTable::getFiles: collectors_.getFiles(value, out.file); break;
     case CommandTable::getFilesRecursively: collectors_.getFilesRecursively(value); break;
-    case CommandTable::getSystem: {
-        TextSink sink;
-        collectors_.getSystem(value, sink);
-        appendOutput(sections_.system, sink);
-        break;
-    }
-    case CommandTable::getUser: {
-        TextSink sink;
-        collectors_.getUser(value, sink);
-        appendOutput(sections_.system, sink);
-        break;
-    }
-    case CommandTable::getServiceStatus: {
-        TextSink sink;
+    case CommandTable::getSystem: collectors_.getSystem(value, out.system); break;
+    case CommandTable::getUser: collectors_.getUser(value, out.system); break;
+    case CommandTable::getServiceStatus:
         // Any case of "all" selects every service; a single service keeps its name as written.
         if (upperAscii(value) == L"ALL") {
-            collectors_.allServices(sink);
+            collectors_.allServices(out.service);
         } else {
-            collectors_.serviceStatus(value, sink);
+            collectors_.serviceStatus(value, out.service);
         }
-        appendOutput(sections_.service, sink);
         break;
-    }
     }
     return categoryCode;
 }
 
 int Dispatcher::serve(const std::wstring& category, const std::wstring& function, const std::wstring& value) {
-    std::size_t held[std::size(allSections)];
-    for (std::size_t i = 0; i < std::size(allSections); ++i) held[i] = (sections_.*allSections[i]).size();
+    ReportSink* const sections[sectionCount] = {&sections_.registry, &sections_.file, &sections_.directory,
+                                                &sections_.system, &sections_.service};
+    std::uint64_t held[sectionCount];
+    for (int i = 0; i < sectionCount; ++i) held[i] = sections[i]->tell();
     const wchar_t* failure = nullptr;
     try {
         return dispatch(category, function, value);
@@ -190,12 +147,12 @@ int Dispatcher::serve(const std::wstring& category, const std::wstring& function
         failure = L"Unexpected error";
     }
     // No half-written element of the failed request stays behind.
-    for (std::size_t i = 0; i < std::size(allSections); ++i) (sections_.*allSections[i]).resize(held[i]);
+    for (int i = 0; i < sectionCount; ++i) sections[i]->truncate(held[i]);
     // What the request took is given back by now, so there is room for its element.
     if (const FailureElement* entry = failureElementOf(commands_.lookup(function))) {
         try {
-            sections_.*(entry->section) += std::wstring(L"<") + entry->element + L" name=\"" + value + L"\">" +
-                                           failure + L"</" + entry->element + L">\n";
+            *sections[entry->section] << L"<" << entry->element << L" name=\"" << value << L"\">" << failure << L"</"
+                                      << entry->element << L">\n";
         } catch (const std::bad_alloc&) {
             // Not even the element fits: the request is lost, the run and its report are not.
         }
@@ -203,16 +160,17 @@ int Dispatcher::serve(const std::wstring& category, const std::wstring& function
     return commands_.lookup(category);
 }
 
+// The file is streamed through its section, so its size costs no memory.
 void Dispatcher::embedFile(const std::wstring& path) {
-    const auto content = readTextFile(files_, path);
-    std::wstring& out = sections_.file;
-    out += L"<filecontent name=\"";
-    out += path;
-    if (content) {
-        out += L"\" noparse=\"TRUE\">\n";
-        out += *content;
-        out += L"</filecontent>\n";
-    } else {
-        out += L"\">File not found</filecontent>\n";
+    ReportSink& out = sections_.file;
+    platform::ErrorCode error = platform::error::success;
+    const auto file = platform::holdsNul(path) ? nullptr : files_.openForReading(path, error);
+    out << L"<filecontent name=\"" << path;
+    if (!file) {
+        out << L"\">File not found</filecontent>\n";
+        return;
     }
+    out << L"\" noparse=\"TRUE\">\n";
+    copyTextFile(*file, out);
+    out << L"</filecontent>\n";
 }

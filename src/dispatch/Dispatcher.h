@@ -18,7 +18,7 @@ void forEachRequest(const XmlNodeVector& root,
 // collector that serves it; misplaced or unknown requests are skipped silently.
 class Dispatcher {
 public:
-    Dispatcher(Collectors& collectors, const platform::FileSystem& files, ReportSections& sections)
+    Dispatcher(Collectors& collectors, const platform::FileSystem& files, ReportSections sections)
         : collectors_(collectors), files_(files), sections_(sections) {}
 
     // Returns the category code of the last request, or notFound when there was none.
@@ -34,6 +34,6 @@ private:
 
     Collectors& collectors_;
     const platform::FileSystem& files_;
-    ReportSections& sections_;
+    ReportSections sections_;
     const CommandTable commands_;
 };

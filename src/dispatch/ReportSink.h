@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,10 @@ public:
     virtual ~ReportSink() = default;
 
     virtual void write(std::wstring_view text) = 0;
+    // A point in what the sink holds, and the return to it: a failed request
+    // takes back its half-written elements. Collectors never need these.
+    virtual std::uint64_t tell() const = 0;
+    virtual void truncate(std::uint64_t position) = 0;
 
     ReportSink& operator<<(std::wstring_view text) {
         write(text);
@@ -20,6 +25,8 @@ public:
 class TextSink : public ReportSink {
 public:
     void write(std::wstring_view text) override { text_ += text; }
+    std::uint64_t tell() const override { return text_.size(); }
+    void truncate(std::uint64_t position) override { text_.resize(static_cast<std::size_t>(position)); }
     const std::wstring& text() const { return text_; }
     std::wstring take() { return std::move(text_); }
 

@@ -1,9 +1,37 @@
 #include "driver/ReportBuilder.h"
 
-#include "dispatch/CommandTable.h"
 #include "dispatch/Dispatcher.h"
 
-ReportBuilder::ReportBuilder(std::wstring& report, const platform::Host& host) { report += openingLine(host); }
+using platform::ErrorCode;
+
+namespace {
+
+const std::wstring declaration = L"<?xml version=\"1.0\"?>\r\n";
+
+// Frame text in the report's bytes: UTF-8, every LF as CR LF.
+std::string reportBytes(std::wstring_view text) {
+    std::string bytes;
+    text::Utf8Encoder encoder(text::Utf8Encoder::LineEnds::crlf);
+    encoder.encode(text, bytes);
+    encoder.finish(bytes);
+    return bytes;
+}
+
+ErrorCode writeText(platform::FileStream& report, std::wstring_view text) {
+    return writeAll(report, reportBytes(text));
+}
+
+}  // namespace
+
+ReportBuilder::ReportBuilder(const platform::Host& host, platform::FileSystem& files, const std::wstring& reportPath,
+                             std::size_t sectionBufferSize)
+    : files_(files),
+      openingLine_(openingLine(host)),
+      registry_(files, reportPath + L".registry", sectionBufferSize),
+      file_(files, reportPath + L".file", sectionBufferSize),
+      directory_(files, reportPath + L".directory", sectionBufferSize),
+      system_(files, reportPath + L".system", sectionBufferSize),
+      service_(files, reportPath + L".service", sectionBufferSize) {}
 
 std::wstring ReportBuilder::openingLine(const platform::Host& host) {
     const auto now = host.now();
@@ -18,63 +46,35 @@ std::wstring ReportBuilder::openingLine(const platform::Host& host) {
     return line;
 }
 
-int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors, const platform::FileSystem& files,
-                        Progress* progress) {
-    return Dispatcher(collectors, files, sections_).walk(root, progress);
+std::string ReportBuilder::signature() { return reportBytes(declaration + L"<computer hostname=\""); }
+
+int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors, Progress* progress) {
+    ReportSections sections{registry_, file_, directory_, system_, service_};
+    return Dispatcher(collectors, files_, sections).walk(root, progress);
 }
 
-namespace {
-
-struct WrappedSection {
-    std::wstring open;
-    std::wstring& text;
-    std::wstring close;
-};
-
-}  // namespace
-
-// The report is written into room measured beforehand and each section is
-// freed once copied, so that a large report is not held twice over.
-void ReportBuilder::assemble(std::wstring& report, Collectors& collectors) {
-    const std::wstring systemOpening =
-        sections_.system.empty() ? L"" : L"<system " + collectors.systemFigures() + L">\n";
-    WrappedSection sections[] = {{L"<registry>\n", sections_.registry, L"</registry>\n"},
-                                 {L"<file>\n", sections_.file, L"</file>\n"},
-                                 {L"", sections_.directory, L""},
-                                 {systemOpening, sections_.system, L"</system>\n"},
-                                 {L"", sections_.service, L""}};
-    const std::wstring declaration = L"<?xml version=\"1.0\"?>\r\n";
-    const std::wstring closing = L"</computer>";
-    std::size_t length = declaration.size() + report.size() + closing.size();
-    for (const WrappedSection& section : sections) {
-        if (!section.text.empty()) length += section.open.size() + section.text.size() + section.close.size();
-    }
-    std::wstring assembled;
-    assembled.reserve(length);
-    assembled += declaration;
-    assembled += report;
-    for (WrappedSection& section : sections) {
-        if (section.text.empty()) continue;
-        assembled += section.open;
-        assembled += section.text;
-        assembled += section.close;
-        std::wstring().swap(section.text);
-    }
-    assembled += closing;
-    report = std::move(assembled);
+ErrorCode ReportBuilder::writeHead(platform::FileStream& report) const {
+    return writeText(report, declaration + openingLine_);
 }
 
-std::string reportFileBytes(const std::wstring& report) {
-    const std::string utf8 = CommandTable::wideToUtf8(report);
-    std::string bytes;
-    bytes.reserve(utf8.size() + utf8.size() / 16);
-    for (const char c : utf8) {
-        if (c == '\n') bytes += '\r';
-        bytes += c;
+ErrorCode ReportBuilder::writeBody(platform::FileStream& report, Collectors& collectors) {
+    struct Wrapped {
+        std::wstring open;
+        ReportSection& section;
+        std::wstring close;
+    };
+    // The figures are only asked for when the system element is written.
+    const std::wstring systemOpening = system_.empty() ? L"" : L"<system " + collectors.systemFigures() + L">\n";
+    Wrapped sections[] = {{L"<registry>\n", registry_, L"</registry>\n"},
+                          {L"<file>\n", file_, L"</file>\n"},
+                          {L"", directory_, L""},
+                          {systemOpening, system_, L"</system>\n"},
+                          {L"", service_, L""}};
+    for (Wrapped& wrapped : sections) {
+        if (wrapped.section.empty()) continue;
+        if (const ErrorCode failure = writeText(report, wrapped.open)) return failure;
+        if (const ErrorCode failure = wrapped.section.drainTo(report)) return failure;
+        if (const ErrorCode failure = writeText(report, wrapped.close)) return failure;
     }
-    return bytes;
-}
-
-bool writeReportFile(platform::FileSystem& files, const std::wstring& path, const std::wstring& report) {
-    return files.writeFile(path, reportFileBytes(report));
+    return writeText(report, L"</computer>");
 }

@@ -8,35 +8,33 @@
 
 #include <string>
 
-// The report's frame: the opening computer line, the five section buffers
-// the requests fill, and their assembly into one document.
+// The report's frame: the opening computer line, the five sections the
+// requests fill, and their streaming into the report file.
 class ReportBuilder {
 public:
-    // Appends the opening computer line to the report text.
-    ReportBuilder(std::wstring& report, const platform::Host& host);
-
-    const std::wstring& registryText() const { return sections_.registry; }
-    const std::wstring& fileText() const { return sections_.file; }
-    const std::wstring& directoryText() const { return sections_.directory; }
-    const std::wstring& systemText() const { return sections_.system; }
-    const std::wstring& serviceText() const { return sections_.service; }
+    // Takes the opening line's facts now; the sections spill beside the report.
+    ReportBuilder(const platform::Host& host, platform::FileSystem& files, const std::wstring& reportPath,
+                  std::size_t sectionBufferSize = ReportSection::defaultBufferSize);
 
     // Serves every request of the tree; returns the category code of the last one.
-    int walk(const XmlNodeVector& root, Collectors& collectors, const platform::FileSystem& files,
-             Progress* progress = nullptr);
-    // Puts the declaration in front, then the non-empty sections in their fixed
-    // order with their wrappers, then the closing tag. The sections are emptied.
-    void assemble(std::wstring& report, Collectors& collectors);
+    int walk(const XmlNodeVector& root, Collectors& collectors, Progress* progress = nullptr);
+    // The declaration and the opening line. Written before collecting, so that
+    // even an unfinished report shows it is one of this tool's.
+    platform::ErrorCode writeHead(platform::FileStream& report) const;
+    // The non-empty sections in their fixed order with their wrappers, then the
+    // closing tag. The first failure, 0 on success.
+    platform::ErrorCode writeBody(platform::FileStream& report, Collectors& collectors);
 
     static std::wstring openingLine(const platform::Host& host);
+    // The bytes every report of this tool begins with.
+    static std::string signature();
 
 private:
-    ReportSections sections_;
+    platform::FileSystem& files_;
+    const std::wstring openingLine_;
+    ReportSection registry_;
+    ReportSection file_;
+    ReportSection directory_;
+    ReportSection system_;
+    ReportSection service_;
 };
-
-// The report as the file holds it: UTF-8 without byte-order mark, every LF
-// written as CR LF the way a Windows text-mode stream writes it.
-std::string reportFileBytes(const std::wstring& report);
-
-// False when the file cannot be opened.
-bool writeReportFile(platform::FileSystem& files, const std::wstring& path, const std::wstring& report);

@@ -4,8 +4,10 @@
 #include "dispatch/CommandTable.h"
 #include "driver/ConfigurationCheck.h"
 #include "driver/ReportBuilder.h"
+#include "driver/ReportFile.h"
 #include "driver/TextFile.h"
 
+#include <exception>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -13,6 +15,9 @@
 namespace {
 
 const std::wstring archiveExtension = L".tavisk";
+const std::wstring reportNotWritten = L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!";
+const std::wstring unknownFailure =
+    L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.";
 
 struct Paths {
     std::wstring source;
@@ -38,7 +43,8 @@ private:
     ScanOutcome scanArguments(const std::vector<std::string>& arguments);
     std::wstring executableDirectory() const;
     bool settleDestination();
-    void collect(const XmlNodeVector& root);
+    // Returns the exit status: 0 only when the archive was written.
+    int collect(const XmlNodeVector& root);
     int check();
     int tooLargeToCheck();
     void printCheck(const ConfigurationCheck& result);
@@ -132,27 +138,37 @@ bool Driver::settleDestination() {
     return true;
 }
 
-void Driver::collect(const XmlNodeVector& root) {
-    std::wstring report;
-    ReportBuilder builder(report, env_.host);
-    env_.console.write(L"Daten werden ermittelt: Bitte warten...");
+int Driver::collect(const XmlNodeVector& root) {
+    // Only the trailing extension is cut, so the report lies beside the archive the operator named.
     const std::wstring& destination = paths_.destination;
-    const std::wstring intermediatePath = destination.substr(0, destination.find(archiveExtension)) + L".xml";
-    builder.walk(root, env_.collectors, env_.files, env_.progress);
-    builder.assemble(report, env_.collectors);
+    const std::wstring intermediatePath =
+        destination.substr(0, destination.size() - archiveExtension.size()) + L".xml";
+    ReportBuilder builder(env_.host, env_.files, intermediatePath);
+    ReportFile report(env_.files, intermediatePath);
+    switch (report.create()) {
+    case ReportFile::Creation::created: break;
+    case ReportFile::Creation::taken:
+        say(L"Die Datei " + intermediatePath + L" ist bereits vorhanden und wird nicht ueberschrieben!");
+        return -1;
+    case ReportFile::Creation::failed: say(reportNotWritten); return -1;
+    }
+    platform::ErrorCode failure = builder.writeHead(report.stream());
+    env_.console.write(L"Daten werden ermittelt: Bitte warten...");
+    builder.walk(root, env_.collectors, env_.progress);
     say(L"beendet!");
 
-    if (!writeReportFile(env_.files, intermediatePath, report)) {
-        say(L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!");
-    }
-    // Packing reads the file; a large report text would only weigh on it.
-    std::wstring().swap(report);
+    if (failure == platform::error::success) failure = builder.writeBody(report.stream(), env_.collectors);
     const std::wstring archivePath = intermediatePath.substr(0, intermediatePath.rfind(L'.') + 1) + L"tavisk";
-    // The report is only deleted once this run's archive holds it.
-    if (env_.packReport(intermediatePath) && env_.files.exists(archivePath)) {
-        env_.files.removeFile(intermediatePath);
+    if (!report.finish(failure)) {
+        say(reportNotWritten);
+        say(L"Ausgabedatei:\t\t" + archivePath);
+        return -1;
     }
+    // The report is only deleted once this run's archive holds it.
+    const bool archived = env_.packReport(intermediatePath) && env_.files.exists(archivePath);
+    if (archived) env_.files.removeFile(intermediatePath);
     say(L"Ausgabedatei:\t\t" + archivePath);
+    return archived ? 0 : -1;
 }
 
 int Driver::tooLargeToCheck() {
@@ -218,7 +234,7 @@ int Driver::run(const std::vector<std::string>& arguments) {
     case ScanOutcome::help: help(); return finalPrompt(0);
     case ScanOutcome::missingPath: say(L"Es fehlt eine Pfadangabe in der Uebergabe!"); return finalPrompt(-1);
     case ScanOutcome::undecodable:
-        say(L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.");
+        say(unknownFailure);
         return finalPrompt(-1);
     case ScanOutcome::proceed: break;
     }
@@ -240,8 +256,16 @@ int Driver::run(const std::vector<std::string>& arguments) {
         return finalPrompt(0);
     }
     say(L"Konfigurationsdatei:\t" + paths_.source);
-    if (const auto root = XmlParser().parse(*configuration)) collect(*root);
-    return finalPrompt(0);
+    const auto root = XmlParser().parse(*configuration);
+    if (!root) return finalPrompt(0);
+    // Caught here so that the report and the sections' files are cleaned up on the way out.
+    try {
+        return finalPrompt(collect(*root));
+    } catch (const std::exception&) {
+        say(L"");
+        say(unknownFailure);
+        return finalPrompt(-1);
+    }
 }
 
 }  // namespace

@@ -1,12 +1,29 @@
 #pragma once
+#include "dispatch/ReportSink.h"
 #include "platform/FileSystem.h"
 
 #include <optional>
 #include <string>
+#include <string_view>
 
-// Reads a text file as ISO 8859-1, one character per byte: CR LF becomes LF,
+// Decodes a text file as ISO 8859-1, one character per byte: CR LF becomes LF,
 // a byte 0x1A ends the text, and every line, the last one included, is
-// followed by "\n". Nothing when the file cannot be opened.
+// followed by "\n". Bytes may come in pieces of any size; a CR LF split
+// between two pieces is still folded.
+class TextFileDecoder {
+public:
+    void decode(std::string_view bytes, std::wstring& out);
+    // Adds what the end of the file completes.
+    void finish(std::wstring& out);
+    // True once the end-of-file character was met: later bytes do not count.
+    bool ended() const { return ended_; }
+
+private:
+    bool pendingCarriageReturn_ = false;
+    bool ended_ = false;
+};
+
+// Reads the whole file; nothing when the file cannot be opened.
 std::optional<std::wstring> readTextFile(const platform::FileSystem& files, const std::wstring& path);
 
 // The same decoding, on bytes already read.
@@ -17,3 +34,7 @@ std::wstring decodeTextFile(const std::string& bytes);
 // in its XML declaration, and its bytes are UTF-8 indeed.
 std::optional<std::wstring> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path);
 std::wstring decodeConfiguration(const std::string& bytes);
+
+// Streams an open file's text to the sink in pieces; a read failure ends the
+// text where it happened.
+void copyTextFile(platform::FileStream& file, ReportSink& out);

@@ -18,6 +18,7 @@ inline constexpr ErrorCode notEnoughMemory = 8;
 inline constexpr ErrorCode noMoreFiles = 18;
 inline constexpr ErrorCode writeProtect = 19;
 inline constexpr ErrorCode sharingViolation = 32;
+inline constexpr ErrorCode fileExists = 80;
 inline constexpr ErrorCode invalidParameter = 87;
 inline constexpr ErrorCode diskFull = 112;
 inline constexpr ErrorCode insufficientBuffer = 122;

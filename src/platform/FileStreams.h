@@ -23,6 +23,9 @@ public:
     virtual ErrorCode seek(std::int64_t offset, std::uint32_t origin, std::uint64_t& newPosition) = 0;
     virtual ErrorCode setSize(std::uint64_t size) = 0;
     virtual ErrorCode size(std::uint64_t& size) = 0;
+    // Closes the file at once, answering failures that only closing reveals;
+    // every later operation fails.
+    virtual ErrorCode close() = 0;
 };
 
 // One entry of a directory listing; times in 100 ns units since 1601-01-01 UTC.

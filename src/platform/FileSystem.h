@@ -1,4 +1,8 @@
 #pragma once
+#include "platform/ErrorCode.h"
+#include "platform/FileStreams.h"
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,19 +13,28 @@ namespace platform {
 // the NUL and find a shorter path.
 inline bool holdsNul(std::wstring_view path) { return path.find(L'\0') != std::wstring_view::npos; }
 
+
+// The files the driver reads and the report files it writes. Streams answer
+// with Win32 error codes, 0 on success.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    // True when a file or directory exists under the path.
+    // True when a file, directory or link exists under the path.
     virtual bool exists(const std::wstring& path) const = 0;
+    // True when the path itself is a symbolic link, junction or other reparse point.
+    virtual bool isLink(const std::wstring& path) const = 0;
     virtual void removeFile(const std::wstring& path) = 0;
     // The whole content of a file opened for reading, shared with writers;
     // nothing when the path names no readable file.
     virtual std::optional<std::string> readFile(const std::wstring& path) const = 0;
-    // Creates or truncates the file, shared for reading and writing, and
-    // writes the bytes; false when the file cannot be opened.
-    virtual bool writeFile(const std::wstring& path, const std::string& bytes) = 0;
+    // A regular file opened for reading piece by piece, shared with writers;
+    // nothing, with the error set, otherwise.
+    virtual std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const = 0;
+    // Creates a new file for writing and reading back. Fails with fileExists when
+    // anything, a link included, is already under the path: nothing is followed
+    // or overwritten.
+    virtual std::unique_ptr<FileStream> createNew(const std::wstring& path, ErrorCode& error) = 0;
     // The separator of file paths on this platform.
     virtual wchar_t separator() const = 0;
     // True where file names ignore the case of letters.

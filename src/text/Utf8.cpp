@@ -80,19 +80,43 @@ std::wstring utf8ToWide(const std::string& bytes) {
 std::string wideToUtf8(const std::wstring& text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto c = static_cast<char32_t>(text[i]);
+    Utf8Encoder encoder;
+    encoder.encode(text, out);
+    encoder.finish(out);
+    return out;
+}
+
+void Utf8Encoder::encode(std::wstring_view text, std::string& out) {
+    for (const wchar_t unit : text) {
+        auto c = static_cast<char32_t>(unit);
         if constexpr (sizeof(wchar_t) == 2) {
             c &= 0xFFFF;
-            const bool pairFollows = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-                                     (text[i + 1] & 0xFC00) == 0xDC00;
-            if (pairFollows) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+            if (pendingHigh_ != 0) {
+                const char32_t high = pendingHigh_;
+                pendingHigh_ = 0;
+                if (c >= 0xDC00 && c <= 0xDFFF) {
+                    append(out, 0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00));
+                    continue;
+                }
+                append(out, replacementCharacter);
+            }
+            if (c >= 0xD800 && c <= 0xDBFF) {
+                pendingHigh_ = c;
+                continue;
             }
         }
-        appendUtf8(out, c);
+        append(out, c);
     }
-    return out;
+}
+
+void Utf8Encoder::finish(std::string& out) {
+    if (pendingHigh_ != 0) append(out, replacementCharacter);
+    pendingHigh_ = 0;
+}
+
+void Utf8Encoder::append(std::string& out, char32_t c) const {
+    if (c == U'\n' && crlf_) out += '\r';
+    appendUtf8(out, c);
 }
 
 }  // namespace text

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace text {
 
@@ -10,5 +11,24 @@ std::wstring utf8ToWide(const std::string& bytes);
 // Surrogate pairs become one 4-byte sequence; unpaired surrogates and other
 // non-characters become U+FFFD, so encoding never fails.
 std::string wideToUtf8(const std::wstring& text);
+
+// Encodes wide text handed over in pieces, as wideToUtf8 encodes it whole: a
+// surrogate pair split between two pieces is still one 4-byte sequence.
+class Utf8Encoder {
+public:
+    enum class LineEnds { asTheyAre, crlf };
+    // crlf writes every LF as CR LF, the way a Windows text-mode stream does.
+    explicit Utf8Encoder(LineEnds lineEnds = LineEnds::asTheyAre) : crlf_(lineEnds == LineEnds::crlf) {}
+
+    void encode(std::wstring_view text, std::string& out);
+    // A high surrogate still waiting for its partner becomes U+FFFD.
+    void finish(std::string& out);
+
+private:
+    void append(std::string& out, char32_t c) const;
+
+    bool crlf_;
+    char32_t pendingHigh_ = 0;
+};
 
 }  // namespace text

@@ -19,8 +19,8 @@ $(f merged)" "the check lists the served requests in run order"
 expect_contains "$OUT" "Zeile 5	<File><getFilez>	unbekannte Funktion" "unknown function with its line"
 expect_contains "$OUT" "Zeile 7	<Registry><getFile> (gehoert in <File>)" "misplaced function with its line"
 expect_contains "$OUT" "Zeile 10	<Sub a=\"1\">	kein gueltiges Start-Tag" "tag with an attribute with its line"
-run_tool "$EXE" /source "$(tool_path "$D/agree.xml")" /dest "$(tool_path "$D/agree.tavisk")"
-reported=$(report_of agree | tr -d '\r' | sed -n 's/^<filecontent name="\(.*\)" noparse="TRUE">$/\1/p')
+run_tool "$EXE" /source "$(tool_path "$D/agree.xml")" /dest "$(tool_path "$D/agreed.tavisk")"
+reported=$(report_of agreed | tr -d '\r' | sed -n 's/^<filecontent name="\(.*\)" noparse="TRUE">$/\1/p')
 expect_eq "$reported" "$checked" "the run serves exactly what the check lists"
 
 printf '<config><File><getFile>%s</getFile></File></config>' "$(f served1)" >clean.xml

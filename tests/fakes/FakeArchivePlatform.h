@@ -2,6 +2,7 @@
 // In-memory stand-ins for the file streams and for the compression engine, so
 // that the archive layer's answers and failure paths can be driven exactly.
 #include "archive/EngineInterfaces.h"
+#include "fakes/MemoryStream.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 
@@ -23,47 +24,7 @@ inline bool wildcardMatch(const wchar_t* pattern, const wchar_t* name) {
 // shows "." and ".." first, then its entries in name order.
 class FakeFileStreams : public platform::FileStreams {
 public:
-    class Stream : public platform::FileStream {
-    public:
-        Stream(std::string& bytes) : bytes_(bytes) {}
-        platform::ErrorCode read(void* data, std::uint32_t size, std::uint32_t& processed) override {
-            processed = position_ >= bytes_.size()
-                            ? 0
-                            : static_cast<std::uint32_t>(std::min<std::size_t>(size, bytes_.size() - position_));
-            std::memcpy(data, bytes_.data() + position_, processed);
-            position_ += processed;
-            return 0;
-        }
-        platform::ErrorCode write(const void* data, std::uint32_t size, std::uint32_t& processed) override {
-            if (bytes_.size() < position_ + size) bytes_.resize(position_ + size);
-            std::memcpy(bytes_.data() + position_, data, size);
-            position_ += size;
-            processed = size;
-            return 0;
-        }
-        platform::ErrorCode seek(std::int64_t offset, std::uint32_t origin, std::uint64_t& newPosition) override {
-            const std::int64_t base = origin == fromBegin ? 0
-                                      : origin == fromCurrent ? static_cast<std::int64_t>(position_)
-                                                              : static_cast<std::int64_t>(bytes_.size());
-            if (origin > fromEnd) return platform::error::invalidParameter;
-            if (base + offset < 0) return platform::error::negativeSeek;
-            position_ = static_cast<std::size_t>(base + offset);
-            newPosition = position_;
-            return 0;
-        }
-        platform::ErrorCode setSize(std::uint64_t size) override {
-            bytes_.resize(static_cast<std::size_t>(size));
-            return 0;
-        }
-        platform::ErrorCode size(std::uint64_t& size) override {
-            size = bytes_.size();
-            return 0;
-        }
-
-    private:
-        std::string& bytes_;
-        std::size_t position_ = 0;
-    };
+    using Stream = MemoryStream;
 
     std::unique_ptr<platform::FileStream> openForReading(const std::wstring& path,
                                                          platform::ErrorCode& error) override {

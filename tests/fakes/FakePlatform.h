@@ -4,9 +4,12 @@
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
+#include "fakes/MemoryStream.h"
 
 #include <map>
 #include <new>
+#include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -46,50 +49,71 @@ public:
     int charactersRead = 0;
 };
 
+// Files in memory under their paths. Paths holding "missing-folder" cannot be
+// created; links only name themselves; with diskSpace set, the disk runs full.
 class FakeFileSystem : public platform::FileSystem {
 public:
-    bool exists(const std::wstring& path) const override { return files.count(path) > 0; }
-    void removeFile(const std::wstring& path) override { files.erase(path); }
+    bool exists(const std::wstring& path) const override { return files.count(path) > 0 || links.count(path) > 0; }
+    bool isLink(const std::wstring& path) const override { return links.count(path) > 0; }
+    void removeFile(const std::wstring& path) override {
+        files.erase(path);
+        removed.push_back(path);
+    }
     std::optional<std::string> readFile(const std::wstring& path) const override {
         // A system call reads a path only up to its first NUL.
         const auto found = files.find(path.substr(0, path.find(L'\0')));
         if (found == files.end()) return std::nullopt;
         return found->second;
     }
-    bool writeFile(const std::wstring& path, const std::string& bytes) override {
-        if (path.find(L"missing-folder") != std::wstring::npos) return false;
-        files[path] = bytes;
-        return true;
+    std::unique_ptr<platform::FileStream> openForReading(const std::wstring& path,
+                                                         platform::ErrorCode& error) const override {
+        const auto found = files.find(path);
+        if (found == files.end()) {
+            error = platform::error::fileNotFound;
+            return nullptr;
+        }
+        return std::make_unique<MemoryStream>(found->second);
+    }
+    std::unique_ptr<platform::FileStream> createNew(const std::wstring& path, platform::ErrorCode& error) override {
+        error = exists(path) ? platform::error::fileExists
+                : path.find(L"missing-folder") != std::wstring::npos ? platform::error::pathNotFound
+                                                                     : platform::error::success;
+        if (error != platform::error::success) return nullptr;
+        return std::make_unique<MemoryStream>(files[path], diskSpace ? &*diskSpace : nullptr);
     }
     wchar_t separator() const override { return L'\\'; }
     bool ignoresCase() const override { return caseInsensitive; }
 
-    std::map<std::wstring, std::string> files;
+    mutable std::map<std::wstring, std::string> files;
+    std::set<std::wstring> links;
+    std::vector<std::wstring> removed;
+    std::optional<std::size_t> diskSpace;
     bool caseInsensitive = true;
 };
 
-// Records every call as one line and writes a recognisable element for it.
+// Records every call as one line and writes a recognisable element for it; the
+// value "throw" makes a collector fail with an exception.
 class RecordingCollectors : public Collectors {
 public:
-    void getKey(const std::wstring& path, std::wstring& out) override { note(L"getKey", path, out); }
-    void getValue(const std::wstring& path, std::wstring& out) override { note(L"getValue", path, out); }
-    void getFileVersion(const std::wstring& path, std::wstring& out) override { note(L"getFileVersion", path, out); }
-    void getDirectories(const std::wstring& path, std::wstring& out) override { note(L"getDirectories", path, out); }
-    void getDirectoriesRecursively(const std::wstring& path, std::wstring& out) override {
+    void getKey(const std::wstring& path, ReportSink& out) override { note(L"getKey", path, out); }
+    void getValue(const std::wstring& path, ReportSink& out) override { note(L"getValue", path, out); }
+    void getFileVersion(const std::wstring& path, ReportSink& out) override { note(L"getFileVersion", path, out); }
+    void getDirectories(const std::wstring& path, ReportSink& out) override { note(L"getDirectories", path, out); }
+    void getDirectoriesRecursively(const std::wstring& path, ReportSink& out) override {
         note(L"getDirectoriesRecursively", path, out);
     }
-    void getDirectoriesAndFiles(const std::wstring& path, std::wstring& directories, std::wstring& files) override {
+    void getDirectoriesAndFiles(const std::wstring& path, ReportSink& directories, ReportSink& files) override {
         note(L"getDirectoriesAndFiles", path, directories);
-        files += L"<f>" + path + L"</f>\n";
+        files << L"<f>" << path << L"</f>\n";
     }
-    void getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directories,
-                                           std::wstring& files) override {
+    void getDirectoriesAndFilesRecursively(const std::wstring& path, ReportSink& directories,
+                                           ReportSink& files) override {
         note(L"getDirectoriesAndFilesRecursively", path, directories);
-        files += L"<f>" + path + L"</f>\n";
+        files << L"<f>" << path << L"</f>\n";
     }
-    void getFiles(const std::wstring& path, std::wstring& out) override { note(L"getFiles", path, out); }
+    void getFiles(const std::wstring& path, ReportSink& out) override { note(L"getFiles", path, out); }
     void getFilesRecursively(const std::wstring& path) override {
-        std::wstring ignored;
+        TextSink ignored;
         note(L"getFilesRecursively", path, ignored);
     }
     void getSystem(const std::wstring& item, ReportSink& out) override { note(L"getSystem", item, out); }
@@ -98,22 +122,20 @@ public:
     void allServices(ReportSink& out) override { note(L"allServices", L"", out); }
     std::wstring systemFigures() override {
         calls.push_back(L"systemFigures");
+        if (figuresThrow) throw std::bad_alloc();
         return L"uptime=\"5\" processes=\"7\"";
     }
 
     std::vector<std::wstring> calls;
+    // Fails the report after every request was served.
+    bool figuresThrow = false;
 
 private:
-    void note(const std::wstring& function, const std::wstring& value, std::wstring& out) {
+    void note(const std::wstring& function, const std::wstring& value, ReportSink& out) {
         calls.push_back(function + L":" + value);
-        out += L"<" + function + L">" + value;
+        out << L"<" << function << L">" << value;
         if (value == L"exhausting") throw std::bad_alloc();
         if (value == L"throwing") throw std::runtime_error("broken");
-        out += L"</" + function + L">\n";
-    }
-    void note(const std::wstring& function, const std::wstring& value, ReportSink& out) {
-        std::wstring text;
-        note(function, value, text);
-        out << text;
+        out << L"</" << function << L">\n";
     }
 };

@@ -111,8 +111,8 @@ TEST(ConfigurationCheck, AgreesWithTheRunOnRandomTexts) {
         RecordingProgress progress;
         if (const auto root = XmlParser().parse(text)) {
             FakeFileSystem files;
-            ReportSections sections;
-            Dispatcher(collectors, files, sections).walk(*root, &progress);
+            TextSink registry, file, directory, system, service;
+            Dispatcher(collectors, files, {registry, file, directory, system, service}).walk(*root, &progress);
             shown.push_back(L"finished");
         }
         const std::string shownText(text.begin(), text.end());

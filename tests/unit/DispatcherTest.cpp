@@ -16,7 +16,8 @@ struct Dispatch : ::testing::Test {
 
     RecordingCollectors collectors;
     FakeFileSystem files;
-    ReportSections sections;
+    TextSink registry, file, directory, system, service;
+    ReportSections sections{registry, file, directory, system, service};
 };
 
 }  // namespace
@@ -36,14 +37,14 @@ TEST_F(Dispatch, EveryFunctionReachesItsCollectorAndSection) {
                                          L"getDirectoriesAndFilesRecursively:D4", L"getFiles:D5",
                                          L"getFilesRecursively:D6", L"getSystem:disk", L"getUser:CORP\\bob",
                                          L"serviceStatus:Spooler"}));
-    EXPECT_EQ(sections.registry, L"<getKey>K</getKey>\n<getValue>V</getValue>\n");
-    EXPECT_EQ(sections.file, L"<getFileVersion>F</getFileVersion>\n<f>D3</f>\n<f>D4</f>\n<getFiles>D5</getFiles>\n");
-    EXPECT_EQ(sections.directory,
+    EXPECT_EQ(registry.text(), L"<getKey>K</getKey>\n<getValue>V</getValue>\n");
+    EXPECT_EQ(file.text(), L"<getFileVersion>F</getFileVersion>\n<f>D3</f>\n<f>D4</f>\n<getFiles>D5</getFiles>\n");
+    EXPECT_EQ(directory.text(),
               L"<getDirectories>D1</getDirectories>\n<getDirectoriesRecursively>D2</getDirectoriesRecursively>\n"
               L"<getDirectoriesAndFiles>D3</getDirectoriesAndFiles>\n"
               L"<getDirectoriesAndFilesRecursively>D4</getDirectoriesAndFilesRecursively>\n");
-    EXPECT_EQ(sections.system, L"<getSystem>disk</getSystem>\n<getUser>CORP\\bob</getUser>\n");
-    EXPECT_EQ(sections.service, L"<serviceStatus>Spooler</serviceStatus>\n");
+    EXPECT_EQ(system.text(), L"<getSystem>disk</getSystem>\n<getUser>CORP\\bob</getUser>\n");
+    EXPECT_EQ(service.text(), L"<serviceStatus>Spooler</serviceStatus>\n");
 }
 
 TEST_F(Dispatch, MisplacedAndUnknownRequestsLeaveNoTrace) {
@@ -51,7 +52,7 @@ TEST_F(Dispatch, MisplacedAndUnknownRequestsLeaveNoTrace) {
          L"<Directory><getUser>U</getUser><getfiles>Y</getfiles><Directory>Z</Directory></Directory>"
          L"<Other><getFile>G</getFile></Other><config><getFile>H</getFile></config></config>");
     EXPECT_TRUE(collectors.calls.empty());
-    EXPECT_TRUE(sections.registry.empty() && sections.file.empty() && sections.directory.empty());
+    EXPECT_TRUE(registry.text().empty() && file.text().empty() && directory.text().empty());
 }
 
 TEST_F(Dispatch, AllInAnyCaseListsEveryServiceOtherNamesStayAsWritten) {
@@ -68,7 +69,7 @@ TEST_F(Dispatch, FileContentIsEmbeddedVerbatim) {
     const std::wstring cut = L"a.txt" + std::wstring(1, L'\0') + L".log";
     walk(L"<config><File><getFile>a.txt</getFile><getFile>empty.txt</getFile><getFile>none</getFile><getFile>" + cut +
          L"</getFile></File></config>");
-    EXPECT_EQ(sections.file,
+    EXPECT_EQ(file.text(),
               L"<filecontent name=\"a.txt\" noparse=\"TRUE\">\nx < & y\nzweite Zeile\u00E4\n</filecontent>\n"
               L"<filecontent name=\"empty.txt\" noparse=\"TRUE\">\n\n</filecontent>\n"
               L"<filecontent name=\"none\">File not found</filecontent>\n"
@@ -92,28 +93,28 @@ TEST_F(Dispatch, AFailingRequestBecomesAnErrorElementAndTheWalkGoesOn) {
     const std::wstring memory = L"Not enough memory resources are available to process this command.";
     const struct {
         const wchar_t* request;
-        std::wstring ReportSections::*section;
+        TextSink Dispatch::*section;
         std::wstring element;
     } cases[] = {
-        {L"<Registry><getKey>exhausting</getKey>", &ReportSections::registry,
+        {L"<Registry><getKey>exhausting</getKey>", &Dispatch::registry,
          L"<key name=\"exhausting\">" + memory + L"</key>\n"},
-        {L"<File><getFileVersion>throwing</getFileVersion>", &ReportSections::file,
+        {L"<File><getFileVersion>throwing</getFileVersion>", &Dispatch::file,
          L"<searchedproperties name=\"throwing\">Unexpected error</searchedproperties>\n"},
-        {L"<Directory><getDirectoriesAndFiles>exhausting</getDirectoriesAndFiles>", &ReportSections::directory,
+        {L"<Directory><getDirectoriesAndFiles>exhausting</getDirectoriesAndFiles>", &Dispatch::directory,
          L"<directory name=\"exhausting\">" + memory + L"</directory>\n"},
-        {L"<Directory><getFiles>exhausting</getFiles>", &ReportSections::file,
+        {L"<Directory><getFiles>exhausting</getFiles>", &Dispatch::file,
          L"<properties name=\"exhausting\">" + memory + L"</properties>\n"},
-        {L"<System><getUser>throwing</getUser>", &ReportSections::system,
+        {L"<System><getUser>throwing</getUser>", &Dispatch::system,
          L"<user name=\"throwing\">Unexpected error</user>\n"},
-        {L"<Service><getServiceStatus>exhausting</getServiceStatus>", &ReportSections::service,
+        {L"<Service><getServiceStatus>exhausting</getServiceStatus>", &Dispatch::service,
          L"<service name=\"exhausting\">" + memory + L"</service>\n"},
     };
     for (const auto& sample : cases) {
-        sections = {};
+        for (TextSink* sink : {&registry, &file, &directory, &system, &service}) *sink = TextSink();
         const std::wstring request = sample.request;
         const std::wstring category = request.substr(1, request.find(L'>') - 1);
         walk(L"<config>" + request + L"</" + category + L"><Registry><getValue>next</getValue></Registry></config>");
-        EXPECT_EQ((sections.*(sample.section)).substr(0, sample.element.size()), sample.element);
+        EXPECT_EQ((this->*(sample.section)).text().substr(0, sample.element.size()), sample.element);
         EXPECT_EQ(collectors.calls.back(), L"getValue:next");
     }
 }

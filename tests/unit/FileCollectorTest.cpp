@@ -37,15 +37,15 @@ DirectoryEntry plainFile(const std::wstring& name) { return {name, false, {}}; }
 
 struct Files : ::testing::Test {
     std::wstring fileVersion(const std::wstring& path) {
-        std::wstring text;
+        TextSink text;
         files::getFileVersion(queries, path, text);
-        return text;
+        return text.take();
     }
 
     FakeFileQueries queries;
     files::DirectoryCollector collector{queries, L'\\'};
-    std::wstring directoryText;
-    std::wstring fileText;
+    TextSink directoryText;
+    TextSink fileText;
 };
 
 // A holds B (which holds C with the file f) and D.
@@ -149,7 +149,7 @@ TEST_F(Files, FlatListingsSplitOneListingInListingOrder) {
     queries.files[L"C:\\Temp\\locked"] = FileExamination::failed(32);
 
     collector.getDirectoriesAndFiles(L"C:\\Temp", directoryText, fileText);
-    EXPECT_EQ(directoryText, L"<directory name=\"C:\\Temp\\sub\">1400000000|1399999999</directory>\n"
+    EXPECT_EQ(directoryText.text(), L"<directory name=\"C:\\Temp\\sub\">1400000000|1399999999</directory>\n"
                              L"<directory name=\"C:\\Temp\\zero\">-11644473600|-11644473600</directory>\n");
     const std::wstring files =
         L"<properties name=\"C:\\Temp\\b.dll\">1430000000|1420000000|10|2.300.4.500|10.0.0.1</properties>\n"
@@ -157,19 +157,19 @@ TEST_F(Files, FlatListingsSplitOneListingInListingOrder) {
         L"<properties name=\"C:\\Temp\\a&<b.txt\">1430000000|1420000000|3|none|none</properties>\n"
         L"<properties name=\"C:\\Temp\\locked\">Problem getting File information: \nUnexpected error in _stat\n"
         L"</properties>\n";
-    EXPECT_EQ(fileText, files);
+    EXPECT_EQ(fileText.text(), files);
 
     // A trailing separator gives the same entry paths; another separator does not count.
-    std::wstring directories;
-    std::wstring filesAgain;
+    TextSink directories;
+    TextSink filesAgain;
     collector.getDirectories(L"C:\\Temp\\", directories);
     collector.getFiles(L"C:\\Temp\\", filesAgain);
-    EXPECT_EQ(directories, directoryText);
-    EXPECT_EQ(filesAgain, files);
+    EXPECT_EQ(directories.text(), directoryText.text());
+    EXPECT_EQ(filesAgain.text(), files);
     queries.addDirectory(L"C:\\Temp/\\").entries = {directory(L"x")};
-    std::wstring slashed;
+    TextSink slashed;
     collector.getDirectories(L"C:\\Temp/", slashed);
-    EXPECT_EQ(slashed, L"<directory name=\"C:\\Temp/\\x\">1400000000|1399999999</directory>\n");
+    EXPECT_EQ(slashed.text(), L"<directory name=\"C:\\Temp/\\x\">1400000000|1399999999</directory>\n");
 }
 
 TEST_F(Files, MissingDirectoriesGiveEachMemberItsText) {
@@ -177,53 +177,53 @@ TEST_F(Files, MissingDirectoriesGiveEachMemberItsText) {
     queries.addDirectory(L"C:\\");
     for (const std::wstring& value : {std::wstring(L"C:\\nothing"), std::wstring(L"C:\\file.txt"), std::wstring(),
                                      std::wstring(L"C:\\\0x", 5)}) {
-        std::wstring directories;
-        std::wstring files;
-        std::wstring recursiveDirectories;
-        std::wstring recursiveFiles;
-        std::wstring flatDirectories;
-        std::wstring flatFiles;
-        std::wstring onlyFiles;
+        TextSink directories;
+        TextSink files;
+        TextSink recursiveDirectories;
+        TextSink recursiveFiles;
+        TextSink flatDirectories;
+        TextSink flatFiles;
+        TextSink onlyFiles;
         collector.getDirectories(value, directories);
         collector.getDirectoriesRecursively(value, recursiveDirectories);
         collector.getDirectoriesAndFiles(value, flatDirectories, flatFiles);
         collector.getDirectoriesAndFilesRecursively(value, recursiveDirectories, recursiveFiles);
         collector.getFiles(value, onlyFiles);
         const std::wstring name = L" name=\"" + value + L"\">";
-        EXPECT_EQ(directories, L"<directory" + name + L"Does not exist</directory>\n");
-        EXPECT_EQ(recursiveDirectories, L"<directory" + name + L"Directory does not Exist</directory>\n");
-        EXPECT_EQ(recursiveFiles, L"");
-        EXPECT_EQ(flatDirectories, L"<directory" + name + L"Directory could not be found</directory>\n");
-        EXPECT_EQ(flatFiles, L"<properties" + name + L"Directory could not be found</properties>\n");
-        EXPECT_EQ(onlyFiles, L"<properties" + name + L"Directory not found</properties>\n");
+        EXPECT_EQ(directories.text(), L"<directory" + name + L"Does not exist</directory>\n");
+        EXPECT_EQ(recursiveDirectories.text(), L"<directory" + name + L"Directory does not Exist</directory>\n");
+        EXPECT_EQ(recursiveFiles.text(), L"");
+        EXPECT_EQ(flatDirectories.text(), L"<directory" + name + L"Directory could not be found</directory>\n");
+        EXPECT_EQ(flatFiles.text(), L"<properties" + name + L"Directory could not be found</properties>\n");
+        EXPECT_EQ(onlyFiles.text(), L"<properties" + name + L"Directory not found</properties>\n");
     }
 }
 
 TEST_F(Tree, DirectoriesRecursivelyInPostOrder) {
     collector.getDirectoriesRecursively(L"A", directoryText);
-    EXPECT_EQ(directoryText, L"<directory name=\"A\\B\\C\\\">0|0</directory>\n"
+    EXPECT_EQ(directoryText.text(), L"<directory name=\"A\\B\\C\\\">0|0</directory>\n"
                              L"<directory name=\"A\\B\\\">0|0</directory>\n"
                              L"<directory name=\"A\\D\\\">0|0</directory>\n"
                              L"<directory name=\"A\">100|50</directory>\n");
-    directoryText.clear();
+    directoryText.take();
     collector.getDirectoriesRecursively(L"A\\D\\", directoryText);
-    EXPECT_EQ(directoryText, L"<directory name=\"A\\D\\\">0|0</directory>\n");
+    EXPECT_EQ(directoryText.text(), L"<directory name=\"A\\D\\\">0|0</directory>\n");
 }
 
 TEST_F(Tree, DirectoriesAndFilesRecursivelyInPreOrder) {
     queries.directories[L"A\\B\\"].entries.push_back(plainFile(L"g"));
     queries.files[L"A\\B\\g"] = file(8);
     collector.getDirectoriesAndFilesRecursively(L"A", directoryText, fileText);
-    EXPECT_EQ(directoryText, L"<directory name=\"A\\B\">1|0</directory>\n"
+    EXPECT_EQ(directoryText.text(), L"<directory name=\"A\\B\">1|0</directory>\n"
                              L"<directory name=\"A\\B\\C\">2|1</directory>\n"
                              L"<directory name=\"A\\D\">3|2</directory>\n");
-    EXPECT_EQ(fileText, L"<properties name=\"A\\B\\C\\f\">1430000000|1420000000|7|none|none</properties>\n"
+    EXPECT_EQ(fileText.text(), L"<properties name=\"A\\B\\C\\f\">1430000000|1420000000|7|none|none</properties>\n"
                         L"<properties name=\"A\\B\\g\">1430000000|1420000000|8|none|none</properties>\n");
 
-    std::wstring directoriesAgain;
-    std::wstring filesAgain;
+    TextSink directoriesAgain;
+    TextSink filesAgain;
     collector.getDirectoriesAndFilesRecursively(L"A\\", directoriesAgain, filesAgain);
-    EXPECT_EQ(directoriesAgain + filesAgain, directoryText + fileText);
+    EXPECT_EQ(directoriesAgain.text() + filesAgain.text(), directoryText.text() + fileText.text());
 }
 
 TEST_F(Tree, LinksBackUpTheTreeAreListedButNotEntered) {
@@ -232,15 +232,16 @@ TEST_F(Tree, LinksBackUpTheTreeAreListedButNotEntered) {
     queries.directories[L"A\\D\\up\\"].ownTimes = FileTimes{at(7), at(6)};
 
     collector.getDirectoriesRecursively(L"A", directoryText);
-    EXPECT_EQ(directoryText, L"<directory name=\"A\\B\\C\\\">0|0</directory>\n"
+    EXPECT_EQ(directoryText.text(), L"<directory name=\"A\\B\\C\\\">0|0</directory>\n"
                              L"<directory name=\"A\\B\\\">0|0</directory>\n"
                              L"<directory name=\"A\\D\\up\\\">7|6</directory>\n"
                              L"<directory name=\"A\\D\\\">0|0</directory>\n"
                              L"<directory name=\"A\">100|50</directory>\n");
-    std::wstring directories;
+    TextSink directories;
     collector.getDirectoriesAndFilesRecursively(L"A", directories, fileText);
-    EXPECT_EQ(directories.substr(directories.rfind(L"<directory")), L"<directory name=\"A\\D\\up\">1400000000|1399999999</directory>\n");
-    EXPECT_EQ(std::count(directories.begin(), directories.end(), L'\n'), 4);
+    const std::wstring& listed = directories.text();
+    EXPECT_EQ(listed.substr(listed.rfind(L"<directory")), L"<directory name=\"A\\D\\up\">1400000000|1399999999</directory>\n");
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), L'\n'), 4);
 }
 
 // Links and directories reached again are listed as entries but never entered,
@@ -255,15 +256,15 @@ TEST_F(Tree, EachDirectoryIsEnteredOnceAndNeverThroughALink) {
     queries.directories[L"A\\D\\again\\"].ownTimes = FileTimes{at(9), at(8)};
 
     collector.getDirectoriesRecursively(L"A", directoryText);
-    EXPECT_EQ(directoryText, L"<directory name=\"A\\B\\C\\\">0|0</directory>\n"
+    EXPECT_EQ(directoryText.text(), L"<directory name=\"A\\B\\C\\\">0|0</directory>\n"
                              L"<directory name=\"A\\B\\\">0|0</directory>\n"
                              L"<directory name=\"A\\D\\link\\\">5|4</directory>\n"
                              L"<directory name=\"A\\D\\again\\\">9|8</directory>\n"
                              L"<directory name=\"A\\D\\\">0|0</directory>\n"
                              L"<directory name=\"A\">100|50</directory>\n");
-    std::wstring directories;
+    TextSink directories;
     collector.getDirectoriesAndFilesRecursively(L"A", directories, fileText);
-    EXPECT_EQ(directories, L"<directory name=\"A\\B\">1|0</directory>\n"
+    EXPECT_EQ(directories.text(), L"<directory name=\"A\\B\">1|0</directory>\n"
                            L"<directory name=\"A\\B\\C\">2|1</directory>\n"
                            L"<directory name=\"A\\D\">3|2</directory>\n"
                            L"<directory name=\"A\\D\\link\">5|4</directory>\n"
@@ -276,14 +277,14 @@ TEST_F(Tree, DirectoriesThatVanishOrCannotBeListed) {
     queries.directories.erase(L"A\\B\\");
     queries.directories[L"A\\D\\"].ownTimes.reset();
     collector.getDirectoriesRecursively(L"A", directoryText);
-    EXPECT_EQ(directoryText, L"<directory name=\"A\\B\\\">0|0</directory>\n"
+    EXPECT_EQ(directoryText.text(), L"<directory name=\"A\\B\\\">0|0</directory>\n"
                              L"<directory name=\"A\\D\\\">0|0</directory>\n"
                              L"<directory name=\"A\">100|50</directory>\n");
 
     // A file that is listed, then gone before it is examined.
     queries.directories[L"A\\D\\"].entries = {plainFile(L"gone")};
     collector.getDirectoriesAndFilesRecursively(L"A", directoryText, fileText);
-    EXPECT_EQ(fileText, L"<properties name=\"A\\D\\gone\">Problem getting File information: \nFile A\\D\\gone not found.\n"
+    EXPECT_EQ(fileText.text(), L"<properties name=\"A\\D\\gone\">Problem getting File information: \nFile A\\D\\gone not found.\n"
                         L"</properties>\n");
 }
 

@@ -65,20 +65,21 @@ platform::RegistryValue value(const std::wstring& name, std::uint32_t type, std:
 class RegistryCollectorTest : public ::testing::Test {
 protected:
     std::wstring getKey(const std::wstring& path) {
-        std::wstring text;
+        TextSink text;
         RegistryRoot root(registry, path);
         collector.getKey(root, path, text);
         root.close();
         EXPECT_EQ(registry.openKeys, 0) << "keys left open";
-        return text;
+        return text.take();
     }
     std::wstring getValue(const std::wstring& path, std::wstring& listing) {
-        std::wstring text = L"before\n";
+        TextSink text;
+        text << L"before\n";
         RegistryRoot root(registry, path);
         listing = collector.getValue(root, path, text);
         root.close();
         EXPECT_EQ(registry.openKeys, 0) << "keys left open";
-        return text.substr(7);
+        return text.text().substr(7);
     }
     std::wstring readValue(const std::wstring& path) {
         RegistryRoot root(registry, path);
@@ -311,14 +312,14 @@ TEST(MachineRegistry, HoldsTheProductNameAndOneKeyPerProcessor) {
     platform::linux_layer::addMachineFacts(registry, osRelease, cpuinfo);
     FakeHost host;
     RegistryCollector collector(registry, host);
-    std::wstring text;
+    TextSink text;
     const RegistryRoot root(registry, L"HKEY_LOCAL_MACHINE");
     const std::wstring product = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProductName";
     EXPECT_EQ(collector.getValue(root, product, text), L"[" + product + L"]\n\"ProductName\":Debian GNU/Linux 12 (bookworm)\n");
-    text.clear();
+    text.take();
     collector.getKey(root, L"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor", text);
     const std::wstring cpu = L"<key name=\"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\";
-    EXPECT_EQ(text, cpu + L"0\\VendorIdentifier\" type=\"String\">GenuineIntel</key>\n" +
+    EXPECT_EQ(text.text(), cpu + L"0\\VendorIdentifier\" type=\"String\">GenuineIntel</key>\n" +
                         cpu + L"0\\ProcessorNameString\" type=\"String\">Intel(R) Xeon(R) CPU @ 2.20GHz</key>\n" +
                         cpu + L"0\\~MHz\" type=\"DWORD\">2200</key>\n" +
                         cpu + L"1\\VendorIdentifier\" type=\"String\">GenuineIntel</key>\n" +

@@ -8,15 +8,22 @@
 
 namespace {
 
+// The report's bytes with CR LF read back as LF, and its declaration's CR CR LF as CR LF.
 std::wstring assembled(const std::wstring& configuration, RecordingCollectors& collectors) {
     FakeHost host;
     FakeFileSystem files;
-    std::wstring report;
-    ReportBuilder builder(report, host);
+    std::string bytes;
+    MemoryStream report(bytes);
+    ReportBuilder builder(host, files, L"r.xml");
     const auto root = XmlParser().parse(configuration);
-    builder.walk(*root, collectors, files);
-    builder.assemble(report, collectors);
-    return report;
+    EXPECT_EQ(builder.writeHead(report), 0u);
+    builder.walk(*root, collectors);
+    EXPECT_EQ(builder.writeBody(report, collectors), 0u);
+    std::wstring text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) text += static_cast<wchar_t>(bytes[i]);
+    }
+    return text;
 }
 
 const std::wstring declarationAndOpening =
@@ -57,12 +64,16 @@ TEST(ReportBuilder, EmptySectionsLeaveNoTraceAndFiguresAreOnlyAskedForASystemSec
 }
 
 TEST(ReportBuilder, FileBytesAreUtf8WithTextModeLineEnds) {
-    std::wstring report = L"<?xml version=\"1.0\"?>\r\n<a>\u00E4\u20AC</a>\n</computer>";
-    if constexpr (sizeof(wchar_t) == 2) {
-        report += std::wstring{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
-    } else {
-        report += static_cast<wchar_t>(0x1F600);
-    }
-    EXPECT_EQ(reportFileBytes(report),
-              "<?xml version=\"1.0\"?>\r\r\n<a>\xC3\xA4\xE2\x82\xAC</a>\r\n</computer>\xF0\x9F\x98\x80");
+    FakeHost host;
+    host.computer = L"\u00E4\u20AC";
+    FakeFileSystem files;
+    std::string bytes;
+    MemoryStream report(bytes);
+    ReportBuilder builder(host, files, L"r.xml");
+    EXPECT_EQ(builder.writeHead(report), 0u);
+    RecordingCollectors collectors;
+    EXPECT_EQ(builder.writeBody(report, collectors), 0u);
+    EXPECT_EQ(bytes, "<?xml version=\"1.0\"?>\r\r\n<computer hostname=\"\xC3\xA4\xE2\x82\xAC\" username=\"WORKGROUP\\admin\" "
+                     "date=\"1430395200\">\r\n</computer>");
+    EXPECT_EQ(bytes.substr(0, ReportBuilder::signature().size()), ReportBuilder::signature());
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 const std::wstring banner =
@@ -28,14 +30,16 @@ struct Run : ::testing::Test {
     FakeFileSystem files;
     RecordingCollectors collectors;
     std::vector<std::wstring> packed;
-    bool packSucceeds = false;
+    bool packSucceeds = true;
 };
 
 }  // namespace
 
 TEST_F(Run, DefaultsBesideTheExecutableWithComputerNameAndMinuteStamp) {
     files.files[L"C:\\Tools\\standard.xml"] = configuration;
-    EXPECT_EQ(start({}), 0);
+    packSucceeds = false;
+    // No archive, so the status tells scripts the run failed.
+    EXPECT_EQ(start({}), -1);
     EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tC:\\Tools\\standard.xml\n"
                                        L"Daten werden ermittelt: Bitte warten...beendet!\n"
                                        L"Ausgabedatei:\t\tC:\\Tools\\PC01_201504301405.tavisk\n" + prompt);
@@ -49,8 +53,10 @@ TEST_F(Run, ReportIsDeletedOnlyWhenThisRunPackedIt) {
     files.files[L"c:\\out\\r.xml.old"] = "";
     files.files[L"c:\\out\\c.xml"] = configuration;
     files.files[L"c:\\out\\r.tavisk"] = "older archive";
-    EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\r.tavisk"}), 0);
+    packSucceeds = false;
+    EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\r.tavisk"}), -1);
     EXPECT_TRUE(files.exists(L"c:\\out\\r.xml"));
+    // The report left behind is this tool's own, so the next run replaces it.
     packSucceeds = true;
     EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\r.tavisk"}), 0);
     EXPECT_FALSE(files.exists(L"c:\\out\\r.xml"));
@@ -111,9 +117,10 @@ TEST_F(Run, DestinationsNotEndingInTheExtensionArePrefixes) {
     }
     EXPECT_EQ(packed, (std::vector<std::wstring>{L"c:\\out\\Tavisk_201504301405.xml",
                                                  L"c:\\out\\x.txtTavisk_201504301405.xml",
-                                                 L".xml",  // ".tavisk" + name + stamp, cut at the first ".tavisk"
-                                                 L"c:\\a.xml"}));
-    EXPECT_NE(console.output.find(L"Ausgabedatei:\t\tc:\\a.tavisk\n"), std::wstring::npos);
+                                                 L".taviskTavisk_201504301405.xml",
+                                                 L"c:\\a.tavisk\\b.xml"}));
+    // Only the trailing extension counts: the archive goes exactly where asked.
+    EXPECT_NE(console.output.find(L"Ausgabedatei:\t\tc:\\a.tavisk\\b.tavisk\n"), std::wstring::npos);
 }
 
 TEST_F(Run, UnreadableClockNeedsAFullDestination) {
@@ -137,13 +144,62 @@ TEST_F(Run, ConfigurationProblemsEndAtThePromptWithStatusZero) {
     EXPECT_TRUE(packed.empty());
 }
 
-TEST_F(Run, UnwritableReportIsReportedAndPackingStillRuns) {
+TEST_F(Run, UnwritableReportIsReportedAndNothingIsPacked) {
     files.files[L"c.xml"] = configuration;
-    EXPECT_EQ(start({"/source", "c.xml", "/dest", "missing-folder\\r.tavisk"}), 0);
-    EXPECT_NE(console.output.find(L"beendet!\nDie ermittelten Informationen konnten nicht in XML geschrieben werden!\n"
-                                  L"Ausgabedatei:\t\tmissing-folder\\r.tavisk\n"),
+    EXPECT_EQ(start({"/source", "c.xml", "/dest", "missing-folder\\r.tavisk"}), -1);
+    EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tc.xml\n"
+                                       L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!\n" +
+                                  prompt);
+    EXPECT_TRUE(packed.empty());
+}
+
+// Only a report of this tool is ever replaced: a configuration, any other file
+// or a link under the report's path stops the run before anything is collected.
+TEST_F(Run, ATakenReportPathIsNeitherOverwrittenNorFollowed) {
+    files.files[L"inv.xml"] = "<config><Registry><getKey>K</getKey></Registry></config>";
+    files.files[L"other.xml"] = "<?xml version=\"1.0\"?>\r\r\n<computer";
+    files.links.insert(L"link.xml");
+    for (const char* destination : {"inv.tavisk", "other.tavisk", "link.tavisk"}) {
+        const auto before = files.files;
+        console.output.clear();
+        EXPECT_EQ(start({"/source", "inv.xml", "/dest", destination}), -1) << destination;
+        const std::wstring report = std::wstring(destination, destination + std::strlen(destination) - 7) + L".xml";
+        EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tinv.xml\nDie Datei " + report +
+                                      L" ist bereits vorhanden und wird nicht ueberschrieben!\n" + prompt);
+        EXPECT_EQ(files.files, before);
+    }
+    EXPECT_TRUE(collectors.calls.empty());
+    EXPECT_TRUE(packed.empty());
+}
+
+// An exception outside any request, after a section spilled: the report and the
+// spill file are removed, and the run ends at the prompt with -1.
+TEST_F(Run, AnExceptionLeavesNothingBehind) {
+    files.files[L"c.xml"] = "<config><File><getFile>big.log</getFile></File><System><getSystem>x</getSystem></System></config>";
+    collectors.figuresThrow = true;
+    files.files[L"big.log"] = std::string(3 << 20, 'x');
+    const auto before = files.files;
+    EXPECT_EQ(start({"/source", "c.xml", "/dest", "r.tavisk"}), -1);
+    EXPECT_NE(console.output.find(L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.\n" +
+                                  prompt),
               std::wstring::npos);
-    EXPECT_EQ(packed.size(), 1u);
+    EXPECT_EQ(files.files, before);
+    EXPECT_TRUE(packed.empty());
+}
+
+// A disk that runs full while a section spills: the report and every spill file
+// are removed, and nothing is packed.
+TEST_F(Run, AFullDiskLeavesNothingBehind) {
+    files.files[L"c.xml"] = "<config><File><getFile>big.log</getFile></File></config>";
+    files.files[L"big.log"] = std::string(3 << 20, 'x');
+    const auto before = files.files;
+    files.diskSpace = std::size_t{2} << 20;
+    EXPECT_EQ(start({"/source", "c.xml", "/dest", "r.tavisk"}), -1);
+    EXPECT_NE(console.output.find(L"beendet!\nDie ermittelten Informationen konnten nicht in XML geschrieben werden!\n"
+                                  L"Ausgabedatei:\t\tr.tavisk\n"),
+              std::wstring::npos);
+    EXPECT_EQ(files.files, before);
+    EXPECT_TRUE(packed.empty());
 }
 
 TEST_F(Run, CheckPrintsWhatRunsAndWhatNotAndCollectsNothing) {

@@ -18,6 +18,21 @@ TEST(TextFile, EndOfFileMarkEndsTheText) {
     EXPECT_EQ(decodeTextFile(std::string("a\0b", 3)), std::wstring(L"a\0b\n", 4));
 }
 
+// Read in pieces, the text is the same wherever a piece ends, between CR and LF too.
+TEST(TextFile, PiecesDecodeLikeTheWholeFile) {
+    for (const std::string bytes : {"a\r\nb\r\r\nc\r", "x\r\x1A\r\ny", "\r\n\r\n"}) {
+        for (std::size_t split = 0; split <= bytes.size(); ++split) {
+            std::wstring text;
+            TextFileDecoder decoder;
+            decoder.decode(std::string_view(bytes).substr(0, split), text);
+            decoder.decode(std::string_view(bytes).substr(split), text);
+            decoder.finish(text);
+            EXPECT_EQ(text, decodeTextFile(bytes)) << split;
+        }
+    }
+    EXPECT_EQ(decodeTextFile("a\r\nb\r\r\nc\r"), L"a\nb\r\nc\r\n");
+}
+
 TEST(TextFile, UnreadableFileGivesNothing) {
     FakeFileSystem files;
     files.files.emplace(L"c.xml", "x");

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <utility>
@@ -29,39 +30,43 @@ void appendTimes(std::wstring& out, std::int64_t lastWrite, std::int64_t creatio
     appendNumber(out, creation);
 }
 
-void appendDirectoryElement(std::wstring& out, const std::wstring& path, std::int64_t lastWrite,
-                            std::int64_t creation) {
-    out += L"<directory name=\"";
-    out += path;
-    out += L"\">";
-    appendTimes(out, lastWrite, creation);
-    out += L"</directory>\n";
+// Each element is composed in one buffer kept by the caller and written whole.
+void writeDirectoryElement(ReportSink& out, std::wstring& element, const std::wstring& path, std::int64_t lastWrite,
+                           std::int64_t creation) {
+    element.assign(L"<directory name=\"");
+    element += path;
+    element += L"\">";
+    appendTimes(element, lastWrite, creation);
+    element += L"</directory>\n";
+    out << element;
 }
 
-void appendDirectoryElement(std::wstring& out, const std::wstring& path, const platform::FileTimes& times) {
-    appendDirectoryElement(out, path, secondsSince1970(times.lastWrite), secondsSince1970(times.creation));
+void writeDirectoryElement(ReportSink& out, std::wstring& element, const std::wstring& path,
+                           const platform::FileTimes& times) {
+    writeDirectoryElement(out, element, path, secondsSince1970(times.lastWrite), secondsSince1970(times.creation));
 }
 
-void appendFileElement(std::wstring& out, const FileProperties& file) {
-    out += L"<properties name=\"";
-    out += file.path;
-    out += L"\">";
+void writeFileElement(ReportSink& out, std::wstring& element, const FileProperties& file) {
+    element.assign(L"<properties name=\"");
+    element += file.path;
+    element += L"\">";
     if (file.failure != Failure::none) {
-        out += file.failureText();
+        element += file.failureText();
     } else {
-        appendTimes(out, file.lastWriteTime, file.creationTime);
-        out += L'|';
-        appendNumber(out, file.size);
-        out += L'|';
-        out += file.fileVersion();
-        out += L'|';
-        out += file.productVersion();
+        appendTimes(element, file.lastWriteTime, file.creationTime);
+        element += L'|';
+        appendNumber(element, file.size);
+        element += L'|';
+        element += file.fileVersion();
+        element += L'|';
+        element += file.productVersion();
     }
-    out += L"</properties>\n";
+    element += L"</properties>\n";
+    out << element;
 }
 
-void appendMissing(std::wstring& out, const wchar_t* element, const std::wstring& path, const wchar_t* text) {
-    out += std::wstring(L"<") + element + L" name=\"" + path + L"\">" + text + L"</" + element + L">\n";
+void writeMissing(ReportSink& out, const wchar_t* element, const std::wstring& path, const wchar_t* text) {
+    out << L"<" << element << L" name=\"" << path << L"\">" << text << L"</" << element << L">\n";
 }
 
 // The directories one request has entered.
@@ -103,47 +108,52 @@ void DirectoryCollector::forEachEntry(const std::wstring& path, OnEntry onEntry)
     while (nextEntry(*listing, entry)) onEntry(*listing, entry, prefix + entry.name);
 }
 
-void DirectoryCollector::getDirectories(const std::wstring& path, std::wstring& directoryText) {
-    if (!isDirectory(path)) return appendMissing(directoryText, L"directory", path, L"Does not exist");
+void DirectoryCollector::getDirectories(const std::wstring& path, ReportSink& directory) {
+    if (!isDirectory(path)) return writeMissing(directory, L"directory", path, L"Does not exist");
+    std::wstring element;
     forEachEntry(path, [&](DirectoryListing&, const DirectoryEntry& entry, const std::wstring& entryPath) {
-        if (entry.isDirectory) appendDirectoryElement(directoryText, entryPath, entry.times);
+        if (entry.isDirectory) writeDirectoryElement(directory, element, entryPath, entry.times);
     });
 }
 
-void DirectoryCollector::getDirectoriesAndFiles(const std::wstring& path, std::wstring& directoryText,
-                                                std::wstring& fileText) {
+void DirectoryCollector::getDirectoriesAndFiles(const std::wstring& path, ReportSink& directory, ReportSink& file) {
     if (!isDirectory(path)) {
-        appendMissing(directoryText, L"directory", path, L"Directory could not be found");
-        return appendMissing(fileText, L"properties", path, L"Directory could not be found");
+        writeMissing(directory, L"directory", path, L"Directory could not be found");
+        return writeMissing(file, L"properties", path, L"Directory could not be found");
     }
+    std::wstring element;
     forEachEntry(path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
         if (entry.isDirectory) {
-            appendDirectoryElement(directoryText, entryPath, entry.times);
+            writeDirectoryElement(directory, element, entryPath, entry.times);
         } else {
-            appendFileElement(fileText, fileProperties(entryPath, listing.examineEntry(entryPath)));
+            writeFileElement(file, element, fileProperties(entryPath, listing.examineEntry(entryPath)));
         }
     });
 }
 
-void DirectoryCollector::getFiles(const std::wstring& path, std::wstring& fileText) {
-    if (!isDirectory(path)) return appendMissing(fileText, L"properties", path, L"Directory not found");
+void DirectoryCollector::getFiles(const std::wstring& path, ReportSink& file) {
+    if (!isDirectory(path)) return writeMissing(file, L"properties", path, L"Directory not found");
+    std::wstring element;
     forEachEntry(path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
-        if (!entry.isDirectory) appendFileElement(fileText, fileProperties(entryPath, listing.examineEntry(entryPath)));
+        if (!entry.isDirectory) {
+            writeFileElement(file, element, fileProperties(entryPath, listing.examineEntry(entryPath)));
+        }
     });
 }
 
-void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, std::wstring& directoryText) {
-    if (!isDirectory(path)) return appendMissing(directoryText, L"directory", path, L"Directory does not Exist");
+void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, ReportSink& directory) {
+    if (!isDirectory(path)) return writeMissing(directory, L"directory", path, L"Directory does not Exist");
+    std::wstring element;
     // Times that cannot be read are written as 0, not as the start of the file-system era.
-    const auto appendOwnElement = [&](const std::wstring& name, const DirectoryListing& listing) {
-        if (const auto times = listing.ownTimes()) return appendDirectoryElement(directoryText, name, *times);
-        appendDirectoryElement(directoryText, name, 0, 0);
+    const auto writeOwnElement = [&](const std::wstring& name, const DirectoryListing& listing) {
+        if (const auto times = listing.ownTimes()) return writeDirectoryElement(directory, element, name, *times);
+        writeDirectoryElement(directory, element, name, 0, 0);
     };
     EnteredDirectories entered;
     std::vector<OpenDirectory> walk;
     // Enters a directory, or writes its element at once when it was entered before.
     const auto enter = [&](const std::wstring& name, std::unique_ptr<DirectoryListing> listing) {
-        if (!entered.enter(*listing)) return appendOwnElement(name, *listing);
+        if (!entered.enter(*listing)) return writeOwnElement(name, *listing);
         walk.push_back({name, prefixOf(name), std::move(listing)});
     };
     enter(path, queries_.list(prefixOf(path)));
@@ -151,14 +161,14 @@ void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, std
     while (!walk.empty()) {
         OpenDirectory& current = walk.back();
         if (!nextEntry(*current.listing, entry)) {
-            appendOwnElement(current.name, *current.listing);
+            writeOwnElement(current.name, *current.listing);
             walk.pop_back();
             continue;
         }
         if (!entry.isDirectory) continue;
         std::wstring name = current.prefix + entry.name + separator_;
         if (entry.isLink) {
-            appendDirectoryElement(directoryText, name, entry.times);
+            writeDirectoryElement(directory, element, name, entry.times);
         } else {
             enter(name, current.listing->listEntry(name));
         }
@@ -195,13 +205,14 @@ void DirectoryCollector::forEachEntryRecursively(const std::wstring& path, OnEnt
 
 // Each record is written as the walk meets it: held until the end, the records
 // of a large tree would weigh more than the report itself.
-void DirectoryCollector::getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
-                                                           std::wstring& fileText) {
+void DirectoryCollector::getDirectoriesAndFilesRecursively(const std::wstring& path, ReportSink& directory,
+                                                           ReportSink& file) {
+    std::wstring element;
     forEachEntryRecursively(path, [&](const FileProperties& entry) {
         if (entry.isDirectory) {
-            appendDirectoryElement(directoryText, entry.path, entry.lastWriteTime, entry.creationTime);
+            writeDirectoryElement(directory, element, entry.path, entry.lastWriteTime, entry.creationTime);
         } else {
-            appendFileElement(fileText, entry);
+            writeFileElement(file, element, entry);
         }
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "collect/files/FileProperties.h"
+#include "dispatch/ReportSink.h"
 #include "platform/FileQueries.h"
 
 #include <string>
@@ -14,14 +15,13 @@ class DirectoryCollector {
 public:
     DirectoryCollector(platform::FileQueries& queries, wchar_t separator) : queries_(queries), separator_(separator) {}
 
-    void getDirectories(const std::wstring& path, std::wstring& directoryText);
-    void getDirectoriesAndFiles(const std::wstring& path, std::wstring& directoryText, std::wstring& fileText);
-    void getFiles(const std::wstring& path, std::wstring& fileText);
+    void getDirectories(const std::wstring& path, ReportSink& directory);
+    void getDirectoriesAndFiles(const std::wstring& path, ReportSink& directory, ReportSink& file);
+    void getFiles(const std::wstring& path, ReportSink& file);
     // The directory and all below it, each after the directories it holds.
-    void getDirectoriesRecursively(const std::wstring& path, std::wstring& directoryText);
+    void getDirectoriesRecursively(const std::wstring& path, ReportSink& directory);
     // Everything below the directory, each directory before what it holds.
-    void getDirectoriesAndFilesRecursively(const std::wstring& path, std::wstring& directoryText,
-                                           std::wstring& fileText);
+    void getDirectoriesAndFilesRecursively(const std::wstring& path, ReportSink& directory, ReportSink& file);
     // Its findings never reach the report, so no walk is spent on them.
     void getFilesRecursively(const std::wstring& path);
 

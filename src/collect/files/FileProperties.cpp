@@ -125,24 +125,24 @@ FileProperties readFileProperties(platform::FileQueries& queries, const std::wst
     return fileProperties(path, examineFile(queries, path));
 }
 
-void getFileVersion(platform::FileQueries& queries, const std::wstring& path, std::wstring& fileText) {
-    const FileProperties file = readFileProperties(queries, path);
+void getFileVersion(platform::FileQueries& queries, const std::wstring& path, ReportSink& file) {
+    const FileProperties properties = readFileProperties(queries, path);
     std::wstring element = L"<searchedproperties name=\"" + path + L"\">";
-    switch (file.failure) {
+    switch (properties.failure) {
     case Failure::none:
-        for (const std::int64_t number : {file.lastWriteTime, file.creationTime, file.size}) {
+        for (const std::int64_t number : {properties.lastWriteTime, properties.creationTime, properties.size}) {
             appendNumber(element, number);
             element += L'|';
         }
-        if (file.version == VersionResource::withFixedBlock) {
-            element += file.fileVersion() + L'|' + file.productVersion();
+        if (properties.version == VersionResource::withFixedBlock) {
+            element += properties.fileVersion() + L'|' + properties.productVersion();
         }
         break;
     case Failure::notFound: element += L"File not found."; break;
     case Failure::invalidParameter: element += L"Invalid parameter"; break;
     case Failure::other: element += L"Unexpected error"; break;
     }
-    fileText += element + L"</searchedproperties>\n";
+    file << element << L"</searchedproperties>\n";
 }
 
 }  // namespace files

@@ -1,4 +1,5 @@
 #pragma once
+#include "dispatch/ReportSink.h"
 #include "platform/FileQueries.h"
 
 #include <cstdint>
@@ -44,7 +45,7 @@ FileProperties directoryProperties(std::wstring path, const platform::FileTimes&
 bool canOpenForReading(platform::FileQueries& queries, const std::wstring& path);
 FileProperties readFileProperties(platform::FileQueries& queries, const std::wstring& path);
 
-// Appends the searchedproperties element of one file.
-void getFileVersion(platform::FileQueries& queries, const std::wstring& path, std::wstring& fileText);
+// Writes the searchedproperties element of one file.
+void getFileVersion(platform::FileQueries& queries, const std::wstring& path, ReportSink& file);
 
 }  // namespace files

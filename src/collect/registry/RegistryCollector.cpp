@@ -20,7 +20,7 @@ struct RegistryCollector::KeyVisit {
 std::wstring RegistryCollector::errorText(ErrorCode code) const { return host_.errorMessage(code); }
 
 std::wstring RegistryCollector::getValue(const RegistryRoot& root, const std::wstring& path,
-                                         std::wstring& registryText) const {
+                                         ReportSink& registry) const {
     const auto [subKey, valueName] = registry_path::splitValuePath(path);
     std::wstring listing = L"[" + path + L"]\n";
     std::wstring element = L"<key name=\"" + path + L"\"";
@@ -40,7 +40,7 @@ std::wstring RegistryCollector::getValue(const RegistryRoot& root, const std::ws
         registry_.closeKey(key);
     }
     listing += L"\n";
-    registryText += element;
+    registry << element;
     return listing;
 }
 
@@ -60,20 +60,20 @@ std::wstring RegistryCollector::readValue(const RegistryRoot& root, const std::w
 
 // Walks the tree with an explicit stack of open keys, so that the registry's
 // depth never reaches the call stack.
-void RegistryCollector::getKey(const RegistryRoot& root, const std::wstring& path, std::wstring& registryText) const {
+void RegistryCollector::getKey(const RegistryRoot& root, const std::wstring& path, ReportSink& registry) const {
     std::vector<KeyVisit> visits;
-    visitKey(root, path, visits, registryText);
+    visitKey(root, path, visits, registry);
     while (!visits.empty()) {
         KeyVisit& visit = visits.back();
         if (visit.nextSubKey < visit.subKeys) {
             std::wstring name;
             if (registry_.enumSubKey(visit.key, visit.nextSubKey++, name) == error::success) {
-                visitKey(root, registry_path::childPath(visit.path, name), visits, registryText);
+                visitKey(root, registry_path::childPath(visit.path, name), visits, registry);
             }
             continue;
         }
         registry_.closeKey(visit.key);
-        registryText += visit.elements;
+        registry << visit.elements;
         visits.pop_back();
     }
 }
@@ -81,18 +81,18 @@ void RegistryCollector::getKey(const RegistryRoot& root, const std::wstring& pat
 // Opens a key and writes its value elements; a key that cannot be opened or
 // counted is finished at once with its error element.
 void RegistryCollector::visitKey(const RegistryRoot& root, const std::wstring& path, std::vector<KeyVisit>& visits,
-                                 std::wstring& registryText) const {
+                                 ReportSink& registry) const {
     std::wstring elements = L"<key name=\"" + path;
     Registry::Key key = nullptr;
     if (const ErrorCode opened = registry_.openKey(root.handle(), registry_path::keyPath(path), key);
         opened != error::success) {
-        registryText += elements + L"\">" + errorText(opened) + L"</key>\n";
+        registry << elements << L"\">" << errorText(opened) << L"</key>\n";
         return;
     }
     platform::RegistryKeyCounts counts;
     if (const ErrorCode counted = registry_.countEntries(key, counts); counted != error::success) {
         registry_.closeKey(key);
-        registryText += elements + L"\">" + errorText(counted) + L"</key>\n";
+        registry << elements << L"\">" << errorText(counted) << L"</key>\n";
         return;
     }
     appendValueElements(key, path, counts.values, elements);

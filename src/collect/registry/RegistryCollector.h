@@ -1,5 +1,6 @@
 #pragma once
 #include "collect/registry/RegistryRoot.h"
+#include "dispatch/ReportSink.h"
 #include "platform/Host.h"
 #include "platform/Registry.h"
 
@@ -18,28 +19,28 @@ public:
     // empty when the system has none.
     std::wstring errorText(platform::ErrorCode code) const;
 
-    // Appends `<key name="PATH" type="TYPE">DATA</key>` and a line feed, or
+    // Writes `<key name="PATH" type="TYPE">DATA</key>` and a line feed, or
     // `<key name="PATH">ERROR</key>`. Returns the value listing: "[PATH]\n",
     // then `"NAME":DATA` or the error text, then "\n". Readers take the text
     // after the first colon as the value's data.
-    std::wstring getValue(const RegistryRoot& root, const std::wstring& path, std::wstring& registryText) const;
+    std::wstring getValue(const RegistryRoot& root, const std::wstring& path, ReportSink& registry) const;
 
     // The data text of one value, "unknown Value" when the key has no such
     // value, or the error text of any other failure.
     std::wstring readValue(const RegistryRoot& root, const std::wstring& path) const;
 
-    // Appends one element per value of the key and of every key below it, in
+    // Writes one element per value of the key and of every key below it, in
     // post-order (each sub-key's whole tree before the key's own values), one
     // `<key name="PATH"/>` for a key without values, and an error element for a
     // key that cannot be opened or counted. Sub-keys whose names cannot be read
     // are skipped. Depth costs heap, not stack.
-    void getKey(const RegistryRoot& root, const std::wstring& path, std::wstring& registryText) const;
+    void getKey(const RegistryRoot& root, const std::wstring& path, ReportSink& registry) const;
 
 private:
     struct KeyVisit;
 
     void visitKey(const RegistryRoot& root, const std::wstring& path, std::vector<KeyVisit>& visits,
-                  std::wstring& registryText) const;
+                  ReportSink& registry) const;
     void appendValueElements(platform::Registry::Key key, const std::wstring& path, std::uint32_t count,
                              std::wstring& elements) const;
 

@@ -185,7 +185,7 @@ std::wstring SystemCollector::systemFigures() {
 
 std::wstring SystemCollector::registryName(const std::wstring& keyPath, const std::wstring& valueName) {
     RegistryRoot root(sources_.registry, keyPath);
-    std::wstring scratch;
+    TextSink scratch;
     const std::wstring listing =
         RegistryCollector(sources_.registry, sources_.host).getValue(root, keyPath + L"\\" + valueName, scratch);
     root.close();

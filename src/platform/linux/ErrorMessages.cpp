@@ -16,6 +16,7 @@ std::wstring windowsMessage(ErrorCode code) {
     case error::writeProtect: return L"The media is write protected.\r\n";
     case error::sharingViolation:
         return L"The process cannot access the file because it is being used by another process.\r\n";
+    case error::fileExists: return L"The file exists.\r\n";
     case error::invalidParameter: return L"The parameter is incorrect.\r\n";
     case error::diskFull: return L"There is not enough space on the disk.\r\n";
     case error::insufficientBuffer: return L"The data area passed to a system call is too small.\r\n";
@@ -50,6 +51,7 @@ ErrorCode fromErrno(int errnoValue) {
     case EBUSY:
     case ETXTBSY: return error::sharingViolation;
     case EINVAL: return error::invalidParameter;
+    case EEXIST: return error::fileExists;
     case ENAMETOOLONG: return error::filenameTooLong;
     case EROFS: return error::writeProtect;
     case ENOSPC:

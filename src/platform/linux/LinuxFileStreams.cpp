@@ -1,4 +1,5 @@
 #include "platform/linux/ErrorMessages.h"
+#include "platform/linux/OpenFile.h"
 #include "platform/linux/Paths.h"
 #include "platform/Native.h"
 
@@ -22,7 +23,7 @@ public:
     explicit LinuxFileStream(int descriptor) : descriptor_(descriptor) {}
     LinuxFileStream(const LinuxFileStream&) = delete;
     LinuxFileStream& operator=(const LinuxFileStream&) = delete;
-    ~LinuxFileStream() override { ::close(descriptor_); }
+    ~LinuxFileStream() override { close(); }
 
     ErrorCode read(void* data, std::uint32_t size, std::uint32_t& processed) override {
         processed = 0;
@@ -67,6 +68,13 @@ public:
         return error::success;
     }
 
+    ErrorCode close() override {
+        if (descriptor_ < 0) return error::invalidHandle;
+        const int closed = ::close(descriptor_);
+        descriptor_ = -1;
+        return closed == 0 ? error::success : lastError();
+    }
+
 private:
     int descriptor_;
 };
@@ -101,11 +109,11 @@ std::optional<ListedEntry> describe(const std::string& path, const std::wstring&
 class LinuxFileStreams final : public FileStreams {
 public:
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) override {
-        return open(path, O_RDONLY, error);
+        return linux_layer::openFileStream(path, O_RDONLY, error);
     }
 
     std::unique_ptr<FileStream> createForWriting(const std::wstring& path, ErrorCode& error) override {
-        return open(path, O_RDWR | O_CREAT | O_TRUNC, error);
+        return linux_layer::openFileStream(path, O_RDWR | O_CREAT | O_TRUNC, error);
     }
 
     ErrorCode replaceFile(const std::wstring& source, const std::wstring& target) override {
@@ -144,26 +152,29 @@ public:
     }
 
     wchar_t separator() const override { return L'/'; }
-
-private:
-    static std::unique_ptr<FileStream> open(const std::wstring& path, int flags, ErrorCode& error) {
-        // Without blocking, a pipe or device under the name cannot stall the run; only regular files pass.
-        const int descriptor = ::open(toNative(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
-        if (descriptor < 0) {
-            error = lastError();
-            return nullptr;
-        }
-        struct stat status {};
-        if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-            ::close(descriptor);
-            error = error::accessDenied;
-            return nullptr;
-        }
-        return std::make_unique<LinuxFileStream>(descriptor);
-    }
 };
 
 }  // namespace
+
+namespace linux_layer {
+
+std::unique_ptr<FileStream> openFileStream(const std::wstring& path, int flags, ErrorCode& error) {
+    // Without blocking, a pipe or device under the name cannot stall the run; only regular files pass.
+    const int descriptor = ::open(toNative(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (descriptor < 0) {
+        error = lastError();
+        return nullptr;
+    }
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        error = error::accessDenied;
+        return nullptr;
+    }
+    return std::make_unique<LinuxFileStream>(descriptor);
+}
+
+}  // namespace linux_layer
 
 FileStreams& nativeFileStreams() {
     static LinuxFileStreams streams;

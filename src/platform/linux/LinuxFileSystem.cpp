@@ -1,4 +1,5 @@
 #include "platform/linux/Descriptor.h"
+#include "platform/linux/OpenFile.h"
 #include "platform/linux/Paths.h"
 #include "platform/Native.h"
 
@@ -19,6 +20,11 @@ public:
         return lstat(linux_layer::toNative(path).c_str(), &status) == 0;
     }
 
+    bool isLink(const std::wstring& path) const override {
+        struct stat status {};
+        return lstat(linux_layer::toNative(path).c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+    }
+
     void removeFile(const std::wstring& path) override { unlink(linux_layer::toNative(path).c_str()); }
 
     // Only regular files are read: a device or a pipe could never end or never answer.
@@ -37,16 +43,13 @@ public:
         }
     }
 
-    bool writeFile(const std::wstring& path, const std::string& bytes) override {
-        Descriptor file(open(linux_layer::toNative(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (!file.valid()) return false;
-        for (std::size_t written = 0; written < bytes.size();) {
-            const ssize_t count = write(file.get(), bytes.data() + written, bytes.size() - written);
-            if (count < 0 && errno == EINTR) continue;
-            if (count <= 0) break;
-            written += static_cast<std::size_t>(count);
-        }
-        return true;
+    std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
+        return linux_layer::openFileStream(path, O_RDONLY, error);
+    }
+
+    // O_EXCL fails on any name already there, a dangling link included.
+    std::unique_ptr<FileStream> createNew(const std::wstring& path, ErrorCode& error) override {
+        return linux_layer::openFileStream(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, error);
     }
 
     wchar_t separator() const override { return L'/'; }

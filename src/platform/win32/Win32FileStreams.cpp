@@ -1,4 +1,5 @@
 #include "platform/Native.h"
+#include "platform/win32/OpenFile.h"
 
 #include <windows.h>
 
@@ -13,7 +14,7 @@ public:
     explicit Win32FileStream(HANDLE file) : file_(file) {}
     Win32FileStream(const Win32FileStream&) = delete;
     Win32FileStream& operator=(const Win32FileStream&) = delete;
-    ~Win32FileStream() override { CloseHandle(file_); }
+    ~Win32FileStream() override { close(); }
 
     ErrorCode read(void* data, std::uint32_t size, std::uint32_t& processed) override {
         DWORD count = 0;
@@ -57,6 +58,13 @@ public:
         return error::success;
     }
 
+    ErrorCode close() override {
+        if (file_ == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
+        const BOOL closed = CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+        return closed ? error::success : GetLastError();
+    }
+
 private:
     HANDLE file_;
 };
@@ -64,11 +72,11 @@ private:
 class Win32FileStreams final : public FileStreams {
 public:
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) override {
-        return open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, error);
+        return win32::openFileStream(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
     }
 
     std::unique_ptr<FileStream> createForWriting(const std::wstring& path, ErrorCode& error) override {
-        return open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, error);
+        return win32::openFileStream(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, 0, error);
     }
 
     ErrorCode replaceFile(const std::wstring& source, const std::wstring& target) override {
@@ -99,26 +107,30 @@ public:
     }
 
     wchar_t separator() const override { return L'\\'; }
-
-private:
-    static std::unique_ptr<FileStream> open(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
-                                            ErrorCode& error) {
-        HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            error = GetLastError();
-            return nullptr;
-        }
-        // Only files on disk: a pipe or device under the name could stall the run.
-        if (GetFileType(file) != FILE_TYPE_DISK) {
-            CloseHandle(file);
-            error = ERROR_ACCESS_DENIED;
-            return nullptr;
-        }
-        return std::make_unique<Win32FileStream>(file);
-    }
 };
 
 }  // namespace
+
+namespace win32 {
+
+std::unique_ptr<FileStream> openFileStream(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
+                                           DWORD flags, ErrorCode& error) {
+    HANDLE file =
+        CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return nullptr;
+    }
+    // Only files on disk: a pipe or device under the name could stall the run.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        error = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    return std::make_unique<Win32FileStream>(file);
+}
+
+}  // namespace win32
 
 FileStreams& nativeFileStreams() {
     static Win32FileStreams streams;

@@ -1,5 +1,6 @@
 #include "platform/win32/Handle.h"
 #include "platform/Native.h"
+#include "platform/win32/OpenFile.h"
 
 #include <windows.h>
 
@@ -12,6 +13,11 @@ class Win32FileSystem final : public FileSystem {
 public:
     bool exists(const std::wstring& path) const override {
         return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    bool isLink(const std::wstring& path) const override {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     }
 
     void removeFile(const std::wstring& path) override { DeleteFileW(path.c_str()); }
@@ -27,17 +33,16 @@ public:
         return content;
     }
 
-    bool writeFile(const std::wstring& path, const std::string& bytes) override {
-        Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid()) return false;
-        for (std::size_t written = 0; written < bytes.size();) {
-            const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 24));
-            DWORD count = 0;
-            if (!WriteFile(file.get(), bytes.data() + written, chunk, &count, nullptr) || count == 0) break;
-            written += count;
-        }
-        return true;
+    std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
+        return win32::openFileStream(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
+    }
+
+    // Opening the reparse point itself keeps CREATE_NEW from creating a dangling link's target.
+    std::unique_ptr<FileStream> createNew(const std::wstring& path, ErrorCode& error) override {
+        auto file = win32::openFileStream(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+                                          FILE_FLAG_OPEN_REPARSE_POINT, error);
+        if (!file && error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
+        return file;
     }
 
     wchar_t separator() const override { return L'\\'; }

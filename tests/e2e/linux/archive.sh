@@ -37,14 +37,24 @@ expect_eq "$(ls r.xml r.tavisk.part 2>/dev/null)" "" "packing removes the report
 expect_file_bytes packed.xml expected.xml "an older archive is replaced by one holding the report's bytes"
 
 # expect_packing_failure DESCRIPTION ARCHIVE: the two failure lines, the Enter
-# request answered, then the driver's last lines.
+# request answered, then the driver's last lines; no archive, so status -1.
 expect_packing_failure() {
-  expect_eq "$STATUS" 0 "$1: exit status"
+  expect_eq "$STATUS" 255 "$1: exit status"
   expect_eq "$ERR" "$failure_lines" "$1: failure line on the error stream"
   expect_contains "$OUT" "$continue_line
 Ausgabedatei:		$2
 
 <ENTER> um zu beenden" "$1: operator asked for Enter, run goes on"
+}
+
+# expect_report_failure DESCRIPTION: the report cannot be created, so nothing is
+# collected or packed and the run ends with -1.
+expect_report_failure() {
+  expect_eq "$STATUS" 255 "$1: exit status"
+  expect_eq "$ERR" "" "$1: no packing failure"
+  expect_contains "$OUT" "Die ermittelten Informationen konnten nicht in XML geschrieben werden!
+
+<ENTER> um zu beenden" "$1: report failure, then the prompt"
 }
 
 # The engine missing: the tool copied away, the distribution's engine hidden.
@@ -87,9 +97,7 @@ rm bin/7z.so r.xml
 
 # A destination directory that is missing: no report, so nothing to pack.
 run_tool "$EXE" /source "$WORK/known.xml" /dest "$WORK/missing/r.tavisk"
-expect_contains "$OUT" "Die ermittelten Informationen konnten nicht in XML geschrieben werden!
-$continue_line" "missing directory: report and packing failures in order"
-expect_packing_failure "missing directory" "$WORK/missing/r.tavisk"
+expect_report_failure "missing directory"
 
 # A read-only destination directory (root writes anywhere else).
 mkdir locked
@@ -101,7 +109,7 @@ if unshare -m true 2>/dev/null; then
   set -e
   OUT=$(cat .out)
   ERR=$(cat .err)
-  expect_packing_failure "read-only directory" "$WORK/locked/r.tavisk"
+  expect_report_failure "read-only directory"
   expect_eq "$(ls -A locked)" "" "read-only directory: nothing written"
 fi
 

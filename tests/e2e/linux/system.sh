@@ -12,8 +12,8 @@ run_system() {
   local name=$1 requests=$2
   shift 2
   printf '<config><System>%s</System></config>' "$requests" >"$WORK/$name.xml"
-  env "$@" "$EXE" /source "$WORK/$name.xml" /dest "$WORK/$name.tavisk" </dev/null >/dev/null 2>&1 || true
-  system_section "$WORK/$name"
+  env "$@" "$EXE" /source "$WORK/$name.xml" /dest "$WORK/$name-report.tavisk" </dev/null >/dev/null 2>&1 || true
+  system_section "$WORK/$name-report"
 }
 
 gib() { awk -v b="$1" 'BEGIN { printf "%.2f", b / 1073741824 }'; }
@@ -84,8 +84,8 @@ if unshare -m true 2>/dev/null; then
   printf 'root:x:0:\nalice:x:2000:\nsudo:x:27:alice\nusers:x:100:alice\nnogroup:x:65534:\n' >"$WORK/etc/group"
   printf '<config><System><getSystem>USER</getSystem><getUser>%s\\alice</getUser></System></config>' "$HOST" >"$WORK/bound.xml"
   unshare -m sh -c "mount --bind '$WORK/etc/passwd' /etc/passwd && mount --bind '$WORK/etc/group' /etc/group &&
-    '$EXE' /source '$WORK/bound.xml' /dest '$WORK/bound.tavisk'" </dev/null >/dev/null 2>&1 || true
-  expect_eq "$(system_section "$WORK/bound" | tail -n +2)" '<localuser name="root">administrator</localuser>
+    '$EXE' /source '$WORK/bound.xml' /dest '$WORK/bound-report.tavisk'" </dev/null >/dev/null 2>&1 || true
+  expect_eq "$(system_section "$WORK/bound-report" | tail -n +2)" '<localuser name="root">administrator</localuser>
 <localuser name="alice">administrator</localuser>
 <localuser name="nobody">guest</localuser>
 <user name="'"$HOST"'\alice">alice|sudo|users|</user>

@@ -30,8 +30,8 @@ for build in "${WINDOWS_BUILDS[@]}"; do
   read -r arch exe _ <<<"$build"
   printf '<config><System><getSystem>all</getSystem><getUser>%s\\root</getUser><getUser>nobackslash</getUser></System></config>' \
     "$(hostname | tr a-z A-Z)" >"$WORK/$arch.xml"
-  run_tool "$exe" /source "$(winpath "$WORK/$arch.xml")" /dest "$(winpath "$WORK/$arch.tavisk")"
-  section=$(system_section "$WORK/$arch")
+  run_tool "$exe" /source "$(winpath "$WORK/$arch.xml")" /dest "$(winpath "$WORK/$arch-report.tavisk")"
+  section=$(system_section "$WORK/$arch-report")
 
   start=$(head -1 <<<"$section")
   expect_match "$start" '^<system handle="[0-9]+" uptime="[0-9]+" processes="[0-9]+">$' "$arch: all three figures"

@@ -1,0 +1,13 @@
+#pragma once
+#include "platform/FileStreams.h"
+
+#include <memory>
+#include <string>
+
+namespace platform::linux_layer {
+
+// Opens a regular file as a stream with open(2) flags; nothing, with the error
+// set, for anything else under the path.
+std::unique_ptr<FileStream> openFileStream(const std::wstring& path, int flags, ErrorCode& error);
+
+}  // namespace platform::linux_layer

@@ -1,0 +1,16 @@
+#pragma once
+#include "platform/FileStreams.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace platform::win32 {
+
+// Opens a file on disk as a stream with CreateFileW's arguments; nothing, with
+// the error set, for anything else under the path.
+std::unique_ptr<FileStream> openFileStream(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
+                                           DWORD flags, ErrorCode& error);
+
+}  // namespace platform::win32
