@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RecordingCollectors collectors;
     FakeFileSystem files;
     files.files[L"a"] = bytes;
-    ReportSections sections;
+    TextSink registry, file, directory, system, service;
+    ReportSections sections{registry, file, directory, system, service};
     Dispatcher(collectors, files, sections).walk(*root);
     return 0;
 }
