@@ -39,7 +39,9 @@ private:
 class NullSink final : public ReportSink {
 public:
     void write(std::wstring_view text) override { bytes += text.size(); }
-    std::size_t bytes = 0;
+    std::uint64_t tell() const override { return bytes; }
+    void truncate(std::uint64_t position) override { bytes = position; }
+    std::uint64_t bytes = 0;
 };
 
 template <typename Work>
