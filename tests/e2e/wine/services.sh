@@ -34,8 +34,8 @@ for build in "${WINDOWS_BUILDS[@]}"; do
     <getServiceStatus>TaviskRunning</getServiceStatus><getServiceStatus>TaviskAuto</getServiceStatus>
     <getServiceStatus>Spooler</getServiceStatus><getServiceStatus>TaviskNoSuch</getServiceStatus>
     <getServiceStatus>back\\slash</getServiceStatus><getServiceStatus>$long_name</getServiceStatus>
-    <getServiceStatus></getServiceStatus><getServiceStatus>$umlaut</getServiceStatus>" >"$WORK/$arch.xml"
-  run_tool "$exe" /source "$(winpath "$WORK/$arch.xml")" /dest "$(winpath "$WORK/$arch.tavisk")"
+    <getServiceStatus></getServiceStatus><getServiceStatus>$umlaut</getServiceStatus>" >"$WORK/$arch-config.xml"
+  run_tool "$exe" /source "$(winpath "$WORK/$arch-config.xml")" /dest "$(winpath "$WORK/$arch.tavisk")"
   section=$(report_of "$WORK/$arch" | tr -d '\r' | sed -e '1,2d' -e '$d')
 
   expect_eq "$(grep '^<service name="Tavisk' <<<"$section" | head -6)" \
