@@ -6,15 +6,8 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 runs=${2:-3}
-work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' DISPLAY=
+source "$(dirname "$0")/wine-lib.sh"
 pinned() { taskset -c 0 "$@"; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-seconds() { local start=$(date +%s.%N); "$@" </dev/null >/dev/null 2>&1 || true; echo "$(date +%s.%N) - $start" | bc; }
-
-wineboot -i >/dev/null 2>&1
-wineserver -w
 
 # 200 groups of 100 keys, five values of different types in each key.
 awk 'BEGIN {

@@ -8,25 +8,15 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 runs=${2:-5}
-work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' DISPLAY=
-wine64=/usr/lib/wine/wine64
+source "$(dirname "$0")/wine-lib.sh"
 exe=$build/windows-x86_64/tavisk.exe
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-seconds() { local start=$(date +%s.%N); "$@" </dev/null >/dev/null 2>&1 || true; echo "$(date +%s.%N) - $start" | bc; }
-
-$wine64 wineboot -i >/dev/null 2>&1
-wineserver -w
 taskset -c 0 wineserver -p  # one server for all runs, as in an operator's session, pinned with them
 all='<getServiceStatus>ALL</getServiceStatus>'
 printf '<config><Service>%s</Service></config>' "$all" >"$work/one.xml"
 printf '<config><Service>%s</Service></config>' "$(printf "$all%.0s" $(seq 11))" >"$work/eleven.xml"
 for run in $(seq 0 "$runs"); do
   for name in one eleven; do
-    rm -f "$work/$name".tavisk "$work/$name-report".*
-    seconds taskset -c 0 $wine64 "$exe" /source "$($wine64 winepath -w "$work/$name.xml")" \
-      /dest "$($wine64 winepath -w "$work/$name-report.tavisk")" >>"$work/$name.times"
+    pinned_run "$name" "$exe"
     [ "$run" -gt 0 ] || : >"$work/$name.times"  # the warm-up run starts the prefix
   done
 done

@@ -7,16 +7,8 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 runs=${2:-5}
-work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' DISPLAY=
-wine64=/usr/lib/wine/wine64
+source "$(dirname "$0")/wine-lib.sh"
 exe=$build/windows-x86_64/tavisk.exe
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-seconds() { local start=$(date +%s.%N); "$@" </dev/null >/dev/null 2>&1 || true; echo "$(date +%s.%N) - $start" | bc; }
-
-$wine64 wineboot -i >/dev/null 2>&1
-wineserver -w
 wineserver -p  # one server for all runs, as in an operator's session
 printf '<config><System><getSystem>DISK</getSystem><getSystem>MEMORY</getSystem><getSystem>OS</getSystem><getSystem>USER</getSystem></System></config>' \
   >"$work/system.xml"
@@ -24,9 +16,7 @@ printf '<config><Registry><getValue>HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Win
   >"$work/baseline.xml"
 for _ in $(seq "$runs"); do
   for name in system baseline; do
-    rm -f "$work/$name".tavisk "$work/$name-report".*
-    seconds taskset -c 0 $wine64 "$exe" /source "$($wine64 winepath -w "$work/$name.xml")" \
-      /dest "$($wine64 winepath -w "$work/$name-report.tavisk")" >>"$work/$name.times"
+    pinned_run "$name" "$exe"
   done
 done
 system=$(median <"$work/system.times")
