@@ -103,3 +103,16 @@ finish() {
 report_of() {
   if [ -f "$1.tavisk" ]; then 7zz e -so "$1.tavisk" 2>/dev/null; else cat "$1.xml"; fi
 }
+
+# make_link_ladder DIR: twelve directories d0..d11 in DIR, each but the last with
+# two links (relative x, absolute y) to the next, and d11/up back to DIR: following
+# links would walk the last one 2^11 times.
+make_link_ladder() {
+  mkdir -p "$1"
+  for i in $(seq 0 11); do mkdir "$1/d$i"; done
+  for i in $(seq 0 10); do
+    ln -s "../d$((i + 1))" "$1/d$i/x"
+    ln -s "$1/d$((i + 1))" "$1/d$i/y"
+  done
+  ln -s .. "$1/d11/up"
+}

@@ -18,13 +18,7 @@ run_config() {
 
 # Twelve directories, each with two links to the next: following links would
 # walk the last one 2^11 times. Each directory is entered once; links are entries.
-mkdir -p "$WORK/links"
-for i in $(seq 0 11); do mkdir "$WORK/links/d$i"; done
-for i in $(seq 0 10); do
-  ln -s "../d$((i + 1))" "$WORK/links/d$i/x"
-  ln -s "$WORK/links/d$((i + 1))" "$WORK/links/d$i/y"
-done
-ln -s .. "$WORK/links/d11/up"
+make_link_ladder "$WORK/links"
 run_config "<config><Directory><getDirectoriesRecursively>$WORK/links</getDirectoriesRecursively><getDirectoriesAndFilesRecursively>$WORK/links</getDirectoriesAndFilesRecursively></Directory></config>"
 expect_eq "$(grep -ac '^<directory ' <<<"$REPORT")" $(((1 + 12 + 23) + (12 + 23))) "directories once, links as entries"
 expect_contains "$REPORT" "<directory name=\"$WORK/links/d0/x/\">" "a link is listed as it is"

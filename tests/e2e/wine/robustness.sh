@@ -6,13 +6,7 @@ source "$(dirname "$0")/../lib.sh"
 
 report_path() { local path=${1//\//\\}; printf 'Z:%s' "$path"; }
 
-mkdir -p "$WORK/links"
-for i in $(seq 0 11); do mkdir "$WORK/links/d$i"; done
-for i in $(seq 0 10); do
-  ln -s "../d$((i + 1))" "$WORK/links/d$i/x"
-  ln -s "$WORK/links/d$((i + 1))" "$WORK/links/d$i/y"
-done
-ln -s .. "$WORK/links/d11/up"
+make_link_ladder "$WORK/links"
 W=$(report_path "$WORK/links")
 printf '<config><Directory><getDirectoriesRecursively>%s</getDirectoriesRecursively><getDirectoriesAndFilesRecursively>%s</getDirectoriesAndFilesRecursively></Directory></config>' \
   "$W" "$W" >"$WORK/config.xml"
