@@ -180,7 +180,7 @@ int Driver::tooLargeToCheck() {
 // serve and what it would skip; collects nothing and writes no file.
 int Driver::check() {
     try {
-        const auto configuration = readTextFile(env_.files, paths_.source);
+        const auto configuration = readConfigurationFile(env_.files, paths_.source);
         if (!configuration) {
             say(L"Die Konfigurationsdatei konnte nicht geoeffnet werden!");
             return nothingRuns;

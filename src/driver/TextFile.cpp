@@ -77,13 +77,6 @@ std::wstring decodeTextFile(const std::string& bytes) {
     return text;
 }
 
-std::optional<std::wstring> readTextFile(const platform::FileSystem& files, const std::wstring& path) {
-    if (platform::holdsNul(path)) return std::nullopt;
-    const auto bytes = files.readFile(path);
-    if (!bytes) return std::nullopt;
-    return decodeTextFile(*bytes);
-}
-
 std::wstring decodeConfiguration(const std::string& bytes) {
     std::wstring text = decodeTextFile(bytes);
     const bool marked = startsWith(bytes, byteOrderMark);

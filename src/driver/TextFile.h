@@ -23,15 +23,13 @@ private:
     bool ended_ = false;
 };
 
-// Reads the whole file; nothing when the file cannot be opened.
-std::optional<std::wstring> readTextFile(const platform::FileSystem& files, const std::wstring& path);
-
-// The same decoding, on bytes already read.
+// The same decoding of a whole file's bytes.
 std::wstring decodeTextFile(const std::string& bytes);
 
-// A configuration: as readTextFile, but decoded as UTF-8 when the file starts
-// with the UTF-8 byte-order mark (which is dropped) or declares encoding="UTF-8"
-// in its XML declaration, and its bytes are UTF-8 indeed.
+// A configuration file, decoded as a text file, but as UTF-8 when it starts with
+// the UTF-8 byte-order mark (which is dropped) or declares encoding="UTF-8" in
+// its XML declaration, and its bytes are UTF-8 indeed. Nothing when the file
+// cannot be opened. A run and a check read their configuration alike through it.
 std::optional<std::wstring> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path);
 std::wstring decodeConfiguration(const std::string& bytes);
 

@@ -202,6 +202,13 @@ TEST_F(Run, AFullDiskLeavesNothingBehind) {
     EXPECT_TRUE(packed.empty());
 }
 
+// A check reads the configuration as the run does, a UTF-8 one included.
+TEST_F(Run, CheckDecodesAConfigurationAsTheRunDoes) {
+    files.files[L"c.xml"] = "\xEF\xBB\xBF<config><File><getFile>caf\xC3\xA9</getFile></File></config>";
+    EXPECT_EQ(start({"/check", "/source", "c.xml"}), 0);
+    EXPECT_NE(console.output.find(L"\tFile\tgetFile\t\"caf\u00E9\"\n"), std::wstring::npos) << console.output;
+}
+
 TEST_F(Run, CheckPrintsWhatRunsAndWhatNotAndCollectsNothing) {
     files.files[L"c.xml"] = "<config>\n<File><getFile>a\tb\n</getFile><getKey>k</getKey></File>\n</config>";
     EXPECT_EQ(start({"/check", "/source", "c.xml", "/dest", "r.tavisk"}), 1);

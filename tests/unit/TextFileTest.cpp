@@ -36,8 +36,8 @@ TEST(TextFile, PiecesDecodeLikeTheWholeFile) {
 TEST(TextFile, UnreadableFileGivesNothing) {
     FakeFileSystem files;
     files.files.emplace(L"c.xml", "x");
-    EXPECT_EQ(readTextFile(files, L"c.xml"), std::optional<std::wstring>(L"x\n"));
-    EXPECT_FALSE(readTextFile(files, L"missing.xml"));
+    EXPECT_EQ(readConfigurationFile(files, L"c.xml"), std::optional<std::wstring>(L"x\n"));
+    EXPECT_FALSE(readConfigurationFile(files, L"missing.xml"));
 }
 
 TEST(TextFile, ConfigurationsSayingSoAreUtf8) {
