@@ -28,7 +28,7 @@ public:
     std::wstring systemFigures() override;
 
 private:
-    [[maybe_unused]] platform::Host& host_ = platform::nativeHost();
+    platform::Host& host_ = platform::nativeHost();
     platform::Registry& registry_ = platform::nativeRegistry();
     platform::FileQueries& fileQueries_ = platform::nativeFileQueries();
     files::DirectoryCollector directories_{fileQueries_, platform::nativeFileSystem().separator()};

@@ -1,20 +1,13 @@
 #include "dispatch/Dispatcher.h"
 
 #include "driver/TextFile.h"
+#include "text/AsciiCase.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <new>
 #include <vector>
 
 namespace {
-
-std::wstring upperAscii(std::wstring text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; });
-    return text;
-}
 
 // The sections in a fixed order, so a table can name one by its place.
 enum SectionIndex { registrySection, fileSection, directorySection, systemSection, serviceSection, sectionCount };
@@ -123,7 +116,7 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
     case CommandTable::getUser: collectors_.getUser(value, out.system); break;
     case CommandTable::getServiceStatus:
         // Any case of "all" selects every service; a single service keeps its name as written.
-        if (upperAscii(value) == L"ALL") {
+        if (text::upperAscii(value) == L"ALL") {
             collectors_.allServices(out.service);
         } else {
             collectors_.serviceStatus(value, out.service);

@@ -6,6 +6,7 @@
 #include "driver/ReportBuilder.h"
 #include "driver/ReportFile.h"
 #include "driver/TextFile.h"
+#include "text/AsciiCase.h"
 
 #include <exception>
 #include <new>
@@ -101,13 +102,6 @@ ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
         return ScanOutcome::undecodable;
     }
     return ScanOutcome::proceed;
-}
-
-std::wstring lowerAscii(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
-    return text;
 }
 
 std::wstring twoDigits(int value) { return (value < 10 ? L"0" : L"") + std::to_wstring(value); }
@@ -239,8 +233,8 @@ int Driver::run(const std::vector<std::string>& arguments) {
     case ScanOutcome::proceed: break;
     }
     if (env_.files.ignoresCase()) {
-        paths_.source = lowerAscii(paths_.source);
-        paths_.destination = lowerAscii(paths_.destination);
+        paths_.source = text::lowerAscii(paths_.source);
+        paths_.destination = text::lowerAscii(paths_.destination);
     }
     if (paths_.source.empty()) paths_.source = executableDirectory() + L"standard.xml";
     if (checkOnly_) return finalPrompt(check());

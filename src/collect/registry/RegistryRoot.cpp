@@ -1,5 +1,7 @@
 #include "collect/registry/RegistryRoot.h"
 
+#include "text/AsciiCase.h"
+
 #include <optional>
 #include <utility>
 
@@ -28,13 +30,6 @@ ValueLocation splitValuePath(const std::wstring& path) {
 
 namespace {
 
-std::wstring upperAscii(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-    }
-    return text;
-}
-
 std::optional<platform::PredefinedKey> predefinedRoot(const std::wstring& name) {
     using platform::PredefinedKey;
     static const std::pair<const wchar_t*, PredefinedKey> roots[] = {
@@ -56,7 +51,7 @@ std::optional<platform::PredefinedKey> predefinedRoot(const std::wstring& name) 
 }  // namespace
 
 RegistryRoot::RegistryRoot(platform::Registry& registry, const std::wstring& path) : registry_(registry) {
-    const std::wstring name = upperAscii(registry_path::rootName(path));
+    const std::wstring name = text::upperAscii(registry_path::rootName(path));
     if (name == L"HKEY_CURRENT_USER") {
         handle_ = registry_.openCurrentUser();
         owned_ = true;

@@ -2,6 +2,7 @@
 
 #include "collect/registry/RegistryCollector.h"
 #include "collect/system/SystemFormat.h"
+#include "text/AsciiCase.h"
 
 #include <utility>
 
@@ -19,20 +20,13 @@ const std::pair<const wchar_t*, Operation> items[] = {
     {L"PROCESSOR", &SystemCollector::processor}, {L"USER", &SystemCollector::localUsers},
 };
 
-std::wstring upperAtoZ(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-    }
-    return text;
-}
-
 constexpr std::uint32_t loadSamples = 10;
 constexpr std::uint32_t samplePauseMilliseconds = 1000;
 
 }  // namespace
 
 void SystemCollector::collect(const std::wstring& item, ReportSink& out) {
-    const std::wstring name = upperAtoZ(item);
+    const std::wstring name = text::upperAscii(item);
     for (const auto& [itemName, operation] : items) {
         if (name == itemName) {
             (this->*operation)(out);
