@@ -25,7 +25,9 @@ check_cpu_lines() {
   expect_eq "$(sed -n 2p <<<"$1" | cut -d'|' -f2)" "$(nproc)" "the logical processors"
   local load
   load=$(sed -n 2p <<<"$1" | cut -d'|' -f3)
-  expect_match "$load" '^([0-9]{1,2}(\.[0-9])?|1e\+02)%$' "the load, two significant digits"
+  # %g with two significant digits, 0 to 100: 0, 0.51, 7.5, 13, 1e+02, and 5e-05 for a near-idle machine.
+  expect_match "$load" '^(0|0\.0{0,3}[1-9][0-9]?|[1-9](\.[0-9])?|[1-9][0-9]|1e\+02|[1-9](\.[0-9])?e-[0-9]{2})%$' \
+    "the load, two significant digits"
   expect_eq "$(sed -n 3p <<<"$1")" "</cpu>" "the end tag on its own line"
 }
 
