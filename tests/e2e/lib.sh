@@ -40,10 +40,13 @@ expect_file_bytes() {
   fi
 }
 
-# Wine's 32-bit loader runs only where the kernel executes 32-bit programs; its
-# 64-bit loader runs 64-bit programs and Wine's own tools without that.
+# Wine's 32-bit loader runs where the kernel executes 32-bit programs or where
+# setup put qemu's user-mode emulation in between; its 64-bit loader runs 64-bit
+# programs and Wine's own tools without either.
 WINE64_LOADER=/usr/lib/wine/wine64
 i686_runs() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# True where 32-bit programs run under qemu's user-mode emulation (see setup.sh).
+i686_emulated() { grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null; }
 
 # True for a 64-bit Windows program (machine field of its PE header: 0x8664).
 is_win64() {
@@ -65,7 +68,7 @@ if [ -n "${TAVISK_WIN32_EXE:-}" ]; then
   if i686_runs; then
     WINDOWS_BUILDS+=("i686 $TAVISK_WIN32_EXE ia32 7zx86.dll")
   else
-    echo "SKIP: the i686 build: this kernel cannot run 32-bit programs; the x86_64 build takes its checks" >&2
+    echo "SKIP: the i686 build: 32-bit programs do not run here; the x86_64 build takes its checks" >&2
   fi
   WINDOWS_BUILDS+=("x86_64 $TAVISK_WIN64_EXE x64 7zx64.dll")
   read -r REFERENCE_ARCH REFERENCE_EXE REFERENCE_ENGINE REFERENCE_ENGINE_NAME <<<"${WINDOWS_BUILDS[0]}"

@@ -45,9 +45,15 @@ for build in "${WINDOWS_BUILDS[@]}"; do
   expect_near "$(cut -d'|' -f2 <<<"$hard")" "$(gib $((available * size)))" 0.5 "$arch: the added drive's free space"
 
   ram=$(grep '^<ram>' <<<"$section" | sed -E 's/<\/?ram>//g')
-  expect_near "$(cut -d'|' -f2 <<<"$ram")" "$(meminfo_bytes MemTotal)" 0.01 "$arch: the installed memory"
   expect_near "$(cut -d'|' -f3 <<<"$ram")" "$(meminfo_bytes 'MemFree Buffers Cached')" 1 "$arch: the available memory"
-  expect_match "$(cut -d'|' -f1 <<<"$ram")" '^([0-9]|[1-9][0-9]|100)$' "$arch: the memory load"
+  if [ "$arch" = i686 ] && i686_emulated; then
+    # qemu hands a 32-bit program the kernel's memory total cut to 32 bits, where a
+    # 64-bit kernel scales it; Wine derives the total and the load from that.
+    echo "SKIP: i686: the installed memory and the memory load under qemu's emulation" >&2
+  else
+    expect_near "$(cut -d'|' -f2 <<<"$ram")" "$(meminfo_bytes MemTotal)" 0.01 "$arch: the installed memory"
+    expect_match "$(cut -d'|' -f1 <<<"$ram")" '^([0-9]|[1-9][0-9]|100)$' "$arch: the memory load"
+  fi
 
   expect_match "$(sed -n '/^<os>/,/<\/os>$/p' <<<"$section" | tr '\n' '~')" '^<os>Microsoft Windows [^~|]+~\|x64\|de-DE</os>~$' \
     "$arch: product name with its line feed, a 64-bit system, LC_ALL's locale"
