@@ -59,9 +59,16 @@ mode_t kindOf(const FileName& file, struct statx& status, bool& statusRead) {
     return statusRead ? status.stx_mode & S_IFMT : 0;
 }
 
+// Readable as open() would find it, for files that need not be opened.
+ErrorCode readability(const FileName& file) {
+    return faccessat(file.directory, file.name, R_OK, AT_EACCESS) == 0 ? error::success : lastError();
+}
+
 // Only regular files are opened: opening a device or a pipe can act on it
 // (a watchdog arms itself, a waiting writer wakes). Others are checked for
-// permission instead. Directories cannot be opened as files, as on Windows.
+// permission instead, and so are regular files too small to hold a version:
+// in a listing, opening and closing each file would cost more than all else.
+// Directories cannot be opened as files, as on Windows.
 FileExamination examineAt(const FileName& file, bool describe) {
     FileExamination examination;
     struct statx status {};
@@ -69,29 +76,27 @@ FileExamination examineAt(const FileName& file, bool describe) {
     const mode_t kind = kindOf(file, status, statusRead);
     if (kind == 0) return FileExamination::failed(lastError());
     if (kind == S_IFDIR) return FileExamination::failed(error::accessDenied);
-    if (kind != S_IFREG) {
-        if (faccessat(file.directory, file.name, R_OK, AT_EACCESS) != 0) return FileExamination::failed(lastError());
-        if (!describe) return examination;
-        if (!statusRead && !statusAt(file.directory, file.name, status)) return FileExamination::failed(lastError());
-        examination.times = fileTimes(status);
-        examination.size = static_cast<std::int64_t>(status.stx_size);
-        return examination;
+    if (!describe) {
+        if (kind != S_IFREG) return FileExamination::failed(readability(file));
+        const Descriptor opened(openat(file.directory, file.name, readOnly));
+        return opened.valid() ? examination : FileExamination::failed(lastError());
     }
-    const Descriptor opened(openat(file.directory, file.name, readOnly));
-    if (!opened.valid()) return FileExamination::failed(lastError());
-    if (!describe) return examination;
-    if (statx(opened.get(), "", AT_EMPTY_PATH, statusFields, &status) != 0) return FileExamination::failed(lastError());
+    if (!statusRead && !statusAt(file.directory, file.name, status)) return FileExamination::failed(lastError());
     if (S_ISDIR(status.stx_mode)) return FileExamination::failed(error::accessDenied);
     examination.times = fileTimes(status);
     examination.size = static_cast<std::int64_t>(status.stx_size);
-    if (S_ISREG(status.stx_mode) && status.stx_size >= linux_layer::executableHeaderSize) {
-        const auto version = linux_layer::readPeVersion([&](std::uint64_t offset, void* buffer, std::size_t length) {
-            if (offset > static_cast<std::uint64_t>(LLONG_MAX)) return false;
-            return pread(opened.get(), buffer, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
-        });
-        examination.version = version.resource;
-        examination.fixed = version.fixed;
+    if (!S_ISREG(status.stx_mode) || status.stx_size < linux_layer::executableHeaderSize) {
+        const ErrorCode failure = readability(file);
+        return failure == error::success ? examination : FileExamination::failed(failure);
     }
+    const Descriptor opened(openat(file.directory, file.name, readOnly));
+    if (!opened.valid()) return FileExamination::failed(lastError());
+    const auto version = linux_layer::readPeVersion([&](std::uint64_t offset, void* buffer, std::size_t length) {
+        if (offset > static_cast<std::uint64_t>(LLONG_MAX)) return false;
+        return pread(opened.get(), buffer, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
+    });
+    examination.version = version.resource;
+    examination.fixed = version.fixed;
     return examination;
 }
 

@@ -103,18 +103,18 @@ if [ "$(id -u)" -eq 0 ]; then
   chmod 755 "$WORK"
   mkdir -p "$WORK/guarded/closed" "$WORK/out"
   echo secret >"$WORK/guarded/secret.txt"
+  head -c 4096 /dev/zero >"$WORK/guarded/secret.bin"  # large enough to be opened for a version
   echo inside >"$WORK/guarded/closed/inside.txt"
-  chmod 000 "$WORK/guarded/secret.txt" "$WORK/guarded/closed"
+  chmod 000 "$WORK/guarded/secret.txt" "$WORK/guarded/secret.bin" "$WORK/guarded/closed"
   chmod 777 "$WORK/out"
   G=$WORK/guarded
-  printf '<config><File><getFileVersion>%s</getFileVersion></File><Directory><getDirectoriesRecursively>%s</getDirectoriesRecursively><getDirectoriesAndFiles>%s</getDirectoriesAndFiles><getFiles>%s</getFiles></Directory></config>' \
-    "$G/secret.txt" "$G" "$G" "$G/closed" >"$WORK/out/config.xml"
+  printf '<config><File><getFileVersion>%s</getFileVersion><getFileVersion>%s</getFileVersion></File><Directory><getDirectoriesRecursively>%s</getDirectoriesRecursively><getDirectoriesAndFiles>%s</getDirectoriesAndFiles><getFiles>%s</getFiles></Directory></config>' \
+    "$G/secret.txt" "$G/secret.bin" "$G" "$G" "$G/closed" >"$WORK/out/config.xml"
   run_tool setpriv --reuid=nobody --regid=nogroup --clear-groups "$TAVISK_EXE" /source "$WORK/out/config.xml" /dest "$WORK/out/report.tavisk"
   report=$(report_of "$WORK/out/report" | tr -d '\r')
   expect_eq "$(grep -av -e '^<computer' -e '^<?xml' -e '^</\?file>' -e '^</computer>' <<<"$report")" "<searchedproperties name=\"$G/secret.txt\">Unexpected error</searchedproperties>
-<properties name=\"$G/secret.txt\">Problem getting File information: 
-Unexpected error in _stat
-</properties>
+<searchedproperties name=\"$G/secret.bin\">Unexpected error</searchedproperties>
+$(for f in $(ls -f "$G" | grep secret); do printf '<properties name="%s">Problem getting File information: \nUnexpected error in _stat\n</properties>\n' "$G/$f"; done)
 <directory name=\"$G/closed/\">$(times_of "$G/closed")</directory>
 <directory name=\"$G\">$(times_of "$G")</directory>
 <directory name=\"$G/closed\">$(times_of "$G/closed")</directory>" "what cannot be read or listed"
