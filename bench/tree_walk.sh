@@ -63,9 +63,10 @@ if [ -x "$exe" ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
   i686-w64-mingw32-gcc-posix -O2 -municode -o "$work/plain_walk.exe" "$(dirname "$0")/plain_walk_win32.c"
   wtree=$(winepath -w "$tree")
   printf '<config><Directory><getDirectoriesAndFilesRecursively>%s</getDirectoriesAndFilesRecursively></Directory></config>' \
-    "$wtree" >"$work/wine.xml"
+    "$wtree" >"$work/wine-config.xml"
   plain=$(taskset -c 0 wine "$work/plain_walk.exe" "$wtree" | tr -d '\r' | awk '{ print $2 }')
-  wine_s=$(seconds taskset -c 0 wine "$exe" /source "$(winepath -w "$work/wine.xml")" /dest "$(winepath -w "$work/wine.tavisk")")
+  wine_s=$(seconds taskset -c 0 wine "$exe" /source "$(winepath -w "$work/wine-config.xml")" /dest "$(winepath -w "$work/wine.tavisk")")
+  [ -f "$work/wine.tavisk" ] || echo "FAIL: the run under Wine left no archive"
   echo "wine, plain walk:  $plain s, $(rate "$plain") entries/s"
   echo "wine, tool:        $wine_s s, $(rate "$wine_s") entries/s ($(echo "scale=2; $plain / $wine_s" | bc) of the plain walk)"
 fi
