@@ -44,21 +44,25 @@ std::string_view declaredEncoding(std::string_view bytes) {
 
 
 void TextFileDecoder::decode(std::string_view bytes, std::wstring& out) {
+    if (ended_) return;
+    const std::size_t endOfFile = bytes.find('\x1A');
+    ended_ = endOfFile != std::string_view::npos;
+    if (ended_) bytes = bytes.substr(0, endOfFile);
+    // Written in place: at most one character more than the bytes, a CR held back from the piece before.
+    const std::size_t start = out.size();
+    out.resize(start + bytes.size() + 1);
+    wchar_t* to = out.data() + start;
     for (const char c : bytes) {
-        if (ended_) return;
         const auto byte = static_cast<unsigned char>(c);
-        if (pendingCarriageReturn_) {
-            pendingCarriageReturn_ = false;
-            if (byte != '\n') out += L'\r';
-        }
-        if (byte == 0x1A) {
-            ended_ = true;
-        } else if (byte == '\r') {
-            pendingCarriageReturn_ = true;
-        } else {
-            out += static_cast<wchar_t>(byte);
-        }
+        if (pendingCarriageReturn_ && byte != '\n') *to++ = L'\r';
+        pendingCarriageReturn_ = byte == '\r';
+        if (!pendingCarriageReturn_) *to++ = static_cast<wchar_t>(byte);
     }
+    if (ended_ && pendingCarriageReturn_) {
+        *to++ = L'\r';
+        pendingCarriageReturn_ = false;
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 // Splitting at LF and appending "\n" to every piece gives the text plus one "\n".

@@ -1,5 +1,6 @@
 #include "text/Utf8.h"
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace {
@@ -87,8 +88,18 @@ std::string wideToUtf8(const std::wstring& text) {
 }
 
 void Utf8Encoder::encode(std::wstring_view text, std::string& out) {
-    for (const wchar_t unit : text) {
-        auto c = static_cast<char32_t>(unit);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (pendingHigh_ == 0) {
+            // Runs of ASCII without line feeds, the bulk of any report, are copied as they are.
+            std::size_t end = i;
+            while (end < text.size() && static_cast<std::uint32_t>(text[end]) < 0x80 && text[end] != L'\n') ++end;
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            for (std::size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(text[k]);
+            i = end;
+            if (i == text.size()) break;
+        }
+        auto c = static_cast<char32_t>(text[i]);
         if constexpr (sizeof(wchar_t) == 2) {
             c &= 0xFFFF;
             if (pendingHigh_ != 0) {
