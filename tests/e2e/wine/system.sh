@@ -24,12 +24,13 @@ meminfo_bytes() { awk -v fields="$1" 'BEGIN { n = split(fields, f, " "); for (i 
   ($1 in want) { sum += $2 } END { printf "%.2f", sum * 1024 / 1073741824 }' /proc/meminfo; }
 processor=$(wine_run reg query 'HKLM\HARDWARE\DESCRIPTION\System\CentralProcessor\0' /v ProcessorNameString 2>/dev/null |
   tr -d '\r' | sed -n 's/^ *ProcessorNameString *REG_SZ *//p')
-read -r blocks available size < <(stat -f -c '%b %a %S' "$WORK/hard")
 
 for build in "${WINDOWS_BUILDS[@]}"; do
   read -r arch exe _ <<<"$build"
   printf '<config><System><getSystem>all</getSystem><getUser>%s\\root</getUser><getUser>nobackslash</getUser></System></config>' \
     "$(hostname | tr a-z A-Z)" >"$WORK/$arch.xml"
+  # Read just before the run: other work on the machine moves the free space.
+  read -r blocks available size < <(stat -f -c '%b %a %S' "$WORK/hard")
   run_tool "$exe" /source "$(winpath "$WORK/$arch.xml")" /dest "$(winpath "$WORK/$arch-report.tavisk")"
   section=$(system_section "$WORK/$arch-report")
 
