@@ -1,8 +1,8 @@
 #include "platform/linux/AccountFiles.h"
 #include "platform/linux/Paths.h"
 #include "platform/Native.h"
+#include "text/AsciiCase.h"
 
-#include <cwctype>
 #include <fstream>
 #include <grp.h>
 #include <pwd.h>
@@ -33,7 +33,10 @@ public:
 
     ErrorCode domainController(const std::wstring& domain, std::wstring& controller) override {
         const auto machine = nativeHost().computerName().value_or(L"");
-        if (!domain.empty() && domain != L"." && !sameName(domain, machine)) return domainControllerNotFound;
+        // Computer names ignore the case of A-Z, as on Windows.
+        if (!domain.empty() && domain != L"." && text::lowerAscii(domain) != text::lowerAscii(machine)) {
+            return domainControllerNotFound;
+        }
         controller = machine;
         return error::success;
     }
@@ -65,16 +68,6 @@ public:
             }
         }
         return error::success;
-    }
-
-private:
-    // Computer names ignore the case of A-Z, as on Windows.
-    static bool sameName(const std::wstring& left, const std::wstring& right) {
-        if (left.size() != right.size()) return false;
-        for (std::size_t i = 0; i < left.size(); ++i) {
-            if (std::towlower(left[i]) != std::towlower(right[i])) return false;
-        }
-        return true;
     }
 };
 

@@ -2,10 +2,10 @@
 #include "platform/linux/Paths.h"
 #include "platform/linux/SystemdServices.h"
 #include "platform/Native.h"
+#include "text/AsciiCase.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <cwctype>
 #include <fstream>
 #include <map>
 
@@ -82,14 +82,6 @@ void addMachineFacts(MemoryRegistry& registry, std::istream& osRelease, std::ist
 
 namespace {
 
-bool startsIgnoringCase(const std::wstring& text, const std::wstring& start) {
-    if (text.size() < start.size()) return false;
-    for (std::size_t i = 0; i < start.size(); ++i) {
-        if (std::towupper(text[i]) != std::towupper(start[i])) return false;
-    }
-    return true;
-}
-
 // The machine's facts are read when the registry is first reached through a
 // root; a service's key when it is first opened, from the service manager.
 class LinuxRegistry final : public MemoryRegistry {
@@ -111,7 +103,7 @@ public:
 
 private:
     void addServiceAccount(const std::wstring& path) {
-        if (!startsIgnoringCase(path, servicesKey)) return;
+        if (text::upperAscii(path.substr(0, servicesKey.size())) != text::upperAscii(servicesKey)) return;
         std::wstring name = path.substr(servicesKey.size());
         while (!name.empty() && name.back() == L'\\') name.pop_back();
         if (name.empty()) return;
