@@ -1,5 +1,6 @@
 #include "driver/TextFile.h"
 
+#include "text/AsciiCase.h"
 #include "text/Utf8.h"
 
 #include <stdexcept>
@@ -11,15 +12,6 @@ namespace {
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 bool startsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 // The encoding named in the XML declaration at the very start, or empty.
 std::string_view declaredEncoding(std::string_view bytes) {
@@ -84,7 +76,7 @@ std::wstring decodeTextFile(const std::string& bytes) {
 std::wstring decodeConfiguration(const std::string& bytes) {
     std::wstring text = decodeTextFile(bytes);
     const bool marked = startsWith(bytes, byteOrderMark);
-    if (!marked && !equalsIgnoringAsciiCase(declaredEncoding(bytes), "UTF-8")) return text;
+    if (!marked && text::upperAscii(std::string(declaredEncoding(bytes))) != "UTF-8") return text;
     // The Latin-1 text holds one character per byte, so it narrows back to the bytes
     // as a text-mode stream reads them.
     std::string lines;

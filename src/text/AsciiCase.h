@@ -5,16 +5,18 @@ namespace text {
 
 // Only the letters A to Z change case: names and keywords of the tool compare
 // this way, whatever the locale.
-inline std::wstring upperAscii(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+template <class Char>
+std::basic_string<Char> upperAscii(std::basic_string<Char> text) {
+    for (Char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<Char>(c - 'a' + 'A');
     }
     return text;
 }
 
-inline std::wstring lowerAscii(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+template <class Char>
+std::basic_string<Char> lowerAscii(std::basic_string<Char> text) {
+    for (Char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<Char>(c - 'A' + 'a');
     }
     return text;
 }
