@@ -104,8 +104,8 @@ public:
 private:
     void addServiceAccount(const std::wstring& path) {
         if (text::upperAscii(path.substr(0, servicesKey.size())) != text::upperAscii(servicesKey)) return;
-        std::wstring name = path.substr(servicesKey.size());
-        while (!name.empty() && name.back() == L'\\') name.pop_back();
+        // The service's own key, also when a key below it is opened.
+        const std::wstring name = path.substr(servicesKey.size(), path.find(L'\\', servicesKey.size()) - servicesKey.size());
         if (name.empty()) return;
         if (const auto account = serviceAccount(name)) {
             setValue(PredefinedKey::localMachine, servicesKey + name, stringValue(L"ObjectName", *account));

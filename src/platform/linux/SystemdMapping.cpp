@@ -8,8 +8,6 @@
 namespace platform::linux_layer {
 namespace {
 
-constexpr std::string_view serviceSuffix = ".service";
-
 template <std::size_t size>
 std::uint32_t lookup(const std::pair<std::string_view, std::uint32_t> (&table)[size], std::string_view key,
                      std::uint32_t fallback) {
@@ -45,16 +43,18 @@ constexpr std::uint32_t onDemand = 3;
 constexpr std::uint32_t ownProcess = 16;
 constexpr std::uint32_t noType = 0;
 
-bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 }  // namespace
 
 std::string unitName(const std::wstring& serviceName) {
     std::string name = toNative(serviceName);
-    if (!endsWith(name, serviceSuffix)) name += serviceSuffix;
+    if (!name.ends_with(serviceSuffix)) name += serviceSuffix;
     return name;
+}
+
+bool isServiceUnit(std::string_view name) {
+    const bool service = name.size() > serviceSuffix.size() && name.ends_with(serviceSuffix);
+    const bool templateUnit = service && name[name.size() - serviceSuffix.size() - 1] == '@';
+    return service && !templateUnit;
 }
 
 ServiceStatus serviceStatusOf(const UnitFacts& unit) {
@@ -66,7 +66,7 @@ std::uint32_t startTypeOf(const UnitFacts& unit) { return lookup(startTypes, uni
 // No User runs the service as root; a dynamic user is named after the unit.
 std::wstring accountOf(const std::string& unitName, const UnitFacts& unit) {
     if (!unit.user.empty()) return fromNative(unit.user);
-    if (unit.dynamicUser && endsWith(unitName, serviceSuffix)) {
+    if (unit.dynamicUser && unitName.ends_with(serviceSuffix)) {
         return fromNative(unitName.substr(0, unitName.size() - serviceSuffix.size()));
     }
     return L"root";

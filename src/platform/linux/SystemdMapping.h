@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform::linux_layer {
 
@@ -17,9 +18,13 @@ struct UnitFacts {
     bool dynamicUser = false;
 };
 
+inline constexpr std::string_view serviceSuffix = ".service";
+
 // The unit a requested service name means: as systemctl does, ".service" is
 // added to a name without it.
 std::string unitName(const std::wstring& serviceName);
+// A service unit, not a template such as "getty@.service".
+bool isServiceUnit(std::string_view name);
 
 // systemd in the Win32 terms of the report.
 ServiceStatus serviceStatusOf(const UnitFacts& unit);

@@ -195,9 +195,10 @@ ErrorCode unitPath(const SdBus& api, const std::string& name, std::string& path)
     return error::success;
 }
 
-// Accounts seen so far, so that the registry view answers without asking again.
-std::map<std::string, std::wstring>& knownAccounts() {
-    static std::map<std::string, std::wstring> accounts;
+// Accounts asked for so far, so that the registry view answers without asking
+// again; a unit that could not be read is remembered without an account.
+std::map<std::string, std::optional<std::wstring>>& knownAccounts() {
+    static std::map<std::string, std::optional<std::wstring>> accounts;
     return accounts;
 }
 
@@ -239,19 +240,13 @@ ErrorCode loadUnit(const Bus& bus, const std::string& name, UnitFacts& facts) {
     return readUnit(bus, name, path, facts);
 }
 
-bool isServiceUnit(std::string_view name) {
-    constexpr std::string_view suffix = ".service";
-    const bool service = name.size() > suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
-    const bool templateUnit = service && name[name.size() - suffix.size() - 1] == '@';
-    return service && !templateUnit;
-}
-
 // What the two lists tell of a unit: nothing is left to ask of the unit itself
 // when the manager has it loaded and it has a unit file.
 struct ListedUnit {
     bool loaded = false;
     bool installed = false;
     UnitFacts facts;
+    ErrorCode failure = error::success;  // of reading what the lists left open
 };
 using UnitList = std::map<std::string, ListedUnit>;
 
@@ -294,11 +289,6 @@ ErrorCode addInstalledServices(const Bus& bus, UnitList& units) {
     return error::success;
 }
 
-struct Unit {
-    ErrorCode failure = error::success;
-    UnitFacts facts;
-};
-
 // What a handle stands for: a manager or a service.
 struct Opened {
     virtual ~Opened() = default;
@@ -307,11 +297,10 @@ struct Opened {
 struct Manager : Opened {
     explicit Manager(const SdBus& api) : bus(api) {}
     Bus bus;
-    std::map<std::string, Unit> listed;  // by unit name, from listServices
+    UnitList listed;  // from listServices
 };
 
 struct Service : Opened {
-    std::string name;
     UnitFacts facts;
 };
 
@@ -334,29 +323,28 @@ public:
         UnitList units;
         if (const ErrorCode failed = addLoadedServices(manager.bus, units)) return failed;
         if (const ErrorCode failed = addInstalledServices(manager.bus, units)) return failed;
-        for (auto& [name, listed] : units) {
-            Unit& unit = manager.listed[name];
+        for (auto& [name, unit] : units) {
             std::string path;
             unit.failure = unitPath(manager.bus.api(), name, path);
-            if (unit.failure == error::success && listed.loaded && listed.installed) {
-                unit.facts = listed.facts;
+            if (unit.failure == error::success && unit.loaded && unit.installed) {
                 readService(manager.bus, name, path, unit.facts);
             } else if (unit.failure == error::success) {
                 unit.failure = readUnit(manager.bus, name, path, unit.facts);
             }
             services.push_back({fromNative(name), fromNative(unit.facts.description), serviceStatusOf(unit.facts)});
         }
+        manager.listed = std::move(units);
         return error::success;
     }
 
     ErrorCode openService(Handle handle, const std::wstring& serviceName, Handle& service) override {
         Manager& manager = managerOf(handle);
+        const std::string name = unitName(serviceName);
         auto opened = std::make_unique<Service>();
-        opened->name = unitName(serviceName);
-        if (const auto listed = manager.listed.find(opened->name); listed != manager.listed.end()) {
+        if (const auto listed = manager.listed.find(name); listed != manager.listed.end()) {
             if (listed->second.failure != error::success) return listed->second.failure;
             opened->facts = listed->second.facts;
-        } else if (const ErrorCode failed = loadUnit(manager.bus, opened->name, opened->facts)) {
+        } else if (const ErrorCode failed = loadUnit(manager.bus, name, opened->facts)) {
             return failed;
         }
         service = static_cast<Opened*>(opened.release());
@@ -386,15 +374,14 @@ public:
 
 std::optional<std::wstring> serviceAccount(const std::wstring& serviceName) {
     const std::string name = unitName(serviceName);
-    if (const auto known = knownAccounts().find(name); known != knownAccounts().end()) return known->second;
-    const SdBus* api = sdBus();
-    if (api == nullptr) return std::nullopt;
-    Bus bus(*api);
-    UnitFacts facts;
-    if (bus.connect() != error::success || loadUnit(bus, name, facts) != error::success) return std::nullopt;
-    const auto known = knownAccounts().find(name);
-    if (known == knownAccounts().end()) return std::nullopt;
-    return known->second;
+    auto& known = knownAccounts();
+    if (const auto found = known.find(name); found != known.end()) return found->second;
+    if (const SdBus* api = sdBus()) {
+        Bus bus(*api);
+        UnitFacts facts;
+        if (bus.connect() == error::success) loadUnit(bus, name, facts);
+    }
+    return known[name];  // as reading the unit left it
 }
 
 }  // namespace linux_layer
