@@ -106,10 +106,6 @@ ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
 
 std::wstring twoDigits(int value) { return (value < 10 ? L"0" : L"") + std::to_wstring(value); }
 
-bool endsWith(const std::wstring& text, const std::wstring& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 std::wstring Driver::executableDirectory() const {
     const std::wstring path = env_.host.executablePath();
     const std::size_t separator = path.rfind(env_.files.separator());
@@ -120,7 +116,7 @@ std::wstring Driver::executableDirectory() const {
 // the computer name and a minute-precise time stamp. False on the time error.
 bool Driver::settleDestination() {
     std::wstring& destination = paths_.destination;
-    if (destination.size() > archiveExtension.size() && endsWith(destination, archiveExtension)) return true;
+    if (destination.size() > archiveExtension.size() && destination.ends_with(archiveExtension)) return true;
     const auto now = env_.host.now();
     const auto local = now ? env_.host.localTime(*now) : std::nullopt;
     if (!local) return false;
@@ -152,7 +148,7 @@ int Driver::collect(const XmlNodeVector& root) {
     say(L"beendet!");
 
     if (failure == platform::error::success) failure = builder.writeBody(report.stream(), env_.collectors);
-    const std::wstring archivePath = intermediatePath.substr(0, intermediatePath.rfind(L'.') + 1) + L"tavisk";
+    const std::wstring& archivePath = destination;
     if (!report.finish(failure)) {
         say(reportNotWritten);
         say(L"Ausgabedatei:\t\t" + archivePath);

@@ -11,11 +11,9 @@ namespace {
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
-bool startsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
-
 // The encoding named in the XML declaration at the very start, or empty.
 std::string_view declaredEncoding(std::string_view bytes) {
-    if (!startsWith(bytes, "<?xml")) return {};
+    if (!bytes.starts_with("<?xml")) return {};
     // The declaration ends at its "?>", the first ">" of the file.
     const std::string_view declaration = bytes.substr(0, bytes.find('>'));
     const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -75,7 +73,7 @@ std::wstring decodeTextFile(const std::string& bytes) {
 
 std::wstring decodeConfiguration(const std::string& bytes) {
     std::wstring text = decodeTextFile(bytes);
-    const bool marked = startsWith(bytes, byteOrderMark);
+    const bool marked = bytes.starts_with(byteOrderMark);
     if (!marked && text::upperAscii(std::string(declaredEncoding(bytes))) != "UTF-8") return text;
     // The Latin-1 text holds one character per byte, so it narrows back to the bytes
     // as a text-mode stream reads them.

@@ -2,7 +2,6 @@
 
 #include "platform/FileSystem.h"
 
-#include <algorithm>
 #include <memory>
 #include <set>
 #include <utility>

@@ -65,12 +65,16 @@ std::vector<DiskVolume> diskVolumes(std::istream& mountinfo, const std::string& 
         fields >> fileSystem >> source;
         if (mountPoint.empty() || source.empty()) continue;
         if (isAnonymous(device)) device = sourceDevice(unescaped(source)).value_or(device);
-        if (isAnonymous(device) || !isHardDisk(sysfsRoot, device)) continue;
-        std::string path = unescaped(mountPoint);
-        if (!path.ends_with('/')) path += '/';
+        if (isAnonymous(device)) continue;
+        // A device mounted again was judged at its first mount.
         auto volume = std::find_if(volumes.begin(), volumes.end(),
                                    [&device](const DiskVolume& known) { return known.device == device; });
-        if (volume == volumes.end()) volume = volumes.insert(volumes.end(), DiskVolume{device, {}});
+        if (volume == volumes.end()) {
+            if (!isHardDisk(sysfsRoot, device)) continue;
+            volume = volumes.insert(volumes.end(), DiskVolume{device, {}});
+        }
+        std::string path = unescaped(mountPoint);
+        if (!path.ends_with('/')) path += '/';
         if (std::find(volume->mountPaths.begin(), volume->mountPaths.end(), path) == volume->mountPaths.end()) {
             volume->mountPaths.push_back(path);
         }

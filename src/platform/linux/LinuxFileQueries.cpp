@@ -143,14 +143,15 @@ public:
         kind_ = kindOfEntry(found->d_type);
         struct statx status {};
         bool isLink = found->d_type == DT_LNK;
-        if (found->d_type == DT_UNKNOWN && statx(dirfd(directory_), name_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE,
+        bool known = false;
+        if (found->d_type == DT_UNKNOWN && statx(dirfd(directory_), name_.c_str(), AT_SYMLINK_NOFOLLOW, statusFields,
                                                   &status) == 0) {
             isLink = S_ISLNK(status.stx_mode);
+            known = !isLink;  // no link between: this is the entry's own status
             if (!isLink) kind_ = status.stx_mode & S_IFMT;
         }
         // Links are followed for their kind and times, so a link to a directory lists as one.
-        const bool needsStatus = kind_ == 0 || kind_ == S_IFDIR;
-        const bool known = needsStatus && statusAt(dirfd(directory_), name_.c_str(), status);
+        if (!known && (kind_ == 0 || kind_ == S_IFDIR)) known = statusAt(dirfd(directory_), name_.c_str(), status);
         if (kind_ == 0 && known) kind_ = status.stx_mode & S_IFMT;
         entry.name = linux_layer::fromNative(name_);
         entry.isDirectory = kind_ == S_IFDIR;
