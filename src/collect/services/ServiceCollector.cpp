@@ -95,8 +95,7 @@ void ServiceCollector::writeStatus(const RegistryRoot& servicesKey, Services::Ha
     const StatusQuery asked = services_.queryStatus(service, status);
     if (asked == StatusQuery::unavailable) return;
     if (asked == StatusQuery::answered) {
-        out << name << L"|" << serviceTypeName(status.type) << L"|" << serviceStateName(status.state) << L"|"
-            << account(servicesKey, name) << L"|";
+        out << name << L"|" << statusFields(servicesKey, name, status);
     }
     out << startText(service);
 }
@@ -127,10 +126,15 @@ void ServiceCollector::allServices(ReportSink& out) const {
             services_.close(service);
         }
         out << L"<service name=\"" << entry.name << L"\">" << entry.displayName << L"|"
-            << serviceTypeName(entry.status.type) << L"|" << serviceStateName(entry.status.state) << L"|"
-            << account(servicesKey, entry.name) << L"|" << start << L"</service>\n";
+            << statusFields(servicesKey, entry.name, entry.status) << start << L"</service>\n";
     }
     services_.close(manager);
+}
+
+std::wstring ServiceCollector::statusFields(const RegistryRoot& servicesKey, const std::wstring& name,
+                                           const platform::ServiceStatus& status) const {
+    return serviceTypeName(status.type) + L"|" + serviceStateName(status.state) + L"|" + account(servicesKey, name) +
+           L"|";
 }
 
 std::wstring ServiceCollector::startText(Services::Handle service) const {

@@ -37,6 +37,9 @@ public:
 private:
     void writeStatus(const RegistryRoot& servicesKey, platform::Services::Handle service, const std::wstring& name,
                      ReportSink& out) const;
+    // "TYPE|STATE|ACCOUNT|"
+    std::wstring statusFields(const RegistryRoot& servicesKey, const std::wstring& name,
+                              const platform::ServiceStatus& status) const;
     std::wstring startText(platform::Services::Handle service) const;
     std::wstring account(const RegistryRoot& servicesKey, const std::wstring& name) const;
 

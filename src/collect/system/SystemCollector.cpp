@@ -44,12 +44,10 @@ void SystemCollector::collectAll(ReportSink& out) {
 void SystemCollector::disks(ReportSink& out) {
     auto& volumes = sources_.volumes;
     std::uint32_t passes = 0;
-    if (const ErrorCode failed = volumes.visitLimit(passes); failed != error::success) {
-        out << L"<disk>" + formatUnsigned(failed) + L"</disk>\n";
-        return;
-    }
     std::wstring volume;
-    if (const ErrorCode failed = volumes.firstVolume(volume); failed != error::success) {
+    ErrorCode failed = volumes.visitLimit(passes);
+    if (failed == error::success) failed = volumes.firstVolume(volume);
+    if (failed != error::success) {
         out << L"<disk>" + formatUnsigned(failed) + L"</disk>\n";
         return;
     }
@@ -182,7 +180,6 @@ std::wstring SystemCollector::registryName(const std::wstring& keyPath, const st
     TextSink scratch;
     const std::wstring listing =
         RegistryCollector(sources_.registry, sources_.host).getValue(root, keyPath + L"\\" + valueName, scratch);
-    root.close();
     const auto colon = listing.find(L':');
     return colon == std::wstring::npos ? listing : listing.substr(colon + 1);
 }
