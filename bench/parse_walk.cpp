@@ -35,7 +35,6 @@ public:
     bool exists(const std::wstring&) const override { return false; }
     bool isLink(const std::wstring&) const override { return false; }
     void removeFile(const std::wstring&) override {}
-    std::optional<std::string> readFile(const std::wstring&) const override { return std::nullopt; }
     std::unique_ptr<platform::FileStream> openForReading(const std::wstring&, platform::ErrorCode& error) const override {
         error = platform::error::fileNotFound;
         return nullptr;

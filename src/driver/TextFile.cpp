@@ -89,9 +89,19 @@ std::wstring decodeConfiguration(const std::string& bytes) {
 }
 
 std::optional<std::wstring> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path) {
-    const auto bytes = files.readFile(path);
-    if (!bytes) return std::nullopt;
-    return decodeConfiguration(*bytes);
+    platform::ErrorCode error = platform::error::success;
+    const auto file = files.openForReading(path, error);
+    if (!file) return std::nullopt;
+    std::string bytes;
+    std::vector<char> chunk(std::size_t{1} << 16);
+    for (;;) {
+        std::uint32_t count = 0;
+        if (file->read(chunk.data(), static_cast<std::uint32_t>(chunk.size()), count) != platform::error::success) {
+            return std::nullopt;
+        }
+        if (count == 0) return decodeConfiguration(bytes);
+        bytes.append(chunk.data(), count);
+    }
 }
 
 void copyTextFile(platform::FileStream& file, ReportSink& out) {

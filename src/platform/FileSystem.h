@@ -25,9 +25,6 @@ public:
     // True when the path itself is a symbolic link, junction or other reparse point.
     virtual bool isLink(const std::wstring& path) const = 0;
     virtual void removeFile(const std::wstring& path) = 0;
-    // The whole content of a file opened for reading, shared with writers;
-    // nothing when the path names no readable file.
-    virtual std::optional<std::string> readFile(const std::wstring& path) const = 0;
     // A regular file opened for reading piece by piece, shared with writers;
     // nothing, with the error set, otherwise.
     virtual std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const = 0;

@@ -59,12 +59,6 @@ public:
         files.erase(path);
         removed.push_back(path);
     }
-    std::optional<std::string> readFile(const std::wstring& path) const override {
-        // A system call reads a path only up to its first NUL.
-        const auto found = files.find(path.substr(0, path.find(L'\0')));
-        if (found == files.end()) return std::nullopt;
-        return found->second;
-    }
     std::unique_ptr<platform::FileStream> openForReading(const std::wstring& path,
                                                          platform::ErrorCode& error) const override {
         const auto found = files.find(path);

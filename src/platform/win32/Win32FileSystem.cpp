@@ -1,4 +1,3 @@
-#include "platform/win32/Handle.h"
 #include "platform/Native.h"
 #include "platform/win32/OpenFile.h"
 
@@ -6,8 +5,6 @@
 
 namespace platform {
 namespace {
-
-using win32::Handle;
 
 class Win32FileSystem final : public FileSystem {
 public:
@@ -21,17 +18,6 @@ public:
     }
 
     void removeFile(const std::wstring& path) override { DeleteFileW(path.c_str()); }
-
-    std::optional<std::string> readFile(const std::wstring& path) const override {
-        Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
-        std::string content;
-        char buffer[1 << 16];
-        DWORD count = 0;
-        while (ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr) && count > 0) content.append(buffer, count);
-        return content;
-    }
 
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
         return win32::openFileStream(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
