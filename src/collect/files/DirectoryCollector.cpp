@@ -140,19 +140,12 @@ void DirectoryCollector::getFiles(const std::wstring& path, ReportSink& file) {
     });
 }
 
-void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, ReportSink& directory) {
-    if (!isDirectory(path)) return writeMissing(directory, L"directory", path, L"Directory does not Exist");
-    std::wstring element;
-    // Times that cannot be read are written as 0, not as the start of the file-system era.
-    const auto writeOwnElement = [&](const std::wstring& name, const DirectoryListing& listing) {
-        if (const auto times = listing.ownTimes()) return writeDirectoryElement(directory, element, name, *times);
-        writeDirectoryElement(directory, element, name, 0, 0);
-    };
+template <class OnEntry, class OnLeave>
+void DirectoryCollector::walkTree(const std::wstring& path, OnEntry onEntry, OnLeave onLeave) {
     EnteredDirectories entered;
     std::vector<OpenDirectory> walk;
-    // Enters a directory, or writes its element at once when it was entered before.
     const auto enter = [&](const std::wstring& name, std::unique_ptr<DirectoryListing> listing) {
-        if (!entered.enter(*listing)) return writeOwnElement(name, *listing);
+        if (!entered.enter(*listing)) return onLeave(name, *listing);
         walk.push_back({name, prefixOf(name), std::move(listing)});
     };
     enter(path, queries_.list(prefixOf(path)));
@@ -160,60 +153,54 @@ void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, Rep
     while (!walk.empty()) {
         OpenDirectory& current = walk.back();
         if (!nextEntry(*current.listing, entry)) {
-            writeOwnElement(current.name, *current.listing);
+            onLeave(current.name, *current.listing);
             walk.pop_back();
             continue;
         }
-        if (!entry.isDirectory) continue;
-        std::wstring name = current.prefix + entry.name + separator_;
-        if (entry.isLink) {
-            writeDirectoryElement(directory, element, name, entry.times);
-        } else {
+        const std::wstring entryPath = current.prefix + entry.name;
+        onEntry(*current.listing, entry, entryPath);
+        if (entry.isDirectory && !entry.isLink) {
+            const std::wstring name = entryPath + separator_;
             enter(name, current.listing->listEntry(name));
         }
     }
 }
 
-template <class OnEntry>
-void DirectoryCollector::forEachEntryRecursively(const std::wstring& path, OnEntry onEntry) {
-    if (!isDirectory(path)) return;
-    EnteredDirectories entered;
-    std::vector<OpenDirectory> walk;
-    walk.push_back({path, prefixOf(path), queries_.list(prefixOf(path))});
-    entered.enter(*walk.back().listing);
-    DirectoryEntry entry;
-    while (!walk.empty()) {
-        OpenDirectory& current = walk.back();
-        if (!nextEntry(*current.listing, entry)) {
-            walk.pop_back();
-            continue;
-        }
-        std::wstring entryPath = current.prefix + entry.name;
-        if (!entry.isDirectory) {
-            const auto examination = current.listing->examineEntry(entryPath);
-            onEntry(fileProperties(std::move(entryPath), examination));
-            continue;
-        }
-        onEntry(directoryProperties(entryPath, entry.times));
-        if (entry.isLink) continue;
-        std::wstring prefix = prefixOf(entryPath);
-        auto listing = current.listing->listEntry(prefix);
-        if (entered.enter(*listing)) walk.push_back({std::move(entryPath), std::move(prefix), std::move(listing)});
-    }
+// A directory's element is written as the walk leaves it, after those below it.
+void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, ReportSink& directory) {
+    if (!isDirectory(path)) return writeMissing(directory, L"directory", path, L"Directory does not Exist");
+    std::wstring element;
+    walkTree(
+        path,
+        [&](DirectoryListing&, const DirectoryEntry& entry, const std::wstring& entryPath) {
+            if (entry.isDirectory && entry.isLink) {
+                writeDirectoryElement(directory, element, entryPath + separator_, entry.times);
+            }
+        },
+        // Times that cannot be read are written as 0, not as the start of the file-system era.
+        [&](const std::wstring& name, const DirectoryListing& listing) {
+            if (const auto times = listing.ownTimes()) return writeDirectoryElement(directory, element, name, *times);
+            writeDirectoryElement(directory, element, name, 0, 0);
+        });
 }
 
 // Each record is written as the walk meets it: held until the end, the records
 // of a large tree would weigh more than the report itself.
 void DirectoryCollector::getDirectoriesAndFilesRecursively(const std::wstring& path, ReportSink& directory,
                                                            ReportSink& file) {
+    if (!isDirectory(path)) return;
     std::wstring element;
-    forEachEntryRecursively(path, [&](const FileProperties& entry) {
-        if (entry.isDirectory) {
-            writeDirectoryElement(directory, element, entry.path, entry.lastWriteTime, entry.creationTime);
-        } else {
-            writeFileElement(file, element, entry);
-        }
-    });
+    walkTree(
+        path,
+        [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
+            if (entry.isDirectory) {
+                const FileProperties record = directoryProperties(entryPath, entry.times);
+                writeDirectoryElement(directory, element, record.path, record.lastWriteTime, record.creationTime);
+            } else {
+                writeFileElement(file, element, fileProperties(entryPath, listing.examineEntry(entryPath)));
+            }
+        },
+        [](const std::wstring&, const DirectoryListing&) {});
 }
 
 void DirectoryCollector::getFilesRecursively(const std::wstring&) {}

@@ -34,10 +34,14 @@ private:
     // Lists one directory, handing each entry but "." and ".." with its path to onEntry.
     template <class OnEntry>
     void forEachEntry(const std::wstring& path, OnEntry onEntry);
-    // Hands the record of every directory and file below the directory to
-    // onEntry, each directory before what it holds, in listing order.
-    template <class OnEntry>
-    void forEachEntryRecursively(const std::wstring& path, OnEntry onEntry);
+    // Walks below the directory depth first, entering each directory once and
+    // never through a link. onEntry(listing, entry, entryPath) sees every entry
+    // in listing order, a directory before what it holds; onLeave(name, listing)
+    // sees each directory as the walk leaves it, and one reached again in place
+    // of entering it. A directory's name is its entry path with a separator,
+    // the walk's own directory the path as given.
+    template <class OnEntry, class OnLeave>
+    void walkTree(const std::wstring& path, OnEntry onEntry, OnLeave onLeave);
 
     platform::FileQueries& queries_;
     wchar_t separator_;
