@@ -172,34 +172,34 @@ TEST_F(Run, ATakenReportPathIsNeitherOverwrittenNorFollowed) {
     EXPECT_TRUE(packed.empty());
 }
 
-// An exception outside any request, after a section spilled: the report and the
-// spill file are removed, and the run ends at the prompt with -1.
-TEST_F(Run, AnExceptionLeavesNothingBehind) {
-    files.files[L"c.xml"] = "<config><File><getFile>big.log</getFile></File><System><getSystem>x</getSystem></System></config>";
-    collectors.figuresThrow = true;
+// A run that fails after a section spilled removes the report and every spill
+// file, packs nothing and says why: an exception outside any request, and a
+// disk that runs full.
+TEST_F(Run, AFailedRunLeavesNothingBehind) {
+    const struct {
+        const char* requests;
+        bool figuresThrow;
+        std::optional<std::size_t> diskSpace;
+        std::wstring message;
+    } cases[] = {
+        {"<File><getFile>big.log</getFile></File><System><getSystem>x</getSystem></System>", true, std::nullopt,
+         L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.\n" + prompt},
+        {"<File><getFile>big.log</getFile></File>", false, std::size_t{2} << 20,
+         L"beendet!\nDie ermittelten Informationen konnten nicht in XML geschrieben werden!\n"
+         L"Ausgabedatei:\t\tr.tavisk\n"},
+    };
     files.files[L"big.log"] = std::string(3 << 20, 'x');
-    const auto before = files.files;
-    EXPECT_EQ(start({"/source", "c.xml", "/dest", "r.tavisk"}), -1);
-    EXPECT_NE(console.output.find(L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.\n" +
-                                  prompt),
-              std::wstring::npos);
-    EXPECT_EQ(files.files, before);
-    EXPECT_TRUE(packed.empty());
-}
-
-// A disk that runs full while a section spills: the report and every spill file
-// are removed, and nothing is packed.
-TEST_F(Run, AFullDiskLeavesNothingBehind) {
-    files.files[L"c.xml"] = "<config><File><getFile>big.log</getFile></File></config>";
-    files.files[L"big.log"] = std::string(3 << 20, 'x');
-    const auto before = files.files;
-    files.diskSpace = std::size_t{2} << 20;
-    EXPECT_EQ(start({"/source", "c.xml", "/dest", "r.tavisk"}), -1);
-    EXPECT_NE(console.output.find(L"beendet!\nDie ermittelten Informationen konnten nicht in XML geschrieben werden!\n"
-                                  L"Ausgabedatei:\t\tr.tavisk\n"),
-              std::wstring::npos);
-    EXPECT_EQ(files.files, before);
-    EXPECT_TRUE(packed.empty());
+    for (const auto& sample : cases) {
+        files.files[L"c.xml"] = std::string("<config>") + sample.requests + "</config>";
+        const auto before = files.files;
+        collectors.figuresThrow = sample.figuresThrow;
+        files.diskSpace = sample.diskSpace;
+        console.output.clear();
+        EXPECT_EQ(start({"/source", "c.xml", "/dest", "r.tavisk"}), -1) << sample.requests;
+        EXPECT_NE(console.output.find(sample.message), std::wstring::npos) << console.output;
+        EXPECT_EQ(files.files, before);
+        EXPECT_TRUE(packed.empty());
+    }
 }
 
 // A check reads the configuration as the run does, a UTF-8 one included.
