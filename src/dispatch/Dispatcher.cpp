@@ -1,7 +1,7 @@
 #include "dispatch/Dispatcher.h"
 
-#include "driver/TextFile.h"
 #include "text/AsciiCase.h"
+#include "text/TextFile.h"
 
 #include <cstdint>
 #include <new>
@@ -48,6 +48,24 @@ struct Visit {
     std::vector<XmlNode*> children;
     std::size_t next = 0;
 };
+
+// Streams an open file's text to the sink in pieces; a read failure ends the
+// text where it happened.
+void copyTextFile(platform::FileStream& file, ReportSink& out) {
+    std::vector<char> chunk(std::size_t{1} << 16);
+    std::wstring text;
+    TextFileDecoder decoder;
+    while (!decoder.ended()) {
+        std::uint32_t count = 0;
+        if (file.read(chunk.data(), static_cast<std::uint32_t>(chunk.size()), count) != 0 || count == 0) break;
+        text.clear();
+        decoder.decode(std::string_view(chunk.data(), count), text);
+        out << text;
+    }
+    text.clear();
+    decoder.finish(text);
+    out << text;
+}
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #pragma once
+#include "config/CommandTable.h"
 #include "config/XmlNode.h"
 #include "dispatch/Collectors.h"
-#include "dispatch/CommandTable.h"
 #include "dispatch/Progress.h"
 #include "dispatch/ReportSections.h"
 #include "platform/FileSystem.h"

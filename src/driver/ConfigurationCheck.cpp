@@ -1,7 +1,7 @@
 #include "driver/ConfigurationCheck.h"
 
+#include "config/CommandTable.h"
 #include "config/XmlParser.h"
-#include "dispatch/CommandTable.h"
 #include "dispatch/Dispatcher.h"
 
 #include <algorithm>

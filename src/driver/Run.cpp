@@ -1,12 +1,12 @@
 #include "driver/Run.h"
 
 #include "config/XmlParser.h"
-#include "dispatch/CommandTable.h"
 #include "driver/ConfigurationCheck.h"
 #include "driver/ReportBuilder.h"
 #include "driver/ReportFile.h"
-#include "driver/TextFile.h"
 #include "text/AsciiCase.h"
+#include "text/TextFile.h"
+#include "text/Utf8.h"
 
 #include <exception>
 #include <new>
@@ -83,7 +83,7 @@ void Driver::help() {
 ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
     try {
         for (std::size_t i = 0; i < arguments.size(); ++i) {
-            const std::wstring argument = CommandTable::utf8ToWide(arguments[i]);
+            const std::wstring argument = text::utf8ToWide(arguments[i]);
             std::wstring* target = nullptr;
             if (argument == L"/source") {
                 target = &paths_.source;
@@ -96,7 +96,7 @@ ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
             }
             if (!target) continue;
             if (i + 1 == arguments.size()) return ScanOutcome::missingPath;
-            *target = CommandTable::utf8ToWide(arguments[i + 1]);
+            *target = text::utf8ToWide(arguments[i + 1]);
         }
     } catch (const std::range_error&) {
         return ScanOutcome::undecodable;

@@ -2,8 +2,8 @@
 // request reaches recording collectors, some of which throw.
 #include "config/XmlParser.h"
 #include "dispatch/Dispatcher.h"
-#include "driver/TextFile.h"
 #include "fakes/FakePlatform.h"
+#include "text/TextFile.h"
 
 #include <cstddef>
 #include <cstdint>

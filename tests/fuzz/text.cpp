@@ -1,7 +1,7 @@
 // Text decoding of any bytes: file contents, configurations, UTF-8 both ways,
 // and native file names.
-#include "driver/TextFile.h"
 #include "platform/linux/Paths.h"
+#include "text/TextFile.h"
 #include "text/Utf8.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "driver/TextFile.h"
+#include "text/TextFile.h"
 
 #include "fakes/FakePlatform.h"
 

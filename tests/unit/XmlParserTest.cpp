@@ -1,6 +1,6 @@
 #include "config/XmlParser.h"
 
-#include "dispatch/CommandTable.h"
+#include "config/CommandTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-#include "dispatch/CommandTable.h"
+#include "config/CommandTable.h"
 
-#include "text/Utf8.h"
 
 CommandTable::CommandTable()
     : names_{L"config",
@@ -72,6 +71,3 @@ CommandTable::Placement CommandTable::placement(int categoryCode, int functionCo
     return isCategory(categoryCode) ? Placement::wrongCategory : Placement::outsideCategory;
 }
 
-std::wstring CommandTable::utf8ToWide(const std::string& bytes) { return text::utf8ToWide(bytes); }
-
-std::string CommandTable::wideToUtf8(const std::wstring& wide) { return text::wideToUtf8(wide); }

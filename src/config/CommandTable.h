@@ -43,12 +43,6 @@ public:
     static int categoryOf(int functionCode);
     static Placement placement(int categoryCode, int functionCode);
 
-    // UTF-8 conversion; an undecodable sequence throws std::range_error("bad conversion").
-    // Characters beyond the Basic Multilingual Plane are one 4-byte sequence, however
-    // the platform's wide strings hold them.
-    static std::wstring utf8ToWide(const std::string& bytes);
-    static std::string wideToUtf8(const std::wstring& text);
-
 private:
     std::array<std::wstring, size> names_;
 };

@@ -1,5 +1,4 @@
 #pragma once
-#include "dispatch/ReportSink.h"
 #include "platform/FileSystem.h"
 
 #include <optional>
@@ -32,7 +31,3 @@ std::wstring decodeTextFile(const std::string& bytes);
 // cannot be opened. A run and a check read their configuration alike through it.
 std::optional<std::wstring> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path);
 std::wstring decodeConfiguration(const std::string& bytes);
-
-// Streams an open file's text to the sink in pieces; a read failure ends the
-// text where it happened.
-void copyTextFile(platform::FileStream& file, ReportSink& out);

@@ -1,4 +1,4 @@
-#include "driver/TextFile.h"
+#include "text/TextFile.h"
 
 #include "text/AsciiCase.h"
 #include "text/Utf8.h"
@@ -102,20 +102,4 @@ std::optional<std::wstring> readConfigurationFile(const platform::FileSystem& fi
         if (count == 0) return decodeConfiguration(bytes);
         bytes.append(chunk.data(), count);
     }
-}
-
-void copyTextFile(platform::FileStream& file, ReportSink& out) {
-    std::vector<char> chunk(std::size_t{1} << 16);
-    std::wstring text;
-    TextFileDecoder decoder;
-    while (!decoder.ended()) {
-        std::uint32_t count = 0;
-        if (file.read(chunk.data(), static_cast<std::uint32_t>(chunk.size()), count) != 0 || count == 0) break;
-        text.clear();
-        decoder.decode(std::string_view(chunk.data(), count), text);
-        out << text;
-    }
-    text.clear();
-    decoder.finish(text);
-    out << text;
 }
