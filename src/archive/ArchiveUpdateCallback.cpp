@@ -97,7 +97,7 @@ HResult ArchiveUpdateCallback::stream(std::uint32_t index, ISequentialInStream*&
     const FileEntry& entry = entries_[index];
     if (entry.isDirectory) return S_Ok;
     platform::ErrorCode error = platform::error::success;
-    auto file = files_.openForReading(entry.path, error);
+    auto file = open_(entry, error);
     // Success without a stream would be stored as an empty file, so a failure never reads as success.
     if (!file) return error == platform::error::success ? E_Fail : resultFromWin32(error);
     auto* wrapper = new InStreamWrapper(std::move(file));

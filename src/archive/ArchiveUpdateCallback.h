@@ -5,10 +5,15 @@
 #include "archive/StreamWrappers.h"
 #include "platform/FileStreams.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace SevenZip::intl {
+
+// Opens an entry's bytes for the engine; nothing, with the error set, when they cannot be read.
+using ItemOpener = std::function<std::unique_ptr<platform::FileStream>(const FileEntry&, platform::ErrorCode&)>;
 
 // Describes the entries to the engine while it writes a new archive and hands it
 // their contents. The engine calls it from several threads.
@@ -18,8 +23,8 @@ class ArchiveUpdateCallback final : public IArchiveUpdateCallback,
 public:
     // Item paths are the entries' paths relative to the prefix.
     ArchiveUpdateCallback(std::wstring directoryPrefix, const std::vector<FileEntry>& entries,
-                          const EngineLibrary& library, platform::FileStreams& files)
-        : directoryPrefix_(std::move(directoryPrefix)), entries_(entries), library_(library), files_(files) {}
+                          const EngineLibrary& library, ItemOpener open)
+        : directoryPrefix_(std::move(directoryPrefix)), entries_(entries), library_(library), open_(std::move(open)) {}
     ArchiveUpdateCallback(const ArchiveUpdateCallback&) = delete;
     ArchiveUpdateCallback& operator=(const ArchiveUpdateCallback&) = delete;
 
@@ -48,7 +53,7 @@ private:
     std::wstring directoryPrefix_;
     const std::vector<FileEntry>& entries_;
     const EngineLibrary& library_;
-    platform::FileStreams& files_;
+    ItemOpener open_;
 };
 
 }  // namespace SevenZip::intl

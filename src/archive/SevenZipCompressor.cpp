@@ -1,6 +1,7 @@
 #include "archive/SevenZipCompressor.h"
 
 #include "archive/ArchiveUpdateCallback.h"
+#include "archive/LentStream.h"
 #include "archive/PathFunctions.h"
 #include "archive/SevenZipException.h"
 #include "archive/StreamWrappers.h"
@@ -14,8 +15,6 @@ using namespace intl;
 
 namespace {
 
-// The archive is written beside its final place and moved there only when
-// complete, so a failure neither leaves a broken archive nor destroys an older one.
 const std::wstring unfinishedSuffix = L".part";
 
 std::wstring withoutTrailingSeparators(std::wstring path, wchar_t separator) {
@@ -66,7 +65,9 @@ void SevenZipCompressor::compressDirectoryTree(const std::wstring& directory, co
     writeArchive(prefix, found.files());
 }
 
-SEVENZIP_ENGINE_CALLS void SevenZipCompressor::setCompressionProperties(IOutArchive& archive) const {
+namespace {
+
+SEVENZIP_ENGINE_CALLS void setCompressionProperties(IOutArchive& archive) {
     ComPointer<ISetProperties> properties;
     if (archive.QueryInterface(IID_ISetProperties, reinterpret_cast<void**>(properties.receive())) != S_Ok ||
         !properties) {
@@ -75,35 +76,47 @@ SEVENZIP_ENGINE_CALLS void SevenZipCompressor::setCompressionProperties(IOutArch
     const wchar_t* names[] = {L"x"};
     PropVariant values[1];
     values[0].vt = VT_UI4;
-    values[0].ulVal = compressionLevel_;
+    values[0].ulVal = compressionLevel;
     const HResult result = properties->SetProperties(names, values, 1);
     if (result != S_Ok) throw SevenZipException(resultMessage(L"Setting compression properties", result));
 }
 
-SEVENZIP_ENGINE_CALLS void SevenZipCompressor::writeArchive(const std::wstring& directoryPrefix, const std::vector<FileEntry>& entries) {
+}  // namespace
+
+SEVENZIP_ENGINE_CALLS void writeArchive(const EngineLibrary& library, const std::wstring& directoryPrefix,
+                                        const std::vector<FileEntry>& entries, const ItemOpener& open,
+                                        platform::FileStream& output) {
     if (entries.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw SevenZipException(resultMessage(L"Create archive", E_InvalidArg));
     }
     ComPointer<IOutArchive> archive;
-    library_.createArchiveHandler(archive.receive());
+    library.createArchiveHandler(archive.receive());
     setCompressionProperties(*archive);
+    const ComPointer<OutStreamWrapper> stream(new OutStreamWrapper(std::make_unique<LentStream>(output)));
+    const ComPointer<ArchiveUpdateCallback> callback(new ArchiveUpdateCallback(directoryPrefix, entries, library, open));
+    const HResult result = archive->UpdateItems(stream.get(), static_cast<std::uint32_t>(entries.size()), callback.get());
+    if (result != S_Ok) throw SevenZipException(resultMessage(L"Create archive", result));
+}
 
+// The archive is written beside its final place and moved there only when
+// complete, so a failure neither leaves a broken archive nor destroys an older one.
+void SevenZipCompressor::writeArchive(const std::wstring& directoryPrefix, const std::vector<FileEntry>& entries) {
     const std::wstring unfinishedPath = archivePath_ + unfinishedSuffix;
     platform::ErrorCode error = platform::error::success;
     auto file = files_.createForWriting(unfinishedPath, error);
     if (!file) throw SevenZipException(formatMessage(L"Could not create archive \"%s\"", archivePath_));
-    HResult result = S_Ok;
-    {
-        // Both are given back before the file is moved, which closes it.
-        const ComPointer<OutStreamWrapper> output(new OutStreamWrapper(std::move(file)));
-        const ComPointer<ArchiveUpdateCallback> callback(
-            new ArchiveUpdateCallback(directoryPrefix, entries, library_, files_));
-        result = archive->UpdateItems(output.get(), static_cast<std::uint32_t>(entries.size()), callback.get());
-    }
-    if (result != S_Ok) {
+    try {
+        SevenZip::writeArchive(library_, directoryPrefix, entries,
+                               [this](const FileEntry& entry, platform::ErrorCode& failure) {
+                                   return files_.openForReading(entry.path, failure);
+                               },
+                               *file);
+    } catch (const SevenZipException&) {
+        file.reset();
         files_.removeFile(unfinishedPath);
-        throw SevenZipException(resultMessage(L"Create archive", result));
+        throw;
     }
+    file.reset();
     if (files_.replaceFile(unfinishedPath, archivePath_) != platform::error::success) {
         files_.removeFile(unfinishedPath);
         throw SevenZipException(formatMessage(L"Could not create archive \"%s\"", archivePath_));

@@ -1,4 +1,5 @@
 #pragma once
+#include "archive/ArchiveUpdateCallback.h"
 #include "archive/EngineLibrary.h"
 #include "archive/PathScanner.h"
 #include "platform/FileStreams.h"
@@ -7,6 +8,15 @@
 #include <vector>
 
 namespace SevenZip {
+
+// The compression level of every archive the tool writes.
+inline constexpr unsigned compressionLevel = 2;
+
+// Writes a new archive of the entries into the output through the engine, item
+// paths relative to the prefix, bytes from the opener. Throws SevenZipException.
+void writeArchive(const EngineLibrary& library, const std::wstring& directoryPrefix,
+                  const std::vector<intl::FileEntry>& entries, const intl::ItemOpener& open,
+                  platform::FileStream& output);
 
 // Packs files into a new 7z archive through the engine. Failures throw SevenZipException.
 class SevenZipCompressor {
@@ -28,12 +38,10 @@ private:
     void compressDirectoryTree(const std::wstring& directory, const std::wstring& pattern, bool recursive,
                                const std::wstring& prefix);
     void writeArchive(const std::wstring& directoryPrefix, const std::vector<intl::FileEntry>& entries);
-    void setCompressionProperties(intl::IOutArchive& archive) const;
 
     EngineLibrary& library_;
     std::wstring archivePath_;
     platform::FileStreams& files_;
-    unsigned compressionLevel_ = 2;
 };
 
 }  // namespace SevenZip

@@ -17,7 +17,7 @@ HResult seekStream(platform::FileStream& stream, std::int64_t offset, std::uint3
 HResult InStreamWrapper::QueryInterface(const Guid& iid, void** object) {
     if (iid == IID_IUnknown || iid == IID_ISequentialInStream || iid == IID_IInStream) {
         *object = static_cast<IInStream*>(this);
-    } else if (iid == IID_IStreamGetSize) {
+    } else if (iid == IID_IStreamGetSize && knowsSize()) {
         *object = static_cast<IStreamGetSize*>(this);
     } else {
         *object = nullptr;
@@ -25,6 +25,12 @@ HResult InStreamWrapper::QueryInterface(const Guid& iid, void** object) {
     }
     AddRef();
     return S_Ok;
+}
+
+// A stream still growing cannot tell its size, and the engine is not offered a guess.
+bool InStreamWrapper::knowsSize() const {
+    std::uint64_t bytes = 0;
+    return stream_->size(bytes) == platform::error::success;
 }
 
 HResult InStreamWrapper::Read(void* data, std::uint32_t size, std::uint32_t* processedSize) {

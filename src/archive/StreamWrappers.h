@@ -24,7 +24,8 @@ private:
     std::atomic<RefCount> count_{0};
 };
 
-// A platform file opened for reading, as the engine reads its input.
+// A platform file opened for reading, as the engine reads its input. It offers
+// its size only when the stream can tell it.
 class InStreamWrapper final : public IInStream, public IStreamGetSize {
 public:
     explicit InStreamWrapper(std::unique_ptr<platform::FileStream> stream) : stream_(std::move(stream)) {}
@@ -41,6 +42,7 @@ public:
 private:
     friend class ReferenceCount;
     ~InStreamWrapper() = default;
+    bool knowsSize() const;
 
     ReferenceCount references_;
     std::unique_ptr<platform::FileStream> stream_;

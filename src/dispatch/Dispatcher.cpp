@@ -41,6 +41,21 @@ const FailureElement* failureElementOf(int function) {
     return nullptr;
 }
 
+// A request writes its failure element's section; a listing of directories and files writes both.
+unsigned sectionsWrittenBy(int function) {
+    const FailureElement* entry = failureElementOf(function);
+    unsigned sections = entry ? 1u << entry->section : 0u;
+    if (function == CommandTable::getDirectoriesAndFiles || function == CommandTable::getDirectoriesAndFilesRecursively) {
+        sections |= 1u << fileSection;
+    }
+    return sections;
+}
+
+bool isServed(const CommandTable& commands, const std::wstring& category, const XmlNodeValue& value) {
+    return CommandTable::placement(commands.lookup(category), commands.lookup(value.getName())) ==
+           CommandTable::Placement::served;
+}
+
 // An element whose children are being visited; the children are a snapshot
 // taken when the element was reached.
 struct Visit {
@@ -89,25 +104,32 @@ void forEachRequest(const XmlNodeVector& root,
     }
 }
 
-int Dispatcher::walk(const XmlNodeVector& root, Progress* progress) {
-    const auto served = [this](const std::wstring& category, const XmlNodeValue& value) {
-        return CommandTable::placement(commands_.lookup(category), commands_.lookup(value.getName())) ==
-               CommandTable::Placement::served;
-    };
+int Dispatcher::walk(const XmlNodeVector& root, Progress* progress, const std::function<void()>& served) {
     std::size_t total = 0;
     if (progress) {
         forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
-            if (served(category, value)) ++total;
+            if (isServed(commands_, category, value)) ++total;
         });
     }
     std::size_t number = 0;
     int lastCategory = CommandTable::notFound;
     forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
-        if (progress && served(category, value)) progress->request(++number, total, value.getName(), value.text());
+        const bool servedHere = isServed(commands_, category, value);
+        if (progress && servedHere) progress->request(++number, total, value.getName(), value.text());
         lastCategory = serve(category, value.getName(), value.text());
+        if (served && servedHere) served();
     });
     if (progress) progress->finished();
     return lastCategory;
+}
+
+std::vector<unsigned> Dispatcher::sectionPlan(const XmlNodeVector& root) {
+    const CommandTable commands;
+    std::vector<unsigned> plan;
+    forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
+        if (isServed(commands, category, value)) plan.push_back(sectionsWrittenBy(commands.lookup(value.getName())));
+    });
+    return plan;
 }
 
 int Dispatcher::dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value) {

@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 
 #include <functional>
+#include <vector>
 
 // Visits every value element of the tree depth-first, in the order a run serves
 // them, with the name of the element that holds it as the category.
@@ -22,7 +23,11 @@ public:
         : collectors_(collectors), files_(files), sections_(sections) {}
 
     // Returns the category code of the last request, or notFound when there was none.
-    int walk(const XmlNodeVector& root, Progress* progress = nullptr);
+    // `served` hears of each request that was served, once it was.
+    int walk(const XmlNodeVector& root, Progress* progress = nullptr, const std::function<void()>& served = {});
+    // The sections each request the walk serves may write, in the order served:
+    // bit i stands for the i-th section in the report's order.
+    static std::vector<unsigned> sectionPlan(const XmlNodeVector& root);
     // Returns the category code of the request.
     int dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value);
 

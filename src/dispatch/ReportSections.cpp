@@ -10,20 +10,18 @@ namespace {
 
 // Wide characters encoded per step: a single large write cannot grow the buffer far past its bound.
 constexpr std::size_t encodingStep = 1 << 14;
-// Spill names tried before the section gives up.
-constexpr int spillNameAttempts = 100;
 
 }  // namespace
 
-ReportSection::ReportSection(platform::FileSystem& files, std::wstring spillStem, std::size_t bufferSize)
-    : files_(files), spillStem_(std::move(spillStem)), bufferSize_(bufferSize) {}
+ReportSection::ReportSection(platform::FileSystem& files, std::wstring spillDirectory, std::size_t bufferSize)
+    : files_(files), spillDirectory_(std::move(spillDirectory)), bufferSize_(bufferSize) {}
 
 ReportSection::~ReportSection() { removeSpillFile(); }
 
 void ReportSection::removeSpillFile() {
-    if (!spillFile_) return;
-    spillFile_.reset();
-    files_.removeFile(spillPath_);
+    if (!spillFile_.stream) return;
+    spillFile_.stream.reset();
+    files_.removeOwn(spillFile_.path);
 }
 
 void ReportSection::write(std::wstring_view text) {
@@ -32,67 +30,94 @@ void ReportSection::write(std::wstring_view text) {
         const std::wstring_view step = text.substr(0, encodingStep);
         encoder_.encode(step, buffer_);
         text.remove_prefix(step.size());
-        if (buffer_.size() >= bufferSize_) spill();
+        if (buffer_.size() >= bufferSize_) moveOut();
     }
+}
+
+void ReportSection::moveOut() {
+    if (report_) {
+        send(buffer_);
+    } else {
+        spill();
+    }
+    moved_ += buffer_.size();
+    buffer_.clear();
 }
 
 // After a failure the bytes are dropped: the section can no longer be
 // complete, and the report fails with it.
 void ReportSection::spill() {
-    if (failure_ == error::success && !spillFile_) failure_ = createSpillFile();
-    if (failure_ == error::success) failure_ = writeAll(*spillFile_, buffer_);
-    spilled_ += buffer_.size();
-    buffer_.clear();
+    if (failure_ == error::success && !spillFile_.stream) failure_ = createSpillFile();
+    if (failure_ == error::success) failure_ = writeAll(*spillFile_.stream, buffer_);
 }
 
-// A half-encoded character goes with the text that is taken back.
+void ReportSection::send(std::string_view bytes) {
+    if (failure_ != error::success) return;
+    if (!opened_) {
+        openedAt_ = report_->size();
+        opened_ = true;
+        failure_ = report_->write(opening_);
+    }
+    if (failure_ == error::success) failure_ = report_->write(bytes);
+}
+
+// A half-encoded character goes with the text that is taken back; so does the
+// opening, when nothing of the section is left.
 void ReportSection::truncate(std::uint64_t position) {
     encoder_ = text::Utf8Encoder(text::Utf8Encoder::LineEnds::crlf);
-    if (position >= spilled_) {
-        buffer_.resize(static_cast<std::size_t>(position - spilled_));
-    } else {
-        buffer_.clear();
-        spilled_ = position;
-        std::uint64_t end = 0;
-        if (failure_ == error::success) failure_ = spillFile_->setSize(position);
-        if (failure_ == error::success) failure_ = spillFile_->seek(0, platform::FileStream::fromEnd, end);
-    }
     empty_ = position == 0;
+    if (position >= moved_) {
+        buffer_.resize(static_cast<std::size_t>(position - moved_));
+        return;
+    }
+    buffer_.clear();
+    moved_ = position;
+    if (failure_ != error::success) return;
+    if (report_) {
+        opened_ = position > 0;
+        failure_ = report_->truncate(openedAt_ + (opened_ ? opening_.size() + position : 0));
+        return;
+    }
+    std::uint64_t end = 0;
+    failure_ = spillFile_.stream->setSize(position);
+    if (failure_ == error::success) failure_ = spillFile_.stream->seek(0, platform::FileStream::fromEnd, end);
 }
 
 ErrorCode ReportSection::createSpillFile() {
     ErrorCode failure = error::success;
-    for (int attempt = 0; attempt < spillNameAttempts; ++attempt) {
-        spillPath_ = spillStem_ + (attempt == 0 ? L"" : L"." + std::to_wstring(attempt)) + L".tmp";
-        spillFile_ = files_.createNew(spillPath_, failure);
-        if (spillFile_ || failure != error::fileExists) break;
-    }
-    return spillFile_ ? error::success : failure;
+    spillFile_ = files_.createOwn(spillDirectory_, failure);
+    return spillFile_.stream ? error::success : failure;
 }
 
-ErrorCode ReportSection::drainTo(platform::FileStream& report) {
-    const ErrorCode result = copyTo(report);
+void ReportSection::streamTo(ReportOutput& report, std::wstring_view opening) {
+    report_ = &report;
+    opening_ = reportBytes(opening);
+    if (!spillFile_.stream) return;
+    if (failure_ == error::success) failure_ = copySpillTo(report);
     removeSpillFile();
-    buffer_.clear();
-    return result;
 }
 
-ErrorCode ReportSection::copyTo(platform::FileStream& report) {
-    encoder_.finish(buffer_);
-    if (failure_ != error::success) return failure_;
-    if (spillFile_) {
-        std::uint64_t position = 0;
-        if (const ErrorCode sought = spillFile_->seek(0, platform::FileStream::fromBegin, position)) return sought;
-        std::string chunk(std::max<std::size_t>(bufferSize_, encodingStep), '\0');
-        for (;;) {
-            std::uint32_t count = 0;
-            const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(chunk.size(), UINT32_MAX));
-            if (const ErrorCode read = spillFile_->read(chunk.data(), size, count)) return read;
-            if (count == 0) break;
-            if (const ErrorCode written = writeAll(report, std::string_view(chunk.data(), count))) return written;
-        }
+ErrorCode ReportSection::copySpillTo(ReportOutput& report) {
+    std::uint64_t position = 0;
+    if (const ErrorCode sought = spillFile_.stream->seek(0, platform::FileStream::fromBegin, position)) return sought;
+    std::string chunk(std::max<std::size_t>(bufferSize_, encodingStep), '\0');
+    for (;;) {
+        std::uint32_t count = 0;
+        const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(chunk.size(), UINT32_MAX));
+        if (const ErrorCode read = spillFile_.stream->read(chunk.data(), size, count)) return read;
+        if (count == 0) return failure_;
+        send(std::string_view(chunk.data(), count));
+        if (failure_ != error::success) return failure_;
     }
-    return writeAll(report, buffer_);
+}
+
+ErrorCode ReportSection::endStream(std::wstring_view closing) {
+    encoder_.finish(buffer_);
+    if (!buffer_.empty()) moveOut();
+    if (opened_ && failure_ == error::success) failure_ = report_->write(reportBytes(closing));
+    removeSpillFile();
+    report_ = nullptr;
+    return failure_;
 }
 
 ErrorCode writeAll(platform::FileStream& stream, std::string_view bytes) {
@@ -104,4 +129,12 @@ ErrorCode writeAll(platform::FileStream& stream, std::string_view bytes) {
         bytes.remove_prefix(written);
     }
     return error::success;
+}
+
+std::string reportBytes(std::wstring_view text) {
+    std::string bytes;
+    text::Utf8Encoder encoder(text::Utf8Encoder::LineEnds::crlf);
+    encoder.encode(text, bytes);
+    encoder.finish(bytes);
+    return bytes;
 }

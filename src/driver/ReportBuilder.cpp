@@ -8,30 +8,17 @@ namespace {
 
 const std::wstring declaration = L"<?xml version=\"1.0\"?>\r\n";
 
-// Frame text in the report's bytes: UTF-8, every LF as CR LF.
-std::string reportBytes(std::wstring_view text) {
-    std::string bytes;
-    text::Utf8Encoder encoder(text::Utf8Encoder::LineEnds::crlf);
-    encoder.encode(text, bytes);
-    encoder.finish(bytes);
-    return bytes;
-}
-
-ErrorCode writeText(platform::FileStream& report, std::wstring_view text) {
-    return writeAll(report, reportBytes(text));
-}
-
 }  // namespace
 
-ReportBuilder::ReportBuilder(const platform::Host& host, platform::FileSystem& files, const std::wstring& reportPath,
-                             std::size_t sectionBufferSize)
+ReportBuilder::ReportBuilder(const platform::Host& host, platform::FileSystem& files,
+                             const std::wstring& spillDirectory, std::size_t sectionBufferSize)
     : files_(files),
       openingLine_(openingLine(host)),
-      registry_(files, reportPath + L".registry", sectionBufferSize),
-      file_(files, reportPath + L".file", sectionBufferSize),
-      directory_(files, reportPath + L".directory", sectionBufferSize),
-      system_(files, reportPath + L".system", sectionBufferSize),
-      service_(files, reportPath + L".service", sectionBufferSize) {}
+      sections_{{{{files, spillDirectory, sectionBufferSize}, L"<registry>\n", L"</registry>\n"},
+                 {{files, spillDirectory, sectionBufferSize}, L"<file>\n", L"</file>\n"},
+                 {{files, spillDirectory, sectionBufferSize}, L"", L""},
+                 {{files, spillDirectory, sectionBufferSize}, L"", L"</system>\n"},
+                 {{files, spillDirectory, sectionBufferSize}, L"", L""}}} {}
 
 std::wstring ReportBuilder::openingLine(const platform::Host& host) {
     const auto now = host.now();
@@ -48,33 +35,49 @@ std::wstring ReportBuilder::openingLine(const platform::Host& host) {
 
 std::string ReportBuilder::signature() { return reportBytes(declaration + L"<computer hostname=\""); }
 
-int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors, Progress* progress) {
-    ReportSections sections{registry_, file_, directory_, system_, service_};
-    return Dispatcher(collectors, files_, sections).walk(root, progress);
+ErrorCode ReportBuilder::writeHead(ReportOutput& report) const {
+    return report.write(reportBytes(declaration + openingLine_));
 }
 
-ErrorCode ReportBuilder::writeHead(platform::FileStream& report) const {
-    return writeText(report, declaration + openingLine_);
-}
-
-ErrorCode ReportBuilder::writeBody(platform::FileStream& report, Collectors& collectors) {
-    struct Wrapped {
-        std::wstring open;
-        ReportSection& section;
-        std::wstring close;
-    };
-    // The figures are only asked for when the system element is written.
-    const std::wstring systemOpening = system_.empty() ? L"" : L"<system " + collectors.systemFigures() + L">\n";
-    Wrapped sections[] = {{L"<registry>\n", registry_, L"</registry>\n"},
-                          {L"<file>\n", file_, L"</file>\n"},
-                          {L"", directory_, L""},
-                          {systemOpening, system_, L"</system>\n"},
-                          {L"", service_, L""}};
-    for (Wrapped& wrapped : sections) {
-        if (wrapped.section.empty()) continue;
-        if (const ErrorCode failure = writeText(report, wrapped.open)) return failure;
-        if (const ErrorCode failure = wrapped.section.drainTo(report)) return failure;
-        if (const ErrorCode failure = writeText(report, wrapped.close)) return failure;
+int ReportBuilder::walk(const XmlNodeVector& root, Collectors& collectors, ReportOutput& report, Progress* progress) {
+    lastWriter_.fill(-1);
+    const std::vector<unsigned> plan = Dispatcher::sectionPlan(root);
+    for (std::size_t request = 0; request < plan.size(); ++request) {
+        for (std::size_t index = 0; index < sectionCount; ++index) {
+            if (plan[request] & (1u << index)) lastWriter_[index] = static_cast<std::ptrdiff_t>(request);
+        }
     }
-    return writeText(report, L"</computer>");
+    Wrapped& first = sections_[0];
+    first.section.streamTo(report, first.opening);
+    std::ptrdiff_t served = -1;
+    advance(report, served);
+    ReportSections sinks{sections_[0].section, sections_[1].section, sections_[2].section, sections_[3].section,
+                         sections_[4].section};
+    return Dispatcher(collectors, files_, sinks).walk(root, progress, [&] { advance(report, ++served); });
+}
+
+void ReportBuilder::advance(ReportOutput& report, std::ptrdiff_t served) {
+    while (streaming_ < systemIndex && lastWriter_[streaming_] <= served) {
+        end(streaming_++);
+        if (streaming_ < systemIndex) sections_[streaming_].section.streamTo(report, sections_[streaming_].opening);
+    }
+}
+
+void ReportBuilder::end(std::size_t index) {
+    const ErrorCode failure = sections_[index].section.endStream(sections_[index].closing);
+    if (failure_ == platform::error::success) failure_ = failure;
+}
+
+ErrorCode ReportBuilder::writeBody(ReportOutput& report, Collectors& collectors) {
+    // The figures are only asked for when the system element is written.
+    Wrapped& system = sections_[systemIndex];
+    if (!system.section.empty()) system.opening = L"<system " + collectors.systemFigures() + L">\n";
+    for (std::size_t index = streaming_; index < sectionCount; ++index) {
+        Wrapped& wrapped = sections_[index];
+        if (!wrapped.section.streaming()) wrapped.section.streamTo(report, wrapped.opening);
+        end(index);
+    }
+    streaming_ = sectionCount;
+    const ErrorCode closing = report.write(reportBytes(L"</computer>"));
+    return failure_ != platform::error::success ? failure_ : closing;
 }

@@ -6,35 +6,51 @@
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
 
+#include <array>
+#include <cstddef>
 #include <string>
 
 // The report's frame: the opening computer line, the five sections the
-// requests fill, and their streaming into the report file.
+// requests fill, and their streaming into the report. A section streams
+// straight into the report as soon as every section before it is complete,
+// which the configuration tells: no request left to serve can write it.
 class ReportBuilder {
 public:
-    // Takes the opening line's facts now; the sections spill beside the report.
-    ReportBuilder(const platform::Host& host, platform::FileSystem& files, const std::wstring& reportPath,
+    // Takes the opening line's facts now; the sections spill into the directory.
+    ReportBuilder(const platform::Host& host, platform::FileSystem& files, const std::wstring& spillDirectory,
                   std::size_t sectionBufferSize = ReportSection::defaultBufferSize);
 
-    // Serves every request of the tree; returns the category code of the last one.
-    int walk(const XmlNodeVector& root, Collectors& collectors, Progress* progress = nullptr);
     // The declaration and the opening line. Written before collecting, so that
     // even an unfinished report shows it is one of this tool's.
-    platform::ErrorCode writeHead(platform::FileStream& report) const;
-    // The non-empty sections in their fixed order with their wrappers, then the
-    // closing tag. The first failure, 0 on success.
-    platform::ErrorCode writeBody(platform::FileStream& report, Collectors& collectors);
+    platform::ErrorCode writeHead(ReportOutput& report) const;
+    // Serves every request of the tree; returns the category code of the last one.
+    int walk(const XmlNodeVector& root, Collectors& collectors, ReportOutput& report, Progress* progress = nullptr);
+    // The sections not yet in the report, in their fixed order with their
+    // wrappers, then the closing tag. The first failure of the whole report, 0 on success.
+    platform::ErrorCode writeBody(ReportOutput& report, Collectors& collectors);
 
     static std::wstring openingLine(const platform::Host& host);
     // The bytes every report of this tool begins with.
     static std::string signature();
 
 private:
+    enum { sectionCount = 5, systemIndex = 3 };
+    struct Wrapped {
+        ReportSection section;
+        std::wstring opening;
+        std::wstring closing;
+    };
+
+    // Ends the streaming sections no request to come can write, up to the
+    // system section, whose figures are taken at the end.
+    void advance(ReportOutput& report, std::ptrdiff_t served);
+    void end(std::size_t index);
+
     platform::FileSystem& files_;
     const std::wstring openingLine_;
-    ReportSection registry_;
-    ReportSection file_;
-    ReportSection directory_;
-    ReportSection system_;
-    ReportSection service_;
+    std::array<Wrapped, sectionCount> sections_;
+    // The last request that can write each section, -1 for none.
+    std::array<std::ptrdiff_t, sectionCount> lastWriter_{};
+    std::size_t streaming_ = 0;
+    platform::ErrorCode failure_ = platform::error::success;
 };

@@ -1,36 +1,66 @@
 #pragma once
+#include "archive/ReportPacker.h"
+#include "dispatch/ReportSections.h"
 #include "platform/FileSystem.h"
 
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 
-// The intermediate report on disk. It is created exclusively: a report this
-// tool wrote earlier is replaced, but nothing else under the path is ever
-// overwritten, deleted or followed, a link included. Unless it was written
-// whole, the file is removed again when this object ends, whatever ended it.
-class ReportFile {
+// The report on disk, under a private name beside the archive, and the bytes
+// the packing has yet to read: what is written goes to the file and, while the
+// packing reads along, to a bounded queue for it, so the report is packed as
+// it is written and the file is read only when packing must start over. The
+// file is removed when this object ends, unless it was kept.
+class ReportFile final : public ReportOutput, public SevenZip::GrowingReport {
 public:
-    enum class Creation { created, taken, failed };
+    static constexpr std::size_t defaultQueueLimit = std::size_t{8} << 20;
 
-    ReportFile(platform::FileSystem& files, std::wstring path) : files_(files), path_(std::move(path)) {}
+    ReportFile(platform::FileSystem& files, platform::OwnFile file, std::size_t queueLimit = defaultQueueLimit);
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
-    ~ReportFile();
+    ~ReportFile() override;
 
-    Creation create();
-    // Only after the creation succeeded.
-    platform::FileStream& stream() { return *stream_; }
-    // Closes the file after writing ended with the given result; false, with the
-    // file removed, when writing or closing failed.
-    bool finish(platform::ErrorCode writing);
+    platform::ErrorCode write(std::string_view bytes) override;
+    std::uint64_t size() const override;
+    platform::ErrorCode truncate(std::uint64_t size) override;
+    // Nothing more is written; a failure of writing ends the packing too.
+    void complete(platform::ErrorCode writing);
+    // Closes the file and puts it under the path unless something is there;
+    // its path afterwards, the private one when the path was taken.
+    std::wstring keepAs(const std::wstring& path);
+
+    bool awaitBytes(std::uint64_t bytes) override;
+    std::uint64_t bytesWritten() const override { return size(); }
+    std::unique_ptr<platform::FileStream> openGrowing() override;
+    bool rewritten() const override;
+    std::unique_ptr<platform::FileStream> openComplete() override;
+    void abandon() override;
 
 private:
-    bool holdsOwnReport() const;
-    void remove();
+    class GrowingReader;
+    friend class GrowingReader;
+
+    platform::ErrorCode read(void* data, std::uint32_t size, std::uint32_t& processed);
+    void detachReader();
+    void clearQueue();
 
     platform::FileSystem& files_;
-    const std::wstring path_;
-    std::unique_ptr<platform::FileStream> stream_;
-    bool created_ = false;
+    platform::OwnFile file_;
+    const std::size_t queueLimit_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::string> queue_;
+    std::size_t frontRead_ = 0;  // bytes of the first queued piece already read
+    std::size_t queued_ = 0;
+    std::uint64_t written_ = 0;
+    std::uint64_t handedOut_ = 0;
+    bool readerAttached_ = true;
     bool complete_ = false;
+    bool abandoned_ = false;
+    bool rewritten_ = false;
+    bool kept_ = false;
 };

@@ -1,5 +1,6 @@
 #include "driver/Run.h"
 
+#include "archive/ReportPacker.h"
 #include "config/XmlParser.h"
 #include "driver/ConfigurationCheck.h"
 #include "driver/ReportBuilder.h"
@@ -43,6 +44,7 @@ private:
     void help();
     ScanOutcome scanArguments(const std::vector<std::string>& arguments);
     std::wstring executableDirectory() const;
+    std::wstring directoryOf(const std::wstring& path) const;
     bool settleDestination();
     // Returns the exit status: 0 only when the archive was written.
     int collect(const XmlNodeVector& root);
@@ -106,6 +108,45 @@ ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
 
 std::wstring twoDigits(int value) { return (value < 10 ? L"0" : L"") + std::to_wstring(value); }
 
+// Whoever administers the machine names it: in a file name, the name must not
+// reach into another folder or hold what a file system refuses.
+std::wstring fileNameOf(std::wstring computerName) {
+    for (wchar_t& c : computerName) {
+        if (c < 0x20 || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos) c = L'_';
+    }
+    for (std::size_t dots = computerName.find(L".."); dots != std::wstring::npos; dots = computerName.find(L"..")) {
+        computerName.replace(dots, 2, L"__");
+    }
+    return computerName;
+}
+
+// 100 ns units since 1601-01-01, the time the archive stores.
+std::uint64_t fileTime(std::int64_t secondsSince1970) {
+    constexpr std::int64_t ticksPerSecond = 10'000'000;
+    constexpr std::int64_t secondsFrom1601To1970 = 11'644'473'600;
+    return static_cast<std::uint64_t>((secondsSince1970 + secondsFrom1601To1970) * ticksPerSecond);
+}
+
+// An own file's name, removed at the end unless it was published.
+class OwnPath {
+public:
+    OwnPath(platform::FileSystem& files, std::wstring path) : files_(files), path_(std::move(path)) {}
+    OwnPath(const OwnPath&) = delete;
+    OwnPath& operator=(const OwnPath&) = delete;
+    ~OwnPath() {
+        if (!published_ && !path_.empty()) files_.removeOwn(path_);
+    }
+    bool publish(const std::wstring& target) {
+        published_ = files_.publishOwn(path_, target, true) == platform::error::success;
+        return published_;
+    }
+
+private:
+    platform::FileSystem& files_;
+    const std::wstring path_;
+    bool published_ = false;
+};
+
 std::wstring Driver::executableDirectory() const {
     const std::wstring path = env_.host.executablePath();
     const std::size_t separator = path.rfind(env_.files.separator());
@@ -121,44 +162,59 @@ bool Driver::settleDestination() {
     const auto local = now ? env_.host.localTime(*now) : std::nullopt;
     if (!local) return false;
     if (destination.empty()) destination = executableDirectory();
-    destination += env_.host.computerName().value_or(L"Tavisk");
+    destination += fileNameOf(env_.host.computerName().value_or(L"Tavisk"));
     destination += L"_" + std::to_wstring(local->yearsSince1900 + 1900) + twoDigits(local->month + 1) +
                    twoDigits(local->day) + twoDigits(local->hour) + twoDigits(local->minute);
     destination += archiveExtension;
     return true;
 }
 
-int Driver::collect(const XmlNodeVector& root) {
-    // Only the trailing extension is cut, so the report lies beside the archive the operator named.
-    const std::wstring& destination = paths_.destination;
-    const std::wstring intermediatePath =
-        destination.substr(0, destination.size() - archiveExtension.size()) + L".xml";
-    ReportBuilder builder(env_.host, env_.files, intermediatePath);
-    ReportFile report(env_.files, intermediatePath);
-    switch (report.create()) {
-    case ReportFile::Creation::created: break;
-    case ReportFile::Creation::taken:
-        say(L"Die Datei " + intermediatePath + L" ist bereits vorhanden und wird nicht ueberschrieben!");
-        return -1;
-    case ReportFile::Creation::failed: say(reportNotWritten); return -1;
-    }
-    platform::ErrorCode failure = builder.writeHead(report.stream());
-    env_.console.write(L"Daten werden ermittelt: Bitte warten...");
-    builder.walk(root, env_.collectors, env_.progress);
-    say(L"beendet!");
+std::wstring Driver::directoryOf(const std::wstring& path) const {
+    const std::size_t cut = path.find_last_of(env_.files.separator() == L'\\' ? L"\\/" : L"/");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
 
-    if (failure == platform::error::success) failure = builder.writeBody(report.stream(), env_.collectors);
-    const std::wstring& archivePath = destination;
-    if (!report.finish(failure)) {
+// The report and the archive are written under private names beside the
+// destination, the report packed while it is still being written; only the
+// finished archive takes the destination's name.
+int Driver::collect(const XmlNodeVector& root) {
+    const std::wstring& destination = paths_.destination;
+    // Only the trailing extension is cut, so the report's name lies beside the archive the operator named.
+    const std::wstring reportPath = destination.substr(0, destination.size() - archiveExtension.size()) + L".xml";
+    const std::wstring directory = directoryOf(destination);
+    platform::ErrorCode failure = platform::error::success;
+    platform::OwnFile reportFile = env_.files.createOwn(directory, failure);
+    if (!reportFile.stream) {
         say(reportNotWritten);
-        say(L"Ausgabedatei:\t\t" + archivePath);
         return -1;
     }
-    // The report is only deleted once this run's archive holds it.
-    const bool archived = env_.packReport(intermediatePath) && env_.files.exists(archivePath);
-    if (archived) env_.files.removeFile(intermediatePath);
-    say(L"Ausgabedatei:\t\t" + archivePath);
-    return archived ? 0 : -1;
+    ReportFile report(env_.files, std::move(reportFile));
+    platform::OwnFile archiveFile = env_.files.createOwn(directory, failure);
+    OwnPath archive(env_.files, archiveFile.path);
+    const SevenZip::ReportItem item{env_.files.fullPath(reportPath), fileTime(env_.host.now().value_or(0))};
+    SevenZip::ReportPacker packer(env_.libraries, item, report, std::move(archiveFile.stream));
+
+    ReportBuilder builder(env_.host, env_.files, directory);
+    failure = builder.writeHead(report);
+    env_.console.write(L"Daten werden ermittelt: Bitte warten...");
+    builder.walk(root, env_.collectors, report, env_.progress);
+    say(L"beendet!");
+    if (failure == platform::error::success) failure = builder.writeBody(report, env_.collectors);
+    report.complete(failure);
+    if (failure != platform::error::success) {
+        say(reportNotWritten);
+        say(L"Ausgabedatei:\t\t" + destination);
+        return -1;
+    }
+    if (packer.finish() && archive.publish(destination)) {
+        say(L"Ausgabedatei:\t\t" + destination);
+        return 0;
+    }
+    SevenZip::reportPackingFailure(env_.console);
+    const std::wstring keptAt = report.keepAs(reportPath);
+    say(L"Ausgabedatei:\t\t" + destination);
+    say(L"Bericht:\t\t" + keptAt);
+    return -1;
 }
 
 int Driver::tooLargeToCheck() {

@@ -1,18 +1,14 @@
-#include "archive/PackReport.h"
 #include "collect/MachineCollectors.h"
 #include "driver/Run.h"
 #include "driver/TerminalProgress.h"
 #include "platform/Native.h"
 
 int main(int argc, char** argv) {
+    platform::guardProcess();
     platform::Host& host = platform::nativeHost();
     MachineCollectors collectors;
     RunEnvironment environment{host, platform::nativeConsole(), platform::nativeFileSystem(), collectors,
-                               [](const std::wstring& intermediatePath) {
-                                   return SevenZip::packReport(intermediatePath, platform::nativeDynamicLibraries(),
-                                                               platform::nativeFileStreams(),
-                                                               platform::nativeConsole());
-                               }};
+                               platform::nativeDynamicLibraries()};
     // Scripts and logs that read standard error see no progress.
     TerminalProgress progress(platform::nativeConsole());
     if (platform::nativeConsole().errorIsTerminal()) {

@@ -29,6 +29,7 @@ inline constexpr ErrorCode negativeSeek = 131;
 inline constexpr ErrorCode badExeFormat = 193;
 inline constexpr ErrorCode filenameTooLong = 206;
 inline constexpr ErrorCode moreData = 234;
+inline constexpr ErrorCode operationAborted = 995;
 inline constexpr ErrorCode noMoreItems = 259;
 inline constexpr ErrorCode serviceDoesNotExist = 1060;
 inline constexpr ErrorCode timeout = 1460;

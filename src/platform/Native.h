@@ -28,4 +28,10 @@ Accounts& nativeAccounts();
 // The service collector's area.
 Services& nativeServices();
 
+// Readies the process for a run: the standard descriptors are valid, a console
+// that went away never ends it, and an interrupt, termination or hang-up (on
+// Windows Ctrl+C, Ctrl+Break and closing the console) removes the run's own
+// files before the process ends with the status such an ending conventionally has.
+void guardProcess();
+
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/linux/ErrorMessages.h"
 #include "platform/linux/OpenFile.h"
+#include "platform/linux/OwnFiles.h"
 #include "platform/linux/Paths.h"
 #include "platform/Native.h"
 
@@ -113,7 +114,7 @@ public:
     }
 
     std::unique_ptr<FileStream> createForWriting(const std::wstring& path, ErrorCode& error) override {
-        return linux_layer::openFileStream(path, O_RDWR | O_CREAT | O_TRUNC, error);
+        return linux_layer::openFileStream(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, error);
     }
 
     ErrorCode replaceFile(const std::wstring& source, const std::wstring& target) override {
@@ -160,7 +161,7 @@ namespace linux_layer {
 
 std::unique_ptr<FileStream> openFileStream(const std::wstring& path, int flags, ErrorCode& error) {
     // Without blocking, a pipe or device under the name cannot stall the run; only regular files pass.
-    const int descriptor = ::open(toNative(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int descriptor = ::open(toNative(path).c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0600);
     if (descriptor < 0) {
         error = lastError();
         return nullptr;
@@ -171,8 +172,16 @@ std::unique_ptr<FileStream> openFileStream(const std::wstring& path, int flags, 
         error = error::accessDenied;
         return nullptr;
     }
-    return std::make_unique<LinuxFileStream>(descriptor);
+    // The run's own files are not there for its requests: reading its own growing output would never end.
+    if (own_files::holds(status.st_dev, status.st_ino)) {
+        ::close(descriptor);
+        error = error::fileNotFound;
+        return nullptr;
+    }
+    return streamOf(descriptor);
 }
+
+std::unique_ptr<FileStream> streamOf(int descriptor) { return std::make_unique<LinuxFileStream>(descriptor); }
 
 }  // namespace linux_layer
 

@@ -1,5 +1,6 @@
 #include "platform/Native.h"
 #include "platform/win32/OpenFile.h"
+#include "platform/win32/OwnFiles.h"
 
 #include <windows.h>
 
@@ -76,7 +77,8 @@ public:
     }
 
     std::unique_ptr<FileStream> createForWriting(const std::wstring& path, ErrorCode& error) override {
-        return win32::openFileStream(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, 0, error);
+        return win32::openFileStream(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, error);
     }
 
     ErrorCode replaceFile(const std::wstring& source, const std::wstring& target) override {
@@ -127,8 +129,16 @@ std::unique_ptr<FileStream> openFileStream(const std::wstring& path, DWORD acces
         error = ERROR_ACCESS_DENIED;
         return nullptr;
     }
-    return std::make_unique<Win32FileStream>(file);
+    // The run's own files are not there for its requests: reading its own growing output would never end.
+    if (own_files::holds(file)) {
+        CloseHandle(file);
+        error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    return streamOf(file);
 }
+
+std::unique_ptr<FileStream> streamOf(HANDLE file) { return std::make_unique<Win32FileStream>(file); }
 
 }  // namespace win32
 

@@ -1,34 +1,47 @@
 #include "platform/Native.h"
 #include "platform/win32/OpenFile.h"
+#include "platform/win32/OwnFiles.h"
 
 #include <windows.h>
 
 namespace platform {
 namespace {
 
+namespace own_files = win32::own_files;
+
 class Win32FileSystem final : public FileSystem {
 public:
-    bool exists(const std::wstring& path) const override {
-        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
-
-    bool isLink(const std::wstring& path) const override {
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    }
-
-    void removeFile(const std::wstring& path) override { DeleteFileW(path.c_str()); }
-
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
         return win32::openFileStream(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
     }
 
-    // Opening the reparse point itself keeps CREATE_NEW from creating a dangling link's target.
-    std::unique_ptr<FileStream> createNew(const std::wstring& path, ErrorCode& error) override {
-        auto file = win32::openFileStream(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
-                                          FILE_FLAG_OPEN_REPARSE_POINT, error);
-        if (!file && error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
-        return file;
+    OwnFile createOwn(const std::wstring& directory, ErrorCode& error) override {
+        std::wstring path;
+        HANDLE file = own_files::create(directory, path);
+        if (file == INVALID_HANDLE_VALUE) {
+            error = GetLastError();
+            return {};
+        }
+        return {win32::streamOf(file), path};
+    }
+
+    ErrorCode publishOwn(const std::wstring& path, const std::wstring& target, bool replace) override {
+        if (own_files::publish(path, target, replace)) return error::success;
+        const ErrorCode failure = GetLastError();
+        return failure == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : failure;
+    }
+
+    void keepOwn(const std::wstring& path) override { own_files::keep(path); }
+    void removeOwn(const std::wstring& path) override { own_files::remove(path); }
+
+    std::wstring fullPath(const std::wstring& path) const override {
+        const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+        if (size == 0) return path;
+        std::wstring full(size, L'\0');
+        const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+        if (length == 0 || length >= size) return path;
+        full.resize(length);
+        return full;
     }
 
     wchar_t separator() const override { return L'\\'; }

@@ -1,0 +1,34 @@
+#include "platform/Native.h"
+#include "platform/linux/OwnFiles.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+namespace platform {
+
+void guardProcess() {
+    // A closed standard descriptor would be handed to the next file opened, and console lines would land in it.
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDWR);
+    }
+    // A reader of the console that went away never ends the run: the lines are lost, nothing else.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Every thread, the engine's too, leaves these signals to one thread that removes the run's own files first.
+    sigset_t endings;
+    sigemptyset(&endings);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&endings, signal);
+    pthread_sigmask(SIG_BLOCK, &endings, nullptr);
+    std::thread([endings] {
+        int signal = 0;
+        while (sigwait(&endings, &signal) != 0) {
+        }
+        linux_layer::own_files::removeAll();
+        _exit(128 + signal);
+    }).detach();
+}
+
+}  // namespace platform
