@@ -32,17 +32,20 @@ public:
 
 class NoFiles : public platform::FileSystem {
 public:
-    bool exists(const std::wstring&) const override { return false; }
-    bool isLink(const std::wstring&) const override { return false; }
-    void removeFile(const std::wstring&) override {}
     std::unique_ptr<platform::FileStream> openForReading(const std::wstring&, platform::ErrorCode& error) const override {
         error = platform::error::fileNotFound;
         return nullptr;
     }
-    std::unique_ptr<platform::FileStream> createNew(const std::wstring&, platform::ErrorCode& error) override {
+    platform::OwnFile createOwn(const std::wstring&, platform::ErrorCode& error) override {
         error = platform::error::accessDenied;
-        return nullptr;
+        return {};
     }
+    platform::ErrorCode publishOwn(const std::wstring&, const std::wstring&, bool) override {
+        return platform::error::accessDenied;
+    }
+    void keepOwn(const std::wstring&) override {}
+    void removeOwn(const std::wstring&) override {}
+    std::wstring fullPath(const std::wstring& path) const override { return path; }
     wchar_t separator() const override { return L'\\'; }
     bool ignoresCase() const override { return true; }
 };

@@ -80,9 +80,9 @@ ErrorCode ReportFile::truncate(std::uint64_t size) {
 }
 
 void ReportFile::complete(ErrorCode writing) {
+    if (writing != error::success) return abandon();
     const std::lock_guard lock(mutex_);
     complete_ = true;
-    if (writing != error::success) abandoned_ = true;
     changed_.notify_all();
 }
 
@@ -96,7 +96,8 @@ std::wstring ReportFile::keepAs(const std::wstring& path) {
 
 bool ReportFile::awaitBytes(std::uint64_t bytes) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return written_ >= bytes || complete_ || abandoned_; });
+    // A full queue waits for the packing: it must start now.
+    changed_.wait(lock, [&] { return written_ >= bytes || queued_ >= queueLimit_ || complete_ || abandoned_; });
     return complete_;
 }
 
@@ -130,7 +131,7 @@ ErrorCode ReportFile::read(void* data, std::uint32_t size, std::uint32_t& proces
     processed = 0;
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queued_ > 0 || complete_ || !readerAttached_; });
-    if (!readerAttached_) return error::operationAborted;
+    if (!readerAttached_ || abandoned_) return error::operationAborted;
     auto* to = static_cast<char*>(data);
     while (processed < size && !queue_.empty()) {
         const std::string& first = queue_.front();

@@ -187,8 +187,13 @@ inline SevenZip::intl::HResult FakeOutArchive::UpdateItems(SevenZip::intl::ISequ
         std::string content;
         char buffer[3];
         std::uint32_t read = 0;
-        while (input->Read(buffer, sizeof buffer, &read) == S_Ok && read > 0) content.append(buffer, read);
+        HResult reading = S_Ok;
+        while ((reading = input->Read(buffer, sizeof buffer, &read)) == S_Ok && read > 0) content.append(buffer, read);
         input->Release();
+        if (reading != S_Ok) {
+            output->Release();
+            return reading;
+        }
         output->Write(content.data(), static_cast<std::uint32_t>(content.size()), nullptr);
         fakeEngineJob->itemContents.push_back(content);
     }

@@ -1,6 +1,7 @@
 #pragma once
 // In-memory stand-ins for the platform areas the driver and the dispatcher use.
 #include "dispatch/Collectors.h"
+#include "dispatch/ReportSections.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
@@ -49,40 +50,71 @@ public:
     int charactersRead = 0;
 };
 
-// Files in memory under their paths. Paths holding "missing-folder" cannot be
-// created; links only name themselves; with diskSpace set, the disk runs full.
+// Files in memory under their paths; with diskSpace set, the disk runs full.
+// Own files are named "own1.tmp", "own2.tmp"... in their directory; a directory
+// named "missing-folder" cannot take any.
 class FakeFileSystem : public platform::FileSystem {
 public:
-    bool exists(const std::wstring& path) const override { return files.count(path) > 0 || links.count(path) > 0; }
-    bool isLink(const std::wstring& path) const override { return links.count(path) > 0; }
-    void removeFile(const std::wstring& path) override {
-        files.erase(path);
-        removed.push_back(path);
-    }
     std::unique_ptr<platform::FileStream> openForReading(const std::wstring& path,
                                                          platform::ErrorCode& error) const override {
         const auto found = files.find(path);
-        if (found == files.end()) {
+        if (found == files.end() || own.count(path)) {
             error = platform::error::fileNotFound;
             return nullptr;
         }
         return std::make_unique<MemoryStream>(found->second);
     }
-    std::unique_ptr<platform::FileStream> createNew(const std::wstring& path, platform::ErrorCode& error) override {
-        error = exists(path) ? platform::error::fileExists
-                : path.find(L"missing-folder") != std::wstring::npos ? platform::error::pathNotFound
-                                                                     : platform::error::success;
-        if (error != platform::error::success) return nullptr;
-        return std::make_unique<MemoryStream>(files[path], diskSpace ? &*diskSpace : nullptr);
+    platform::OwnFile createOwn(const std::wstring& directory, platform::ErrorCode& error) override {
+        if (directory.find(L"missing-folder") != std::wstring::npos) {
+            error = platform::error::pathNotFound;
+            return {};
+        }
+        const std::wstring path = directory + L"own" + std::to_wstring(++created) + L".tmp";
+        own.insert(path);
+        return {std::make_unique<MemoryStream>(files[path], diskSpace ? &*diskSpace : nullptr), path};
+    }
+    platform::ErrorCode publishOwn(const std::wstring& path, const std::wstring& target, bool replace) override {
+        if (directories.count(target) || (!replace && files.count(target))) return platform::error::fileExists;
+        files[target] = files[path];
+        files.erase(path);
+        own.erase(path);
+        return platform::error::success;
+    }
+    void keepOwn(const std::wstring& path) override { own.erase(path); }
+    void removeOwn(const std::wstring& path) override {
+        files.erase(path);
+        own.erase(path);
+    }
+    std::wstring fullPath(const std::wstring& path) const override {
+        return path.find(L':') == std::wstring::npos ? L"c:\\work\\" + path : path;
     }
     wchar_t separator() const override { return L'\\'; }
     bool ignoresCase() const override { return caseInsensitive; }
 
     mutable std::map<std::wstring, std::string> files;
-    std::set<std::wstring> links;
-    std::vector<std::wstring> removed;
+    std::set<std::wstring> own;
+    std::set<std::wstring> directories;
     std::optional<std::size_t> diskSpace;
+    int created = 0;
     bool caseInsensitive = true;
+};
+
+// A report kept as bytes in memory.
+class StringOutput : public ReportOutput {
+public:
+    platform::ErrorCode write(std::string_view bytes) override {
+        if (limit && this->bytes.size() + bytes.size() > *limit) return platform::error::diskFull;
+        this->bytes += bytes;
+        return platform::error::success;
+    }
+    std::uint64_t size() const override { return bytes.size(); }
+    platform::ErrorCode truncate(std::uint64_t size) override {
+        bytes.resize(static_cast<std::size_t>(size));
+        return platform::error::success;
+    }
+
+    std::string bytes;
+    std::optional<std::size_t> limit;
 };
 
 // Records every call as one line and writes a recognisable element for it; the

@@ -21,7 +21,10 @@ protected:
     }
 
     ArchiveUpdateCallback* create(const std::wstring& prefix) {
-        auto* created = new ArchiveUpdateCallback(prefix, entries, library, files);
+        auto* created = new ArchiveUpdateCallback(prefix, entries, library,
+                                                  [this](const FileEntry& entry, platform::ErrorCode& error) {
+                                                      return files.openForReading(entry.path, error);
+                                                  });
         created->AddRef();
         return created;
     }

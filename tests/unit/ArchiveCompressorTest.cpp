@@ -1,5 +1,4 @@
 #include "archive/EngineLibrary.h"
-#include "archive/PackReport.h"
 #include "archive/SevenZipCompressor.h"
 #include "archive/SevenZipException.h"
 #include "fakes/FakeArchivePlatform.h"
@@ -162,23 +161,3 @@ TEST_F(ArchiveCompressor, FailuresLeaveNoBrokenArchiveAndKeepAnOlderOne) {
     EXPECT_EQ(files.files.count(L"c:\\out\\taken.tavisk.part"), 0u);
 }
 
-TEST_F(ArchiveCompressor, PackingTellsTheOperatorOfAnyFailureAndReleasesTheEngine) {
-    library.release();
-    FakeConsole console;
-    EXPECT_TRUE(packReport(L"c:\\out\\r.xml", libraries, files, console));
-    EXPECT_EQ(files.files.count(L"c:\\out\\r.tavisk"), 1u);
-    EXPECT_EQ(files.files.at(L"c:\\out\\r.xml"), "<report/>");
-    EXPECT_EQ(console.output + std::wstring(console.errors.begin(), console.errors.end()), L"");
-    EXPECT_EQ(libraries.loaded, 0);
-
-    EXPECT_FALSE(packReport(L"c:\\out\\missing.xml", libraries, files, console));
-    EXPECT_EQ(console.errors, "Problem beim Komprimieren! Bitte wenden Sie sich an den Hersteller!\n");
-    EXPECT_EQ(console.output, L"Bitte druecken Sie die Eingabe-Taste um fort zu fahren!\n");
-    EXPECT_EQ(console.charactersRead, 1);
-    EXPECT_EQ(libraries.loaded, 0);
-
-    libraries.hasCreateObject = false;
-    EXPECT_FALSE(packReport(L"c:\\out\\r.xml", libraries, files, console));
-    EXPECT_EQ(console.charactersRead, 2);
-    EXPECT_EQ(libraries.loaded, 0);
-}

@@ -22,83 +22,86 @@ const std::string expectedBytes = "a\xC3\xA4\r\n\xE2\x82\xAC\xF0\x9F\x98\x80x\r\
 
 }  // namespace
 
-// Every buffer size puts the spill boundary somewhere else, inside characters too.
-TEST(ReportSection, BytesAreTheSameWhereverTheBufferSpills) {
+// Every buffer size puts the spill boundary somewhere else, inside characters
+// too, and the section may start streaming before any piece or after any.
+TEST(ReportSection, BytesAreTheSameWhereverTheBufferSpillsOrStreamingStarts) {
+    const std::vector<std::wstring> writes = pieces();
     for (const std::size_t bufferSize : {1u, 2u, 3u, 5u, 8u, 1u << 20}) {
-        FakeFileSystem files;
-        std::string report;
-        {
-            ReportSection section(files, L"r.xml.file", bufferSize);
-            EXPECT_TRUE(section.empty());
-            for (const std::wstring& piece : pieces()) section << piece;
-            EXPECT_FALSE(section.empty());
-            EXPECT_EQ(files.files.count(L"r.xml.file.tmp"), bufferSize < expectedBytes.size() ? 1u : 0u);
-            MemoryStream stream(report);
-            EXPECT_EQ(section.drainTo(stream), 0u);
-            EXPECT_TRUE(files.files.empty()) << "spill file beside the finished report";
+        for (std::size_t streamFrom = 0; streamFrom <= writes.size(); ++streamFrom) {
+            FakeFileSystem files;
+            StringOutput report;
+            {
+                ReportSection section(files, L"d\\", bufferSize);
+                EXPECT_TRUE(section.empty());
+                for (std::size_t i = 0; i < writes.size(); ++i) {
+                    if (i == streamFrom) section.streamTo(report, L"<o>\n");
+                    section << writes[i];
+                }
+                if (streamFrom == writes.size()) {
+                    EXPECT_EQ(files.own.size(), bufferSize < expectedBytes.size() ? 1u : 0u) << "spill file";
+                    section.streamTo(report, L"<o>\n");
+                }
+                EXPECT_FALSE(section.empty());
+                EXPECT_EQ(section.endStream(L"</o>\n"), 0u);
+                EXPECT_TRUE(files.files.empty()) << "spill file beside the finished report";
+            }
+            EXPECT_EQ(report.bytes, "<o>\r\n" + expectedBytes + "</o>\r\n") << bufferSize << " " << streamFrom;
         }
-        EXPECT_EQ(report, expectedBytes) << bufferSize;
-        EXPECT_TRUE(files.files.empty()) << "spill file left behind";
     }
 }
 
 TEST(ReportSection, ALoneSurrogateBecomesTheReplacementCharacter) {
     FakeFileSystem files;
-    ReportSection section(files, L"s", 4);
+    ReportSection section(files, L"", 4);
     section << std::wstring(1, static_cast<wchar_t>(0xDC00)) << L"\n" << std::wstring(1, static_cast<wchar_t>(0xD800));
-    std::string report;
-    MemoryStream stream(report);
-    EXPECT_EQ(section.drainTo(stream), 0u);
-    EXPECT_EQ(report, "\xEF\xBF\xBD\r\n\xEF\xBF\xBD");
+    StringOutput report;
+    section.streamTo(report, L"");
+    EXPECT_EQ(section.endStream(L""), 0u);
+    EXPECT_EQ(report.bytes, "\xEF\xBF\xBD\r\n\xEF\xBF\xBD");
 }
 
-// A failed request takes back what it wrote, also what had gone to the spill file.
+// A failed request takes back what it wrote, also what had gone to the spill
+// file or into the report; with nothing left, the opening goes too.
 TEST(ReportSection, TruncationTakesBackTextWhereverItWent) {
-    for (const std::size_t bufferSize : {2u, 64u}) {
-        FakeFileSystem files;
-        ReportSection section(files, L"r", bufferSize);
-        section << L"kept\n";
-        const std::uint64_t mark = section.tell();
-        section << L"half-written <element";
-        section.truncate(mark);
-        section << L"next\n";
-        std::string report;
-        MemoryStream stream(report);
-        EXPECT_EQ(section.drainTo(stream), 0u);
-        EXPECT_EQ(report, "kept\r\nnext\r\n") << bufferSize;
+    for (const bool streaming : {false, true}) {
+        for (const std::size_t bufferSize : {2u, 64u}) {
+            FakeFileSystem files;
+            StringOutput report;
+            report.bytes = "head";
+            ReportSection section(files, L"", bufferSize);
+            if (streaming) section.streamTo(report, L"<o>");
+            section << L"gone";
+            section.truncate(0);
+            EXPECT_TRUE(section.empty());
+            EXPECT_EQ(report.bytes, "head");
+            section << L"kept\n";
+            const std::uint64_t mark = section.tell();
+            section << L"half-written <element";
+            section.truncate(mark);
+            section << L"next\n";
+            if (!streaming) section.streamTo(report, L"<o>");
+            EXPECT_EQ(section.endStream(L"</o>"), 0u);
+            EXPECT_EQ(report.bytes, "head<o>kept\r\nnext\r\n</o>") << streaming << bufferSize;
+        }
     }
-}
-
-// A taken name is passed over and left as it was.
-TEST(ReportSection, SpillsUnderAFreeNameAndRemovesOnlyItsOwnFile) {
-    FakeFileSystem files;
-    files.files[L"r.xml.file.tmp"] = "someone else's";
-    files.links.insert(L"r.xml.file.1.tmp");
-    {
-        ReportSection section(files, L"r.xml.file", 2);
-        section << L"abc";
-        EXPECT_EQ(files.files.at(L"r.xml.file.2.tmp"), "abc");
-    }
-    EXPECT_EQ(files.files, (std::map<std::wstring, std::string>{{L"r.xml.file.tmp", "someone else's"}}));
 }
 
 // A spill that fails, and a report that cannot take the bytes, are failures, never a short section.
 TEST(ReportSection, WriteFailuresAreAnswered) {
     FakeFileSystem files;
     files.diskSpace = 3;
-    std::string report;
+    StringOutput report;
     {
-        ReportSection section(files, L"r.xml.file", 2);
+        ReportSection section(files, L"", 2);
         section << L"abcdef";
-        MemoryStream stream(report);
-        EXPECT_EQ(section.drainTo(stream), platform::error::diskFull);
+        section.streamTo(report, L"");
+        EXPECT_EQ(section.endStream(L""), platform::error::diskFull);
     }
     EXPECT_TRUE(files.files.empty());
 
-    files.diskSpace = 4;
-    ReportSection section(files, L"r.xml.file", 1 << 20);
+    ReportSection section(files, L"", 1 << 20);
     section << L"abcdef";
-    MemoryStream full(files.files[L"r.xml"], &*files.diskSpace);
-    EXPECT_EQ(section.drainTo(full), platform::error::diskFull);
-    EXPECT_EQ(files.files[L"r.xml"], "abcd");
+    report.limit = 4;
+    section.streamTo(report, L"");
+    EXPECT_EQ(section.endStream(L""), platform::error::diskFull);
 }

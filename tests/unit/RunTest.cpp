@@ -1,5 +1,6 @@
 #include "driver/Run.h"
 
+#include "fakes/FakeArchivePlatform.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +15,15 @@ const std::wstring banner =
 const std::wstring prompt = L"\n<ENTER> um zu beenden\n";
 const std::string configuration = "<config><File><getFile>none</getFile></File></config>";
 
+const std::wstring packingFailed = L"Bitte druecken Sie die Eingabe-Taste um fort zu fahren!\n";
+
 struct Run : ::testing::Test {
+    Run() { fakeEngineJob = &job; }
+    ~Run() override { fakeEngineJob = nullptr; }
+
     int start(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "C:\\Tools\\tavisk.exe");
-        RunEnvironment environment{host, console, files, collectors, [this](const std::wstring& path) {
-                                       packed.push_back(path);
-                                       if (packSucceeds) files.files[path.substr(0, path.rfind(L'.')) + L".tavisk"];
-                                       return packSucceeds;
-                                   }};
+        RunEnvironment environment{host, console, files, collectors, libraries};
         return run(arguments, environment);
     }
 
@@ -29,37 +31,52 @@ struct Run : ::testing::Test {
     FakeConsole console;
     FakeFileSystem files;
     RecordingCollectors collectors;
-    std::vector<std::wstring> packed;
-    bool packSucceeds = true;
+    FakeDynamicLibraries libraries;
+    FakeEngineJob job;
+    // The item names the engine was given.
+    std::vector<std::wstring>& packed = job.itemPaths;
 };
 
 }  // namespace
 
 TEST_F(Run, DefaultsBesideTheExecutableWithComputerNameAndMinuteStamp) {
     files.files[L"C:\\Tools\\standard.xml"] = configuration;
-    packSucceeds = false;
-    // No archive, so the status tells scripts the run failed.
-    EXPECT_EQ(start({}), -1);
+    EXPECT_EQ(start({}), 0);
     EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tC:\\Tools\\standard.xml\n"
                                        L"Daten werden ermittelt: Bitte warten...beendet!\n"
                                        L"Ausgabedatei:\t\tC:\\Tools\\PC01_201504301405.tavisk\n" + prompt);
     EXPECT_EQ(console.charactersRead, 1);
     EXPECT_EQ(packed, std::vector<std::wstring>{L"C:\\Tools\\PC01_201504301405.xml"});
-    // Packing failed, so the report stays.
-    EXPECT_TRUE(files.exists(L"C:\\Tools\\PC01_201504301405.xml"));
+    EXPECT_EQ(files.files.at(L"C:\\Tools\\PC01_201504301405.tavisk").substr(0, 4), "FAKE");
+    EXPECT_TRUE(files.own.empty());
 }
 
-TEST_F(Run, ReportIsDeletedOnlyWhenThisRunPackedIt) {
-    files.files[L"c:\\out\\r.xml.old"] = "";
+// Without an archive the report is kept: under its expected name where that is
+// free, else under its private one; nothing is ever written over.
+TEST_F(Run, AFailedPackingKeepsTheReportAndTouchesNothingElse) {
     files.files[L"c:\\out\\c.xml"] = configuration;
     files.files[L"c:\\out\\r.tavisk"] = "older archive";
-    packSucceeds = false;
+    libraries.hasCreateObject = false;
     EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\r.tavisk"}), -1);
-    EXPECT_TRUE(files.exists(L"c:\\out\\r.xml"));
-    // The report left behind is this tool's own, so the next run replaces it.
-    packSucceeds = true;
-    EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\r.tavisk"}), 0);
-    EXPECT_FALSE(files.exists(L"c:\\out\\r.xml"));
+    EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tc:\\out\\c.xml\n"
+                                       L"Daten werden ermittelt: Bitte warten...beendet!\n" + packingFailed +
+                                  L"Ausgabedatei:\t\tc:\\out\\r.tavisk\nBericht:\t\tc:\\out\\r.xml\n" + prompt);
+    EXPECT_EQ(files.files.at(L"c:\\out\\r.tavisk"), "older archive");
+    EXPECT_EQ(files.files.at(L"c:\\out\\r.xml").substr(0, 21), "<?xml version=\"1.0\"?>");
+
+    console.output.clear();
+    files.files[L"c:\\out\\r.xml"] = "someone's";
+    EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\r.tavisk"}), -1);
+    EXPECT_NE(console.output.find(L"Bericht:\t\tc:\\out\\own3.tmp\n"), std::wstring::npos) << console.output;
+    EXPECT_EQ(files.files.at(L"c:\\out\\r.xml"), "someone's");
+    EXPECT_TRUE(files.own.empty());
+
+    // A destination taken by a folder fails the packing too.
+    libraries.hasCreateObject = true;
+    files.directories.insert(L"c:\\out\\d.tavisk");
+    EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\d.tavisk"}), -1);
+    EXPECT_EQ(files.files.count(L"c:\\out\\d.xml"), 1u);
+    EXPECT_TRUE(files.own.empty());
 }
 
 TEST_F(Run, HelpEndsTheRunBeforeAnyFileIsRead) {
@@ -92,7 +109,7 @@ TEST_F(Run, ArgumentFailuresEndWithStatusMinusOne) {
 TEST_F(Run, TheArgumentAfterASwitchIsExaminedToo) {
     files.files[L"/dest"] = configuration;
     EXPECT_EQ(start({"/source", "/dest", "x.tavisk"}), 0);
-    EXPECT_EQ(packed, std::vector<std::wstring>{L"x.xml"});
+    EXPECT_EQ(packed, std::vector<std::wstring>{L"c:\\work\\x.xml"});
     EXPECT_NE(console.output.find(L"Konfigurationsdatei:\t/dest\n"), std::wstring::npos);
 }
 
@@ -115,10 +132,13 @@ TEST_F(Run, DestinationsNotEndingInTheExtensionArePrefixes) {
     for (const char* destination : {"c:\\out\\", "c:\\out\\x.txt", ".tavisk", "c:\\a.tavisk\\b.tavisk"}) {
         start({"/dest", destination});
     }
+    // A computer name holding separators or ".." stays one name in the destination folder.
+    host.computer = L"a/..\\b:c";
+    start({"/dest", "c:\\out\\"});
     EXPECT_EQ(packed, (std::vector<std::wstring>{L"c:\\out\\Tavisk_201504301405.xml",
                                                  L"c:\\out\\x.txtTavisk_201504301405.xml",
-                                                 L".taviskTavisk_201504301405.xml",
-                                                 L"c:\\a.tavisk\\b.xml"}));
+                                                 L"c:\\work\\.taviskTavisk_201504301405.xml",
+                                                 L"c:\\a.tavisk\\b.xml", L"c:\\out\\a____b_c_201504301405.xml"}));
     // Only the trailing extension counts: the archive goes exactly where asked.
     EXPECT_NE(console.output.find(L"Ausgabedatei:\t\tc:\\a.tavisk\\b.tavisk\n"), std::wstring::npos);
 }
@@ -140,7 +160,7 @@ TEST_F(Run, ConfigurationProblemsEndAtThePromptWithStatusZero) {
     files.files[L"flat.xml"] = "<getKey>X</getKey>";
     EXPECT_EQ(start({"/source", "flat.xml", "/dest", "r.tavisk"}), 0);
     EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tflat.xml\n" + prompt);
-    EXPECT_FALSE(files.exists(L"r.xml"));
+    EXPECT_EQ(files.files.count(L"r.xml"), 0u);
     EXPECT_TRUE(packed.empty());
 }
 
@@ -153,23 +173,15 @@ TEST_F(Run, UnwritableReportIsReportedAndNothingIsPacked) {
     EXPECT_TRUE(packed.empty());
 }
 
-// Only a report of this tool is ever replaced: a configuration, any other file
-// or a link under the report's path stops the run before anything is collected.
-TEST_F(Run, ATakenReportPathIsNeitherOverwrittenNorFollowed) {
+// The report never takes the name of its archive's ".xml" before packing
+// failed, so a configuration under that name is read and left as it was.
+TEST_F(Run, AConfigurationNamedLikeTheReportIsLeftAsItWas) {
     files.files[L"inv.xml"] = "<config><Registry><getKey>K</getKey></Registry></config>";
-    files.files[L"other.xml"] = "<?xml version=\"1.0\"?>\r\r\n<computer";
-    files.links.insert(L"link.xml");
-    for (const char* destination : {"inv.tavisk", "other.tavisk", "link.tavisk"}) {
-        const auto before = files.files;
-        console.output.clear();
-        EXPECT_EQ(start({"/source", "inv.xml", "/dest", destination}), -1) << destination;
-        const std::wstring report = std::wstring(destination, destination + std::strlen(destination) - 7) + L".xml";
-        EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tinv.xml\nDie Datei " + report +
-                                      L" ist bereits vorhanden und wird nicht ueberschrieben!\n" + prompt);
-        EXPECT_EQ(files.files, before);
-    }
-    EXPECT_TRUE(collectors.calls.empty());
-    EXPECT_TRUE(packed.empty());
+    const std::string configurationBytes = files.files[L"inv.xml"];
+    EXPECT_EQ(start({"/source", "inv.xml", "/dest", "inv.tavisk"}), 0);
+    EXPECT_EQ(files.files.at(L"inv.xml"), configurationBytes);
+    EXPECT_EQ(job.itemContents.size(), 1u);
+    EXPECT_NE(job.itemContents[0].find("<registry>\r\n"), std::string::npos);
 }
 
 // A run that fails after a section spilled removes the report and every spill
@@ -198,7 +210,6 @@ TEST_F(Run, AFailedRunLeavesNothingBehind) {
         EXPECT_EQ(start({"/source", "c.xml", "/dest", "r.tavisk"}), -1) << sample.requests;
         EXPECT_NE(console.output.find(sample.message), std::wstring::npos) << console.output;
         EXPECT_EQ(files.files, before);
-        EXPECT_TRUE(packed.empty());
     }
 }
 
@@ -222,7 +233,7 @@ TEST_F(Run, CheckPrintsWhatRunsAndWhatNotAndCollectsNothing) {
                                        prompt);
     EXPECT_TRUE(packed.empty());
     EXPECT_EQ(collectors.calls, std::vector<std::wstring>{});
-    EXPECT_FALSE(files.exists(L"r.xml"));
+    EXPECT_EQ(files.files.count(L"r.xml"), 0u);
 }
 
 TEST_F(Run, CheckStatusTellsWhetherEverythingSomethingOrNothingRuns) {
