@@ -25,7 +25,7 @@ printf 'inventory \xc3\xa4 line\n' >content.txt
 printf '<config><File><getFile>%s</getFile></File></config>' "$WORK/content.txt" >known.xml
 printf 'older archive' >r.tavisk
 run_tool "$EXE" /source "$WORK/known.xml" /dest "$WORK/r.tavisk"
-expect_eq "$(ls r.xml r.tavisk.part 2>/dev/null)" "" "packing removes the report and leaves no partial file"
+expect_eq "$(ls r.xml tavisk-*.tmp 2>/dev/null)" "" "packing leaves no report and no partial file"
 {
   printf '<?xml version="1.0"?>\r\r\n<computer hostname="%s" username="%s\\%s" date="0">\r\n<file>\r\n' \
     "$(hostname)" "$(hostname)" "$(id -un)"
@@ -36,13 +36,15 @@ expect_eq "$(ls r.xml r.tavisk.part 2>/dev/null)" "" "packing removes the report
 7zz e -so r.tavisk 2>/dev/null | report_without_date /dev/stdin >packed.xml
 expect_file_bytes packed.xml expected.xml "an older archive is replaced by one holding the report's bytes"
 
-# expect_packing_failure DESCRIPTION ARCHIVE: the two failure lines, the Enter
-# request answered, then the driver's last lines; no archive, so status -1.
+# expect_packing_failure DESCRIPTION ARCHIVE REPORT: the two failure lines, the
+# Enter request answered, then the driver's last lines naming the archive and
+# the report kept; no archive, so status -1.
 expect_packing_failure() {
   expect_eq "$STATUS" 255 "$1: exit status"
   expect_eq "$ERR" "$failure_lines" "$1: failure line on the error stream"
   expect_contains "$OUT" "$continue_line
 Ausgabedatei:		$2
+Bericht:		$3
 
 <ENTER> um zu beenden" "$1: operator asked for Enter, run goes on"
 }
@@ -71,7 +73,7 @@ if unshare -m true 2>/dev/null; then
   set -e
   OUT=$(cat .out)
   ERR=$(cat .err)
-  expect_packing_failure "engine missing" "$WORK/r.tavisk"
+  expect_packing_failure "engine missing" "$WORK/r.tavisk" "$WORK/r.xml"
   expect_eq "$(cat r.tavisk)" "older archive" "engine missing: the older archive stays as it was"
   expect_eq "$(report_without_date r.xml)" "$(cat expected.xml)" "engine missing: the report stays"
   rm r.xml
@@ -83,7 +85,7 @@ fi
 printf 'int tavisk_not_an_engine(void) { return 1; }\n' >stub.c
 gcc -shared -fPIC -o bin/7z.so stub.c
 run_tool bin/tavisk /source "$WORK/known.xml" /dest "$WORK/r.tavisk"
-expect_packing_failure "engine without CreateObject" "$WORK/r.tavisk"
+expect_packing_failure "engine without CreateObject" "$WORK/r.tavisk" "$WORK/r.xml"
 expect_eq "$(ls r.xml)" "r.xml" "engine without CreateObject: the report stays"
 rm bin/7z.so r.xml
 
@@ -92,7 +94,7 @@ rm bin/7z.so r.xml
 printf '#include <stdlib.h>\nint CreateObject(void *c, void *i, void **o) { abort(); }\n' >old.c
 gcc -shared -fPIC -o bin/7z.so old.c
 run_tool bin/tavisk /source "$WORK/known.xml" /dest "$WORK/r.tavisk"
-expect_packing_failure "engine of the older layout" "$WORK/r.tavisk"
+expect_packing_failure "engine of the older layout" "$WORK/r.tavisk" "$WORK/r.xml"
 rm bin/7z.so r.xml
 
 # A destination directory that is missing: no report, so nothing to pack.
@@ -116,7 +118,7 @@ fi
 # The archive path taken by a directory: the archive cannot be created, the report stays.
 mkdir taken.tavisk
 run_tool "$EXE" /source "$WORK/known.xml" /dest "$WORK/taken.tavisk"
-expect_packing_failure "archive not creatable" "$WORK/taken.tavisk"
+expect_packing_failure "archive not creatable" "$WORK/taken.tavisk" "$WORK/taken.xml"
 expect_eq "$(ls -A taken.tavisk)" "" "archive not creatable: the directory is left alone"
-expect_eq "$(ls taken.xml taken.tavisk.part 2>/dev/null)" "taken.xml" "archive not creatable: report kept, nothing partial"
+expect_eq "$(ls taken.xml tavisk-*.tmp 2>/dev/null)" "taken.xml" "archive not creatable: report kept, nothing partial"
 finish
