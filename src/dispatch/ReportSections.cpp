@@ -93,11 +93,11 @@ void ReportSection::streamTo(ReportOutput& report, std::wstring_view opening) {
     report_ = &report;
     opening_ = reportBytes(opening);
     if (!spillFile_.stream) return;
-    if (failure_ == error::success) failure_ = copySpillTo(report);
+    if (failure_ == error::success) failure_ = copySpillTo();
     removeSpillFile();
 }
 
-ErrorCode ReportSection::copySpillTo(ReportOutput& report) {
+ErrorCode ReportSection::copySpillTo() {
     std::uint64_t position = 0;
     if (const ErrorCode sought = spillFile_.stream->seek(0, platform::FileStream::fromBegin, position)) return sought;
     std::string chunk(std::max<std::size_t>(bufferSize_, encodingStep), '\0');

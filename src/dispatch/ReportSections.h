@@ -55,7 +55,7 @@ private:
     void moveOut();
     void spill();
     platform::ErrorCode createSpillFile();
-    platform::ErrorCode copySpillTo(ReportOutput& report);
+    platform::ErrorCode copySpillTo();
     void send(std::string_view bytes);
     void removeSpillFile();
 

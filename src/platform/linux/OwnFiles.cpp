@@ -1,5 +1,6 @@
 #include "platform/linux/OwnFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -44,6 +45,15 @@ void forget(const std::string& path) {
 
 // A rename that never replaces; where the file system has no such rename, a
 // hard link, which never replaces either, takes its place.
+// Whoever may write to the folder could have put another file under the name meanwhile.
+bool stillOwn(const std::string& path) {
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0) return false;
+    return std::any_of(entries.begin(), entries.end(), [&](const Entry& entry) {
+        return entry.path == path && entry.device == status.st_dev && entry.inode == status.st_ino;
+    });
+}
+
 int renameNoReplace(const std::string& path, const std::string& target) {
     if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return -1;
@@ -71,6 +81,10 @@ int create(const std::string& directory, std::string& path) {
 
 int publish(const std::string& path, const std::string& target, bool replace) {
     const std::lock_guard lock(guard);
+    if (!stillOwn(path)) {
+        errno = ESTALE;
+        return -1;
+    }
     const int renamed = replace ? rename(path.c_str(), target.c_str()) : renameNoReplace(path, target);
     if (renamed == 0) forget(path);
     return renamed;
@@ -83,7 +97,7 @@ void keep(const std::string& path) {
 
 void remove(const std::string& path) {
     const std::lock_guard lock(guard);
-    unlink(path.c_str());
+    if (stillOwn(path)) unlink(path.c_str());
     forget(path);
 }
 
@@ -97,7 +111,9 @@ bool holds(dev_t device, ino_t inode) {
 
 void removeAll() {
     guard.lock();  // never given back: the process ends next
-    for (const Entry& entry : entries) unlink(entry.path.c_str());
+    for (const Entry& entry : entries) {
+        if (stillOwn(entry.path)) unlink(entry.path.c_str());
+    }
 }
 
 }  // namespace platform::linux_layer::own_files
