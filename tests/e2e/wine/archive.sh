@@ -48,11 +48,13 @@ tavisk.exe" "$arch: the archive replaces the older one and the report is gone"
 done
 
 # expect_packing_failure DESCRIPTION ARCHIVE: the two failure lines, the Enter
-# request answered, then the driver's last lines; no archive, so status -1.
+# request answered, then the driver's last lines naming the archive and the
+# report kept beside it; no archive, so status -1.
 expect_packing_failure() {
   expect_eq "$ERR" "$failure_lines" "$1: failure line on the error stream"
   expect_contains "$OUT" "$continue_line
 Ausgabedatei:		$2
+Bericht:		${2%.tavisk}.xml
 
 <ENTER> um zu beenden" "$1: operator asked for Enter, run goes on"
 }
