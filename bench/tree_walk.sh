@@ -11,18 +11,25 @@ runs=${3:-5}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# 50 directories of 100 (themselves and 99 below), each with 20 small files.
-if [ ! -e "$tree.complete" ]; then
+# 50 directories of 100 (themselves and 99 below), each with 20 files of 0 to
+# 200 bytes, so that about two thirds are large enough to be opened for a version.
+if [ ! -e "$tree.mixed" ]; then
   rm -rf "$tree"
   for a in $(seq 1 50); do
     for b in $(seq 0 99); do
       dir=$tree/top$a
       [ "$b" -gt 0 ] && dir=$dir/sub$b
       mkdir -p "$dir"
-      for f in $(seq 1 20); do echo "content $a $b $f" >"$dir/file$f.txt"; done
     done
   done
-  touch "$tree.complete"
+  find "$tree" -type d -name 'sub*' -o -type d -name 'top*' | awk 'BEGIN { srand(5) } {
+    for (f = 1; f <= 20; f++) {
+      path = $0 "/file" f ".txt"; size = int(rand() * 201); text = ""
+      while (length(text) < size) text = text "content " NR " " f " "
+      printf "%s", substr(text, 1, size) > path; close(path)
+    }
+  }'
+  touch "$tree.mixed"
 fi
 count=$(find "$tree" -mindepth 1 | wc -l)
 echo "tree: $count entries, $(find "$tree" -type f | wc -l) files"

@@ -15,7 +15,7 @@ printf '<config><File><getFile>%s</getFile></File><Registry><getValue>HKEY_CURRE
 {
   printf '<?xml version="1.0"?>\r\r\n<computer hostname="%s" username="%s\\%s" date="0">\r\n' \
     "$HOST" "$HOST" "$(id -un)"
-  printf '<registry>\r\n<key name="hkey_current_user\\none">The system cannot find the file specified.\r\r\n</key>\r\n</registry>\r\n<file>\r\n'
+  printf '<registry>\r\n<key name="HKEY_CURRENT_USER\\none">File not found.\r\r\n</key>\r\n</registry>\r\n<file>\r\n'
   printf '<filecontent name="%s" noparse="TRUE">\r\n' "$(tool_path "$WORK/big.log")"
   iconv -f latin1 -t utf-8 big.log
   printf '\r\n</filecontent>\r\n</file>\r\n</computer>'
