@@ -10,7 +10,7 @@ namespace {
 // A report still growing past this size is announced with nominalSize, which
 // plans as for any large file; a smaller one is packed once it is complete,
 // with its size exact.
-constexpr std::uint64_t plannedFromSize = std::uint64_t{4} << 20;
+constexpr std::uint64_t plannedFromSize = std::uint64_t{2} << 20;
 constexpr std::uint64_t nominalSize = std::uint64_t{1} << 30;
 
 constexpr std::uint32_t archiveAttribute = 0x20;

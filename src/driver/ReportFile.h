@@ -17,7 +17,7 @@
 // file is removed when this object ends, unless it was kept.
 class ReportFile final : public ReportOutput, public SevenZip::GrowingReport {
 public:
-    static constexpr std::size_t defaultQueueLimit = std::size_t{8} << 20;
+    static constexpr std::size_t defaultQueueLimit = std::size_t{2} << 20;
 
     ReportFile(platform::FileSystem& files, platform::OwnFile file, std::size_t queueLimit = defaultQueueLimit);
     ReportFile(const ReportFile&) = delete;

@@ -102,9 +102,9 @@ public:
 // A report kept as bytes in memory.
 class StringOutput : public ReportOutput {
 public:
-    platform::ErrorCode write(std::string_view bytes) override {
-        if (limit && this->bytes.size() + bytes.size() > *limit) return platform::error::diskFull;
-        this->bytes += bytes;
+    platform::ErrorCode write(std::string_view more) override {
+        if (limit && bytes.size() + more.size() > *limit) return platform::error::diskFull;
+        bytes += more;
         return platform::error::success;
     }
     std::uint64_t size() const override { return bytes.size(); }
