@@ -13,7 +13,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <set>
 #include <string_view>
 #include <vector>
 
@@ -62,6 +61,7 @@ struct SdBus {
     int (*openSystem)(sd_bus**);
     int (*newMethodCall)(sd_bus*, sd_bus_message**, const char*, const char*, const char*, const char*);
     int (*append)(sd_bus_message*, const char*, ...);
+    int (*appendStrv)(sd_bus_message*, char**);
     int (*call)(sd_bus*, sd_bus_message*, std::uint64_t, sd_bus_error*, sd_bus_message**);
     int (*callAsync)(sd_bus*, sd_bus_slot**, sd_bus_message*, sd_bus_message_handler_t, void*, std::uint64_t);
     int (*process)(sd_bus*, sd_bus_message**);
@@ -96,7 +96,8 @@ const SdBus* sdBus() {
         const bool complete =
             bind(library, "sd_bus_open_system", api->openSystem) &&
             bind(library, "sd_bus_message_new_method_call", api->newMethodCall) &&
-            bind(library, "sd_bus_message_append", api->append) && bind(library, "sd_bus_call", api->call) &&
+            bind(library, "sd_bus_message_append", api->append) &&
+            bind(library, "sd_bus_message_append_strv", api->appendStrv) && bind(library, "sd_bus_call", api->call) &&
             bind(library, "sd_bus_call_async", api->callAsync) && bind(library, "sd_bus_process", api->process) &&
             bind(library, "sd_bus_wait", api->wait) && bind(library, "sd_bus_message_get_error", api->messageError) &&
             bind(library, "sd_bus_message_enter_container", api->enterContainer) &&
@@ -116,6 +117,7 @@ const SdBus* sdBus() {
 // D-Bus error names -> Win32 codes; any other failing call is a failed remote call.
 const std::pair<std::string_view, ErrorCode> busErrors[] = {
     {"org.freedesktop.systemd1.NoSuchUnit", error::serviceDoesNotExist},
+    {"org.freedesktop.DBus.Error.UnknownMethod", error::invalidFunction},
     {"org.freedesktop.DBus.Error.InvalidArgs", error::invalidName},
     {"org.freedesktop.DBus.Error.AccessDenied", error::accessDenied},
     {"org.freedesktop.DBus.Error.ServiceUnknown", error::rpcServerUnavailable},
@@ -181,11 +183,8 @@ public:
         return error::success;
     }
 
-    // Calls a method with no argument or one string argument and waits for the answer.
-    ErrorCode call(const char* path, const char* interface, const char* method, const char* argument,
-                   Clock::time_point deadline, Message& reply) const {
-        Message request;
-        if (const ErrorCode failed = this->request(path, interface, method, request, argument)) return failed;
+    // Sends a call and waits for the answer.
+    ErrorCode call(const Message& request, Clock::time_point deadline, Message& reply) const {
         sd_bus_error failure{nullptr, nullptr, 0};
         sd_bus_message* answer = nullptr;
         const int result = api_.call(bus_, request.get(), microsecondsUntil(deadline), &failure, &answer);
@@ -193,6 +192,15 @@ public:
         api_.errorFree(&failure);
         reply = Message(answer, MessageRelease{&api_});
         return code;
+    }
+
+    // Calls a method of the manager's with no argument or one string argument.
+    ErrorCode callManager(const char* method, const char* argument, Clock::time_point deadline, Message& reply) const {
+        Message request;
+        if (const ErrorCode failed = this->request(managerPath, managerInterface, method, request, argument)) {
+            return failed;
+        }
+        return call(request, deadline, reply);
     }
 
     sd_bus* get() const { return bus_; }
@@ -203,64 +211,62 @@ private:
     sd_bus* bus_ = nullptr;
 };
 
-// The strings of the variant at the reader: one for a string, all of an array
-// of strings; false, and nothing read, for any other variant.
-bool readStrings(const SdBus& api, sd_bus_message* message, std::vector<std::string>& strings) {
+// The strings of a Get answer: one for a string property, all of an array of
+// strings; nothing for any other type.
+std::vector<std::string> readStrings(const SdBus& api, sd_bus_message* reply) {
+    std::vector<std::string> strings;
     char type = 0;
     const char* contents = nullptr;
-    if (api.peekType(message, &type, &contents) <= 0 || contents == nullptr) return false;
+    if (api.peekType(reply, &type, &contents) <= 0 || contents == nullptr) return strings;
     const bool array = std::strcmp(contents, "as") == 0;
-    if ((!array && std::strcmp(contents, "s") != 0) || api.enterContainer(message, 'v', contents) <= 0) return false;
-    if (array) api.enterContainer(message, 'a', "s");
+    if ((!array && std::strcmp(contents, "s") != 0) || api.enterContainer(reply, 'v', contents) <= 0) return strings;
+    if (array) api.enterContainer(reply, 'a', "s");
     const char* text = nullptr;
-    while (api.read(message, "s", &text) > 0) strings.emplace_back(text);
-    if (array) api.exitContainer(message);
-    api.exitContainer(message);
-    return true;
+    while (api.read(reply, "s", &text) > 0) strings.emplace_back(text);
+    return strings;
 }
 
-// The string and string-array properties named in `wanted` from a GetAll answer.
-using Properties = std::map<std::string, std::vector<std::string>, std::less<>>;
-Properties readProperties(const SdBus& api, sd_bus_message* reply, const std::set<std::string_view>& wanted) {
-    Properties properties;
-    if (api.enterContainer(reply, 'a', "{sv}") <= 0) return properties;
-    while (api.enterContainer(reply, 'e', "sv") > 0) {
-        const char* key = nullptr;
-        if (api.read(reply, "s", &key) <= 0) break;
-        std::vector<std::string> strings;
-        if (wanted.contains(key) && readStrings(api, reply, strings)) {
-            properties[key] = std::move(strings);
-        } else if (api.skip(reply, "v") < 0) {
-            break;
-        }
-        api.exitContainer(reply);
-    }
-    api.exitContainer(reply);
-    return properties;
+std::string first(const std::vector<std::string>& values) { return values.empty() ? std::string() : values.front(); }
+
+bool namesTarget(const std::vector<std::string>& units) {
+    return std::any_of(units.begin(), units.end(), [](const std::string& unit) { return unit.ends_with(targetSuffix); });
 }
 
-std::string stringOf(const Properties& properties, std::string_view name) {
-    const auto found = properties.find(name);
-    return found == properties.end() || found->second.empty() ? std::string() : found->second.front();
-}
-
-bool namesTarget(const Properties& properties, std::string_view name) {
-    const auto found = properties.find(name);
-    if (found == properties.end()) return false;
-    return std::any_of(found->second.begin(), found->second.end(),
-                       [](const std::string& unit) { return unit.ends_with(targetSuffix); });
-}
-
-void takeUnitProperties(const SdBus& api, sd_bus_message* reply, UnitFacts& facts) {
-    const Properties unit = readProperties(
-        api, reply, {"Description", "LoadState", "ActiveState", "SubState", "UnitFileState", "WantedBy", "RequiredBy"});
-    facts.description = stringOf(unit, "Description");
-    facts.loadState = stringOf(unit, "LoadState");
-    facts.activeState = stringOf(unit, "ActiveState");
-    facts.subState = stringOf(unit, "SubState");
-    facts.unitFileState = stringOf(unit, "UnitFileState");
-    facts.pulledInByTarget = namesTarget(unit, "WantedBy") || namesTarget(unit, "RequiredBy");
-}
+// A property of a unit and where its value goes. Each is asked for alone: the
+// manager computes some properties at a cost (UnitFilePreset reads the preset
+// files, UnitFileState searches the unit paths), and GetAll would compute all.
+struct Property {
+    const char* interface;
+    const char* name;
+    void (*take)(UnitFacts& facts, const std::vector<std::string>& values);
+};
+namespace property {
+const Property description{unitInterface, "Description", [](UnitFacts& facts, const std::vector<std::string>& values) {
+                               facts.description = first(values);
+                           }};
+const Property loadState{unitInterface, "LoadState", [](UnitFacts& facts, const std::vector<std::string>& values) {
+                             facts.loadState = first(values);
+                         }};
+const Property activeState{unitInterface, "ActiveState", [](UnitFacts& facts, const std::vector<std::string>& values) {
+                               facts.activeState = first(values);
+                           }};
+const Property subState{unitInterface, "SubState", [](UnitFacts& facts, const std::vector<std::string>& values) {
+                            facts.subState = first(values);
+                        }};
+const Property unitFileState{unitInterface, "UnitFileState",
+                             [](UnitFacts& facts, const std::vector<std::string>& values) {
+                                 facts.unitFileState = first(values);
+                             }};
+const Property wantedBy{unitInterface, "WantedBy", [](UnitFacts& facts, const std::vector<std::string>& values) {
+                            facts.pulledInByTarget = facts.pulledInByTarget || namesTarget(values);
+                        }};
+const Property requiredBy{unitInterface, "RequiredBy", [](UnitFacts& facts, const std::vector<std::string>& values) {
+                              facts.pulledInByTarget = facts.pulledInByTarget || namesTarget(values);
+                          }};
+const Property user{serviceInterface, "User", [](UnitFacts& facts, const std::vector<std::string>& values) {
+                        facts.user = first(values);
+                    }};
+}  // namespace property
 
 ErrorCode unitPath(const SdBus& api, const std::string& name, std::string& path) {
     char* encoded = nullptr;
@@ -272,25 +278,18 @@ ErrorCode unitPath(const SdBus& api, const std::string& name, std::string& path)
 
 // A service unit as the lists tell it and as its reads complete it.
 struct ListedUnit {
-    bool loaded = false;     // in ListUnits
+    bool stated = false;     // its description and states from ListUnits or ListUnitsByNames
     bool installed = false;  // in ListUnitFiles
     UnitFacts facts;
     ErrorCode failure = error::success;  // of reading what the lists left open
 };
 using UnitList = std::map<std::string, ListedUnit>;
 
-// The lists tell all but the account of a loaded unit with a unit file, and
-// but whether a target pulls in a generated one.
-bool listsTellAll(const ListedUnit& unit) {
-    return unit.loaded && unit.installed && unit.facts.unitFileState != "generated";
-}
-
 // One property request of a unit, sent without waiting for the answer.
 struct PropertyRead {
-    enum class Ask { unitProperties, user };
     ListedUnit* unit;
     std::string path;
-    Ask ask;
+    const Property* property;
     const SdBus* api;
     std::size_t* inFlight = nullptr;
     sd_bus_slot* slot = nullptr;
@@ -305,23 +304,18 @@ int takeAnswer(sd_bus_message* reply, void* userdata, sd_bus_error*) {
     PropertyRead& read = *static_cast<PropertyRead*>(userdata);
     read.answered = true;
     --*read.inFlight;
-    std::vector<std::string> user;
     if (const sd_bus_error* failure = read.api->messageError(reply)) {
         read.fail(callFailure(0, failure));
-    } else if (read.ask == PropertyRead::Ask::unitProperties) {
-        takeUnitProperties(*read.api, reply, read.unit->facts);
-    } else if (readStrings(*read.api, reply, user) && !user.empty()) {
-        read.unit->facts.user = user.front();
+    } else {
+        read.property->take(read.unit->facts, readStrings(*read.api, reply));
     }
     return 0;
 }
 
 void send(const Bus& bus, PropertyRead& read, std::size_t& inFlight, Clock::time_point deadline) {
     Message request;
-    const bool unitProperties = read.ask == PropertyRead::Ask::unitProperties;
-    ErrorCode failed = unitProperties
-                           ? bus.request(read.path.c_str(), propertiesInterface, "GetAll", request, unitInterface)
-                           : bus.request(read.path.c_str(), propertiesInterface, "Get", request, serviceInterface, "User");
+    ErrorCode failed = bus.request(read.path.c_str(), propertiesInterface, "Get", request, read.property->interface,
+                                   read.property->name);
     if (failed == error::success) {
         const int sent = bus.api().callAsync(bus.get(), &read.slot, request.get(), takeAnswer, &read,
                                              microsecondsUntil(deadline));
@@ -360,11 +354,17 @@ void runReads(const Bus& bus, std::vector<PropertyRead>& reads, Clock::time_poin
     }
 }
 
-// The reads that complete a unit: its properties unless the lists told them,
-// and its account.
+// The reads that complete a unit: what the lists did not tell of it, whether a
+// target pulls in a generated unit, and always its account; nothing for a unit
+// the manager found no file for.
 void addReads(const SdBus& api, const std::string& path, ListedUnit& unit, std::vector<PropertyRead>& reads) {
-    if (!listsTellAll(unit)) reads.push_back({&unit, path, PropertyRead::Ask::unitProperties, &api});
-    reads.push_back({&unit, path, PropertyRead::Ask::user, &api});
+    if (unit.facts.loadState == "not-found") return;
+    std::vector<const Property*> wanted;
+    if (!unit.stated) wanted.insert(wanted.end(), {&property::description, &property::loadState, &property::activeState, &property::subState});
+    if (!unit.installed) wanted.push_back(&property::unitFileState);
+    if (!unit.installed || unit.facts.unitFileState == "generated") wanted.insert(wanted.end(), {&property::wantedBy, &property::requiredBy});
+    wanted.push_back(&property::user);
+    for (const Property* property : wanted) reads.push_back({&unit, path, property, &api});
 }
 
 // Accounts asked for so far, so that the registry view answers without asking
@@ -389,7 +389,7 @@ ErrorCode readUnit(const Bus& bus, const std::string& name, UnitFacts& facts) {
     ListedUnit unit;
     Message reply;
     const char* path = nullptr;
-    unit.failure = bus.call(managerPath, managerInterface, "LoadUnit", name.c_str(), deadline, reply);
+    unit.failure = bus.callManager("LoadUnit", name.c_str(), deadline, reply);
     if (unit.failure == error::success && bus.api().read(reply.get(), "o", &path) <= 0) {
         unit.failure = error::rpcCallFailed;
     }
@@ -403,22 +403,16 @@ ErrorCode readUnit(const Bus& bus, const std::string& name, UnitFacts& facts) {
     return unit.failure;
 }
 
-// The service units the manager has loaded, except those it could not find a file for.
-ErrorCode addLoadedServices(const Bus& bus, UnitList& units) {
-    Message reply;
-    if (const ErrorCode failed =
-            bus.call(managerPath, managerInterface, "ListUnits", nullptr, Clock::now() + listTimeout, reply)) {
-        return failed;
-    }
-    const SdBus& api = bus.api();
-    if (api.enterContainer(reply.get(), 'a', "(ssssssouso)") <= 0) return error::rpcCallFailed;
+// The description and states of the service units in a ListUnits answer.
+ErrorCode addUnitStates(const SdBus& api, sd_bus_message* reply, UnitList& units) {
+    if (api.enterContainer(reply, 'a', "(ssssssouso)") <= 0) return error::rpcCallFailed;
     const char *name, *description, *loadState, *activeState, *subState, *following, *path, *jobType, *jobPath;
     std::uint32_t jobId = 0;
-    while (api.read(reply.get(), "(ssssssouso)", &name, &description, &loadState, &activeState, &subState,
-                    &following, &path, &jobId, &jobType, &jobPath) > 0) {
-        if (!isServiceUnit(name) || std::strcmp(loadState, "not-found") == 0) continue;
+    while (api.read(reply, "(ssssssouso)", &name, &description, &loadState, &activeState, &subState, &following,
+                    &path, &jobId, &jobType, &jobPath) > 0) {
+        if (!isServiceUnit(name)) continue;
         ListedUnit& unit = units[name];
-        unit.loaded = true;
+        unit.stated = true;
         unit.facts.description = description;
         unit.facts.loadState = loadState;
         unit.facts.activeState = activeState;
@@ -427,13 +421,55 @@ ErrorCode addLoadedServices(const Bus& bus, UnitList& units) {
     return error::success;
 }
 
+// The service units the manager has loaded.
+ErrorCode addLoadedServices(const Bus& bus, UnitList& units) {
+    Message reply;
+    if (const ErrorCode failed = bus.callManager("ListUnits", nullptr, Clock::now() + listTimeout, reply)) {
+        return failed;
+    }
+    return addUnitStates(bus.api(), reply.get(), units);
+}
+
+// The states of the units only the file list named, in one call: the manager
+// loads each for it. Where the call fails (an older manager has no
+// ListUnitsByNames), the units' reads ask for their states one by one.
+void addUnloadedStates(const Bus& bus, UnitList& units, Clock::time_point deadline) {
+    std::vector<char*> names;
+    for (auto& [name, unit] : units) {
+        if (!unit.stated) names.push_back(const_cast<char*>(name.c_str()));  // the library only reads them
+    }
+    if (names.empty()) return;
+    names.push_back(nullptr);
+    Message request, reply;
+    if (bus.request(managerPath, managerInterface, "ListUnitsByNames", request) != error::success ||
+        bus.api().appendStrv(request.get(), names.data()) < 0 || bus.call(request, deadline, reply) != error::success) {
+        return;
+    }
+    addUnitStates(bus.api(), reply.get(), units);
+}
+
+// The manager's unit files of services, as (path, state) pairs. The manager
+// works out each file's state at a cost, so it is asked for service files
+// only; an older manager without the call lists all its files.
+ErrorCode listServiceFiles(const Bus& bus, Message& reply) {
+    Message request;
+    char* noStates[] = {nullptr};
+    char* services[] = {const_cast<char*>("*.service"), nullptr};  // the library only reads it
+    const SdBus& api = bus.api();
+    ErrorCode listed = bus.request(managerPath, managerInterface, "ListUnitFilesByPatterns", request);
+    if (listed == error::success && (api.appendStrv(request.get(), noStates) < 0 ||
+                                     api.appendStrv(request.get(), services) < 0)) {
+        listed = error::notEnoughMemory;
+    }
+    if (listed == error::success) listed = bus.call(request, Clock::now() + listTimeout, reply);
+    if (listed != error::invalidFunction) return listed;
+    return bus.callManager("ListUnitFiles", nullptr, Clock::now() + listTimeout, reply);
+}
+
 // The service unit files installed, without aliases (the unit they name is listed itself).
 ErrorCode addInstalledServices(const Bus& bus, UnitList& units) {
     Message reply;
-    if (const ErrorCode failed =
-            bus.call(managerPath, managerInterface, "ListUnitFiles", nullptr, Clock::now() + listTimeout, reply)) {
-        return failed;
-    }
+    if (const ErrorCode failed = listServiceFiles(bus, reply)) return failed;
     const SdBus& api = bus.api();
     if (api.enterContainer(reply.get(), 'a', "(ss)") <= 0) return error::rpcCallFailed;
     const char *file, *state;
@@ -477,20 +513,23 @@ public:
         return error::success;
     }
 
-    // Both lists, then what they leave open of each unit, asked for all units together.
+    // Both lists, the states of the units not loaded, then what is still open of
+    // each unit, asked for all units together.
     ErrorCode listServices(Handle handle, std::vector<ServiceEntry>& services) override {
         Manager& manager = managerOf(handle);
         const SdBus& api = manager.bus.api();
         UnitList units;
         if (const ErrorCode failed = addLoadedServices(manager.bus, units)) return failed;
         if (const ErrorCode failed = addInstalledServices(manager.bus, units)) return failed;
+        const auto deadline = Clock::now() + unitBudget;
+        addUnloadedStates(manager.bus, units, deadline);
         std::vector<PropertyRead> reads;
         for (auto& [name, unit] : units) {
             std::string path;
             unit.failure = unitPath(api, name, path);
             if (unit.failure == error::success) addReads(api, path, unit, reads);
         }
-        runReads(manager.bus, reads, Clock::now() + unitBudget);
+        runReads(manager.bus, reads, deadline);
         for (auto& [name, unit] : units) {
             settle(name, unit);
             // Left out as a single request would say it does not exist.
