@@ -226,47 +226,34 @@ std::vector<std::string> readStrings(const SdBus& api, sd_bus_message* reply) {
     return strings;
 }
 
-std::string first(const std::vector<std::string>& values) { return values.empty() ? std::string() : values.front(); }
-
-bool namesTarget(const std::vector<std::string>& units) {
-    return std::any_of(units.begin(), units.end(), [](const std::string& unit) { return unit.ends_with(targetSuffix); });
-}
-
 // A property of a unit and where its value goes. Each is asked for alone: the
 // manager computes some properties at a cost (UnitFilePreset reads the preset
 // files, UnitFileState searches the unit paths), and GetAll would compute all.
 struct Property {
     const char* interface;
     const char* name;
-    void (*take)(UnitFacts& facts, const std::vector<std::string>& values);
+    std::string UnitFacts::*text;  // where a string goes; none for the units that want or require this one
 };
 namespace property {
-const Property description{unitInterface, "Description", [](UnitFacts& facts, const std::vector<std::string>& values) {
-                               facts.description = first(values);
-                           }};
-const Property loadState{unitInterface, "LoadState", [](UnitFacts& facts, const std::vector<std::string>& values) {
-                             facts.loadState = first(values);
-                         }};
-const Property activeState{unitInterface, "ActiveState", [](UnitFacts& facts, const std::vector<std::string>& values) {
-                               facts.activeState = first(values);
-                           }};
-const Property subState{unitInterface, "SubState", [](UnitFacts& facts, const std::vector<std::string>& values) {
-                            facts.subState = first(values);
-                        }};
-const Property unitFileState{unitInterface, "UnitFileState",
-                             [](UnitFacts& facts, const std::vector<std::string>& values) {
-                                 facts.unitFileState = first(values);
-                             }};
-const Property wantedBy{unitInterface, "WantedBy", [](UnitFacts& facts, const std::vector<std::string>& values) {
-                            facts.pulledInByTarget = facts.pulledInByTarget || namesTarget(values);
-                        }};
-const Property requiredBy{unitInterface, "RequiredBy", [](UnitFacts& facts, const std::vector<std::string>& values) {
-                              facts.pulledInByTarget = facts.pulledInByTarget || namesTarget(values);
-                          }};
-const Property user{serviceInterface, "User", [](UnitFacts& facts, const std::vector<std::string>& values) {
-                        facts.user = first(values);
-                    }};
+const Property description{unitInterface, "Description", &UnitFacts::description};
+const Property loadState{unitInterface, "LoadState", &UnitFacts::loadState};
+const Property activeState{unitInterface, "ActiveState", &UnitFacts::activeState};
+const Property subState{unitInterface, "SubState", &UnitFacts::subState};
+const Property unitFileState{unitInterface, "UnitFileState", &UnitFacts::unitFileState};
+const Property wantedBy{unitInterface, "WantedBy", nullptr};
+const Property requiredBy{unitInterface, "RequiredBy", nullptr};
+const Property user{serviceInterface, "User", &UnitFacts::user};
 }  // namespace property
+
+void take(const Property& property, const std::vector<std::string>& values, UnitFacts& facts) {
+    if (property.text != nullptr) {
+        facts.*property.text = values.empty() ? std::string() : values.front();
+    } else {
+        facts.pulledInByTarget = facts.pulledInByTarget || std::any_of(values.begin(), values.end(), [](const auto& unit) {
+                                     return unit.ends_with(targetSuffix);
+                                 });
+    }
+}
 
 ErrorCode unitPath(const SdBus& api, const std::string& name, std::string& path) {
     char* encoded = nullptr;
@@ -307,7 +294,7 @@ int takeAnswer(sd_bus_message* reply, void* userdata, sd_bus_error*) {
     if (const sd_bus_error* failure = read.api->messageError(reply)) {
         read.fail(callFailure(0, failure));
     } else {
-        read.property->take(read.unit->facts, readStrings(*read.api, reply));
+        take(*read.property, readStrings(*read.api, reply), read.unit->facts);
     }
     return 0;
 }
