@@ -4,6 +4,8 @@
 # side by side with `systemctl list-units --all --type=service` plus `systemctl
 # list-unit-files --type=service` on the same manager; medians of RUNS whole
 # processes. Target: the run at most 1.3 times the two systemctl calls. Needs root.
+# Measured on a quiet 2-CPU Debian 12 machine, systemd 252: 50 files 101 ms against
+# 128 ms (0.79), 550 files 1.01 s against 0.82 s (1.21-1.24).
 # Usage: bench/services_systemd.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build=$(cd "$1" && pwd)
