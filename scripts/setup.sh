@@ -11,6 +11,7 @@ if [ "$purpose" = test ]; then
   # A Node.js installed outside Debian brings its own npm, which Debian's package would conflict with.
   command -v npm >/dev/null || packages+=(npm)
   packages+=(dbus-daemon python3-dbusmock)  # the private bus and mock service manager of the service tests
+  packages+=(systemd dbus-user-session)     # a real user manager with its own bus for the service tests
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

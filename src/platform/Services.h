@@ -7,7 +7,12 @@
 
 namespace platform {
 
-// Service type and state codes are the Win32 ones on every target.
+// Linux only: a service that stopped because it failed (systemd's failed and
+// crash-looping units and units it could not load). Win32 states end at 7.
+inline constexpr std::uint32_t serviceStoppedFailed = 0x101;
+
+// Service type and state codes are the Win32 ones on every target, and
+// serviceStoppedFailed.
 struct ServiceStatus {
     std::uint32_t type = 0;
     std::uint32_t state = 0;

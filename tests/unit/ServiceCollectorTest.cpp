@@ -111,6 +111,7 @@ TEST(ServiceNames, StatesAndTypesKeepTheirTextsAndFallBack) {
         {1, L"stopped"}, {2, L"is starting"},      {3, L"is stopping"},
         {4, L"running"}, {5, L"about to coninue"}, {6, L"is pausing"},
         {7, L"paused"},  {0, L"unknown Status"},   {8, L"unknown Status"},
+        {platform::serviceStoppedFailed, L"stopped(failed)"},
     };
     for (const auto& [code, name] : states) EXPECT_EQ(serviceStateName(code), name) << code;
     const std::pair<std::uint32_t, const wchar_t*> types[] = {

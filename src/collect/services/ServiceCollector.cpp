@@ -27,6 +27,8 @@ std::wstring lookup(const std::pair<std::uint32_t, const wchar_t*> (&table)[size
 const std::pair<std::uint32_t, const wchar_t*> stateNames[] = {
     {1, L"stopped"},          {2, L"is starting"}, {3, L"is stopping"}, {4, L"running"},
     {5, L"about to coninue"}, {6, L"is pausing"},  {7, L"paused"},
+    // Linux only; a reader that looks at the start of the field still sees a stopped service.
+    {platform::serviceStoppedFailed, L"stopped(failed)"},
 };
 
 const std::pair<std::uint32_t, const wchar_t*> typeNames[] = {

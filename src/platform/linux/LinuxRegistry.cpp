@@ -87,7 +87,9 @@ namespace {
 class LinuxRegistry final : public MemoryRegistry {
 public:
     ErrorCode openKey(Key parent, const std::wstring& path, Key& opened) override {
-        if (parent == MemoryRegistry::predefinedKey(PredefinedKey::localMachine)) addServiceAccount(path);
+        if (parent == MemoryRegistry::predefinedKey(PredefinedKey::localMachine)) {
+            if (const ErrorCode failed = addServiceAccount(path)) return failed;
+        }
         return MemoryRegistry::openKey(parent, path, opened);
     }
 
@@ -102,14 +104,20 @@ public:
     }
 
 private:
-    void addServiceAccount(const std::wstring& path) {
-        if (text::upperAscii(path.substr(0, servicesKey.size())) != text::upperAscii(servicesKey)) return;
-        // The service's own key, also when a key below it is opened.
-        const std::wstring name = path.substr(servicesKey.size(), path.find(L'\\', servicesKey.size()) - servicesKey.size());
-        if (name.empty()) return;
-        if (const auto account = serviceAccount(name)) {
-            setValue(PredefinedKey::localMachine, servicesKey + name, stringValue(L"ObjectName", *account));
+    // The service's key holds its account. Everything after the services key
+    // but a closing backslash is the unit name: systemd's escapes put
+    // backslashes into unit names. A unit the manager does not know has no
+    // key; one it could not tell about answers why.
+    ErrorCode addServiceAccount(const std::wstring& path) {
+        if (text::upperAscii(path.substr(0, servicesKey.size())) != text::upperAscii(servicesKey)) return error::success;
+        std::wstring name = path.substr(servicesKey.size());
+        while (!name.empty() && name.back() == L'\\') name.pop_back();
+        if (name.empty()) return error::success;
+        const ServiceAccount account = serviceAccount(name);
+        if (account.failure == error::success) {
+            setValue(PredefinedKey::localMachine, path, stringValue(L"ObjectName", account.name));
         }
+        return account.failure == error::serviceDoesNotExist ? error::success : account.failure;
     }
 
     void fillOnce() {

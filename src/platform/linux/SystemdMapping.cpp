@@ -17,11 +17,12 @@ std::uint32_t lookup(const std::pair<std::string_view, std::uint32_t> (&table)[s
     return fallback;
 }
 
-// ActiveState -> service state. A unit that reloads keeps running; a failed
-// one is stopped. Anything newer systemd may add reads "unknown Status".
+// ActiveState -> service state, for units that have not failed (hasFailed).
+// A unit that reloads keeps running. Anything newer systemd may add reads
+// "unknown Status".
 const std::pair<std::string_view, std::uint32_t> states[] = {
-    {"active", 4},   {"reloading", 4}, {"refreshing", 4}, {"inactive", 1},
-    {"failed", 1},   {"maintenance", 1}, {"activating", 2}, {"deactivating", 3},
+    {"active", 4},      {"reloading", 4},  {"refreshing", 4},   {"inactive", 1},
+    {"maintenance", 1}, {"activating", 2}, {"deactivating", 3},
 };
 
 // UnitFileState -> start type. Enabled units start with the machine
@@ -36,12 +37,19 @@ const std::pair<std::string_view, std::uint32_t> states[] = {
 const std::pair<std::string_view, std::uint32_t> startTypes[] = {
     {"enabled", 2}, {"enabled-runtime", 2}, {"disabled", 4}, {"masked", 4}, {"masked-runtime", 4},
 };
+constexpr std::uint32_t automaticStart = 2;
 constexpr std::uint32_t onDemand = 3;
 
-// Every systemd service runs in processes of its own; a unit whose service
-// properties could not be read has no type.
+// Every systemd service runs in processes of its own, masked ones included,
+// though the manager tells nothing of their service settings.
 constexpr std::uint32_t ownProcess = 16;
-constexpr std::uint32_t noType = 0;
+
+// systemctl marks these units as failed: a failed start, a crash loop that
+// waits for its next restart, a unit file the manager could not take.
+bool hasFailed(const UnitFacts& unit) {
+    return unit.activeState == "failed" || (unit.activeState == "activating" && unit.subState == "auto-restart") ||
+           unit.loadState == "bad-setting" || unit.loadState == "error";
+}
 
 }  // namespace
 
@@ -58,18 +66,17 @@ bool isServiceUnit(std::string_view name) {
 }
 
 ServiceStatus serviceStatusOf(const UnitFacts& unit) {
-    return {unit.type.empty() ? noType : ownProcess, lookup(states, unit.activeState, 0)};
+    return {ownProcess, hasFailed(unit) ? serviceStoppedFailed : lookup(states, unit.activeState, 0)};
 }
 
-std::uint32_t startTypeOf(const UnitFacts& unit) { return lookup(startTypes, unit.unitFileState, onDemand); }
-
-// No User runs the service as root; a dynamic user is named after the unit.
-std::wstring accountOf(const std::string& unitName, const UnitFacts& unit) {
-    if (!unit.user.empty()) return fromNative(unit.user);
-    if (unit.dynamicUser && unitName.ends_with(serviceSuffix)) {
-        return fromNative(unitName.substr(0, unitName.size() - serviceSuffix.size()));
-    }
-    return L"root";
+// A generated unit (a SysV script, a generator's unit) that a target pulls in
+// starts at boot like an enabled one: the generator did the enabling.
+std::uint32_t startTypeOf(const UnitFacts& unit) {
+    if (unit.unitFileState == "generated" && unit.pulledInByTarget) return automaticStart;
+    return lookup(startTypes, unit.unitFileState, onDemand);
 }
+
+// The manager fills in User itself, for dynamic users too; none means root.
+std::wstring accountOf(const UnitFacts& unit) { return unit.user.empty() ? L"root" : fromNative(unit.user); }
 
 }  // namespace platform::linux_layer

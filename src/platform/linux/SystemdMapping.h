@@ -8,17 +8,20 @@
 namespace platform::linux_layer {
 
 // What systemd tells about one service unit: the unit's Description,
-// ActiveState and UnitFileState, and the service's Type, User and DynamicUser.
+// LoadState, ActiveState, SubState and UnitFileState, the service's User, and
+// whether a target wants or requires the unit (its WantedBy or RequiredBy).
 struct UnitFacts {
     std::string description;
+    std::string loadState;
     std::string activeState;
+    std::string subState;
     std::string unitFileState;
-    std::string type;
     std::string user;
-    bool dynamicUser = false;
+    bool pulledInByTarget = false;
 };
 
 inline constexpr std::string_view serviceSuffix = ".service";
+inline constexpr std::string_view targetSuffix = ".target";
 
 // The unit a requested service name means: as systemctl does, ".service" is
 // added to a name without it.
@@ -30,6 +33,6 @@ bool isServiceUnit(std::string_view name);
 ServiceStatus serviceStatusOf(const UnitFacts& unit);
 std::uint32_t startTypeOf(const UnitFacts& unit);
 // The account the service runs under, for the registry view's ObjectName.
-std::wstring accountOf(const std::string& unitName, const UnitFacts& unit);
+std::wstring accountOf(const UnitFacts& unit);
 
 }  // namespace platform::linux_layer

@@ -6,24 +6,28 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
-#include <set>
 #include <string_view>
+#include <vector>
 
 // The few sd-bus declarations used. libsystemd is loaded at run time, so the
 // tool starts and reports on machines without it.
 extern "C" {
 struct sd_bus;
 struct sd_bus_message;
+struct sd_bus_slot;
 struct sd_bus_error {
     const char* name;
     const char* message;
     int needsFree;
 };
+using sd_bus_message_handler_t = int (*)(sd_bus_message*, void*, sd_bus_error*);
 }
 
 namespace platform {
@@ -37,21 +41,41 @@ constexpr const char* unitPathPrefix = "/org/freedesktop/systemd1/unit";
 constexpr const char* unitInterface = "org.freedesktop.systemd1.Unit";
 constexpr const char* serviceInterface = "org.freedesktop.systemd1.Service";
 constexpr const char* propertiesInterface = "org.freedesktop.DBus.Properties";
-// A manager that does not answer within this time is reported, not waited for.
-constexpr std::uint64_t callTimeoutMicroseconds = 5'000'000;
+
+using Clock = std::chrono::steady_clock;
+// A manager that does not answer is reported, not waited for: each list call
+// gets the 25 s systemctl allows a call, the per-unit requests of one request
+// share one budget, and the units not read by then say so.
+constexpr std::chrono::seconds listTimeout{25};
+constexpr std::chrono::seconds unitBudget{60};
+// Per-unit requests in flight together; the system bus allows 128 unanswered
+// calls per connection.
+constexpr std::size_t requestsInFlight = 64;
+
+std::uint64_t microsecondsUntil(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(left, 1));
+}
 
 struct SdBus {
     int (*openSystem)(sd_bus**);
     int (*newMethodCall)(sd_bus*, sd_bus_message**, const char*, const char*, const char*, const char*);
     int (*append)(sd_bus_message*, const char*, ...);
+    int (*appendStrv)(sd_bus_message*, char**);
     int (*call)(sd_bus*, sd_bus_message*, std::uint64_t, sd_bus_error*, sd_bus_message**);
+    int (*callAsync)(sd_bus*, sd_bus_slot**, sd_bus_message*, sd_bus_message_handler_t, void*, std::uint64_t);
+    int (*process)(sd_bus*, sd_bus_message**);
+    int (*wait)(sd_bus*, std::uint64_t);
+    const sd_bus_error* (*messageError)(sd_bus_message*);
     int (*enterContainer)(sd_bus_message*, char, const char*);
     int (*exitContainer)(sd_bus_message*);
     int (*read)(sd_bus_message*, const char*, ...);
     int (*skip)(sd_bus_message*, const char*);
     int (*peekType)(sd_bus_message*, char*, const char**);
     sd_bus_message* (*messageUnref)(sd_bus_message*);
-    sd_bus* (*flushCloseUnref)(sd_bus*);
+    sd_bus_slot* (*slotUnref)(sd_bus_slot*);
+    void (*close)(sd_bus*);
+    sd_bus* (*unref)(sd_bus*);
     void (*errorFree)(sd_bus_error*);
     int (*pathEncode)(const char*, const char*, char**);
 };
@@ -62,7 +86,8 @@ bool bind(void* library, const char* name, Function& function) {
     return function != nullptr;
 }
 
-// The library's functions, loaded on first use; nothing without the library.
+// The library's functions (all of systemd 221, the first with a public sd-bus),
+// loaded on first use; nothing without the library.
 const SdBus* sdBus() {
     static const std::unique_ptr<SdBus> loaded = []() -> std::unique_ptr<SdBus> {
         void* library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
@@ -71,14 +96,17 @@ const SdBus* sdBus() {
         const bool complete =
             bind(library, "sd_bus_open_system", api->openSystem) &&
             bind(library, "sd_bus_message_new_method_call", api->newMethodCall) &&
-            bind(library, "sd_bus_message_append", api->append) && bind(library, "sd_bus_call", api->call) &&
+            bind(library, "sd_bus_message_append", api->append) &&
+            bind(library, "sd_bus_message_append_strv", api->appendStrv) && bind(library, "sd_bus_call", api->call) &&
+            bind(library, "sd_bus_call_async", api->callAsync) && bind(library, "sd_bus_process", api->process) &&
+            bind(library, "sd_bus_wait", api->wait) && bind(library, "sd_bus_message_get_error", api->messageError) &&
             bind(library, "sd_bus_message_enter_container", api->enterContainer) &&
             bind(library, "sd_bus_message_exit_container", api->exitContainer) &&
             bind(library, "sd_bus_message_read", api->read) && bind(library, "sd_bus_message_skip", api->skip) &&
             bind(library, "sd_bus_message_peek_type", api->peekType) &&
             bind(library, "sd_bus_message_unref", api->messageUnref) &&
-            bind(library, "sd_bus_flush_close_unref", api->flushCloseUnref) &&
-            bind(library, "sd_bus_error_free", api->errorFree) &&
+            bind(library, "sd_bus_slot_unref", api->slotUnref) && bind(library, "sd_bus_close", api->close) &&
+            bind(library, "sd_bus_unref", api->unref) && bind(library, "sd_bus_error_free", api->errorFree) &&
             bind(library, "sd_bus_path_encode", api->pathEncode);
         if (!complete) return nullptr;  // too old a systemd; the library stays loaded, as it is harmless
         return api;
@@ -89,6 +117,7 @@ const SdBus* sdBus() {
 // D-Bus error names -> Win32 codes; any other failing call is a failed remote call.
 const std::pair<std::string_view, ErrorCode> busErrors[] = {
     {"org.freedesktop.systemd1.NoSuchUnit", error::serviceDoesNotExist},
+    {"org.freedesktop.DBus.Error.UnknownMethod", error::invalidFunction},
     {"org.freedesktop.DBus.Error.InvalidArgs", error::invalidName},
     {"org.freedesktop.DBus.Error.AccessDenied", error::accessDenied},
     {"org.freedesktop.DBus.Error.ServiceUnknown", error::rpcServerUnavailable},
@@ -98,10 +127,10 @@ const std::pair<std::string_view, ErrorCode> busErrors[] = {
     {"org.freedesktop.DBus.Error.TimedOut", error::timeout},
 };
 
-ErrorCode callFailure(int result, const sd_bus_error& failure) {
-    if (failure.name != nullptr) {
+ErrorCode callFailure(int result, const sd_bus_error* failure) {
+    if (failure != nullptr && failure->name != nullptr) {
         for (const auto& [name, code] : busErrors) {
-            if (name == failure.name) return code;
+            if (name == failure->name) return code;
         }
     }
     switch (-result) {
@@ -124,8 +153,12 @@ public:
     explicit Bus(const SdBus& api) : api_(api) {}
     Bus(const Bus&) = delete;
     Bus& operator=(const Bus&) = delete;
+    // Closed without flushing: nothing sent is left that the tool still wants
+    // answered, and a stalled manager must not hold the run.
     ~Bus() {
-        if (bus_ != nullptr) api_.flushCloseUnref(bus_);
+        if (bus_ == nullptr) return;
+        api_.close(bus_);
+        api_.unref(bus_);
     }
 
     ErrorCode connect() {
@@ -137,23 +170,40 @@ public:
         return error::success;
     }
 
-    // Calls a method with no argument or one string argument.
-    ErrorCode call(const char* path, const char* interface, const char* method, const char* argument,
-                   Message& reply) const {
-        sd_bus_message* request = nullptr;
-        int result = api_.newMethodCall(bus_, &request, managerName, path, interface, method);
-        const Message requestHolder(request, MessageRelease{&api_});
-        if (result >= 0 && argument != nullptr) result = api_.append(request, "s", argument);
+    // A call of the manager's with up to two string arguments.
+    ErrorCode request(const char* path, const char* interface, const char* method, Message& message,
+                      const char* first = nullptr, const char* second = nullptr) const {
+        sd_bus_message* made = nullptr;
+        int result = api_.newMethodCall(bus_, &made, managerName, path, interface, method);
+        message = Message(made, MessageRelease{&api_});
+        for (const char* argument : {first, second}) {
+            if (result >= 0 && argument != nullptr) result = api_.append(made, "s", argument);
+        }
         if (result < 0) return result == -ENOMEM ? error::notEnoughMemory : error::invalidParameter;
+        return error::success;
+    }
+
+    // Sends a call and waits for the answer.
+    ErrorCode call(const Message& request, Clock::time_point deadline, Message& reply) const {
         sd_bus_error failure{nullptr, nullptr, 0};
         sd_bus_message* answer = nullptr;
-        result = api_.call(bus_, request, callTimeoutMicroseconds, &failure, &answer);
-        const ErrorCode code = result < 0 ? callFailure(result, failure) : error::success;
+        const int result = api_.call(bus_, request.get(), microsecondsUntil(deadline), &failure, &answer);
+        const ErrorCode code = result < 0 ? callFailure(result, &failure) : error::success;
         api_.errorFree(&failure);
         reply = Message(answer, MessageRelease{&api_});
         return code;
     }
 
+    // Calls a method of the manager's with no argument or one string argument.
+    ErrorCode callManager(const char* method, const char* argument, Clock::time_point deadline, Message& reply) const {
+        Message request;
+        if (const ErrorCode failed = this->request(managerPath, managerInterface, method, request, argument)) {
+            return failed;
+        }
+        return call(request, deadline, reply);
+    }
+
+    sd_bus* get() const { return bus_; }
     const SdBus& api() const { return api_; }
 
 private:
@@ -161,30 +211,48 @@ private:
     sd_bus* bus_ = nullptr;
 };
 
-// The string and boolean properties named in `wanted` from a GetAll answer.
-std::map<std::string, std::string> readProperties(const SdBus& api, sd_bus_message* reply,
-                                                  const std::set<std::string_view>& wanted) {
-    std::map<std::string, std::string> properties;
-    if (api.enterContainer(reply, 'a', "{sv}") <= 0) return properties;
-    while (api.enterContainer(reply, 'e', "sv") > 0) {
-        const char* key = nullptr;
-        char type = 0;
-        const char* contents = nullptr;
-        if (api.read(reply, "s", &key) <= 0 || api.peekType(reply, &type, &contents) <= 0) break;
-        const bool keep = wanted.count(key) > 0 && contents != nullptr;
-        if (keep && std::strcmp(contents, "s") == 0) {
-            const char* text = nullptr;
-            if (api.read(reply, "v", "s", &text) > 0) properties[key] = text;
-        } else if (keep && std::strcmp(contents, "b") == 0) {
-            int flag = 0;
-            if (api.read(reply, "v", "b", &flag) > 0) properties[key] = flag ? "yes" : "no";
-        } else if (api.skip(reply, "v") < 0) {
-            break;
-        }
-        api.exitContainer(reply);
+// The strings of a Get answer: one for a string property, all of an array of
+// strings; nothing for any other type.
+std::vector<std::string> readStrings(const SdBus& api, sd_bus_message* reply) {
+    std::vector<std::string> strings;
+    char type = 0;
+    const char* contents = nullptr;
+    if (api.peekType(reply, &type, &contents) <= 0 || contents == nullptr) return strings;
+    const bool array = std::strcmp(contents, "as") == 0;
+    if ((!array && std::strcmp(contents, "s") != 0) || api.enterContainer(reply, 'v', contents) <= 0) return strings;
+    if (array) api.enterContainer(reply, 'a', "s");
+    const char* text = nullptr;
+    while (api.read(reply, "s", &text) > 0) strings.emplace_back(text);
+    return strings;
+}
+
+// A property of a unit and where its value goes. Each is asked for alone: the
+// manager computes some properties at a cost (UnitFilePreset reads the preset
+// files, UnitFileState searches the unit paths), and GetAll would compute all.
+struct Property {
+    const char* interface;
+    const char* name;
+    std::string UnitFacts::*text;  // where a string goes; none for the units that want or require this one
+};
+namespace property {
+const Property description{unitInterface, "Description", &UnitFacts::description};
+const Property loadState{unitInterface, "LoadState", &UnitFacts::loadState};
+const Property activeState{unitInterface, "ActiveState", &UnitFacts::activeState};
+const Property subState{unitInterface, "SubState", &UnitFacts::subState};
+const Property unitFileState{unitInterface, "UnitFileState", &UnitFacts::unitFileState};
+const Property wantedBy{unitInterface, "WantedBy", nullptr};
+const Property requiredBy{unitInterface, "RequiredBy", nullptr};
+const Property user{serviceInterface, "User", &UnitFacts::user};
+}  // namespace property
+
+void take(const Property& property, const std::vector<std::string>& values, UnitFacts& facts) {
+    if (property.text != nullptr) {
+        facts.*property.text = values.empty() ? std::string() : values.front();
+    } else {
+        facts.pulledInByTarget = facts.pulledInByTarget || std::any_of(values.begin(), values.end(), [](const auto& unit) {
+                                     return unit.ends_with(targetSuffix);
+                                 });
     }
-    api.exitContainer(reply);
-    return properties;
 }
 
 ErrorCode unitPath(const SdBus& api, const std::string& name, std::string& path) {
@@ -195,86 +263,200 @@ ErrorCode unitPath(const SdBus& api, const std::string& name, std::string& path)
     return error::success;
 }
 
-// Accounts asked for so far, so that the registry view answers without asking
-// again; a unit that could not be read is remembered without an account.
-std::map<std::string, std::optional<std::wstring>>& knownAccounts() {
-    static std::map<std::string, std::optional<std::wstring>> accounts;
-    return accounts;
-}
-
-// The service's own facts: its type and account.
-void readService(const Bus& bus, const std::string& name, const std::string& path, UnitFacts& facts) {
-    Message reply;
-    if (bus.call(path.c_str(), propertiesInterface, "GetAll", serviceInterface, reply) != error::success) return;
-    auto service = readProperties(bus.api(), reply.get(), {"Type", "User", "DynamicUser"});
-    facts.type = service["Type"];
-    facts.user = service["User"];
-    facts.dynamicUser = service["DynamicUser"] == "yes";
-    knownAccounts()[name] = accountOf(name, facts);
-}
-
-// A unit's facts in two property requests: the unit's and the service's.
-ErrorCode readUnit(const Bus& bus, const std::string& name, const std::string& path, UnitFacts& facts) {
-    Message reply;
-    if (const ErrorCode failed = bus.call(path.c_str(), propertiesInterface, "GetAll", unitInterface, reply)) {
-        return failed;
-    }
-    auto unit = readProperties(bus.api(), reply.get(), {"Description", "ActiveState", "UnitFileState", "LoadState"});
-    // systemd answers for any well-formed name, with this load state when there is no such unit.
-    if (unit["LoadState"] == "not-found") return error::serviceDoesNotExist;
-    facts.description = unit["Description"];
-    facts.activeState = unit["ActiveState"];
-    facts.unitFileState = unit["UnitFileState"];
-    readService(bus, name, path, facts);
-    return error::success;
-}
-
-// A unit by name, loaded by the manager if it was not yet.
-ErrorCode loadUnit(const Bus& bus, const std::string& name, UnitFacts& facts) {
-    Message reply;
-    if (const ErrorCode failed = bus.call(managerPath, managerInterface, "LoadUnit", name.c_str(), reply)) {
-        return failed;
-    }
-    const char* path = nullptr;
-    if (bus.api().read(reply.get(), "o", &path) <= 0) return error::rpcCallFailed;
-    return readUnit(bus, name, path, facts);
-}
-
-// What the two lists tell of a unit: nothing is left to ask of the unit itself
-// when the manager has it loaded and it has a unit file.
+// A service unit as the lists tell it and as its reads complete it.
 struct ListedUnit {
-    bool loaded = false;
-    bool installed = false;
+    bool stated = false;     // its description and states from ListUnits or ListUnitsByNames
+    bool installed = false;  // in ListUnitFiles
     UnitFacts facts;
     ErrorCode failure = error::success;  // of reading what the lists left open
 };
 using UnitList = std::map<std::string, ListedUnit>;
 
-// The service units the manager has loaded, except those it could not find a file for.
-ErrorCode addLoadedServices(const Bus& bus, UnitList& units) {
-    Message reply;
-    if (const ErrorCode failed = bus.call(managerPath, managerInterface, "ListUnits", nullptr, reply)) return failed;
+// One property request of a unit, sent without waiting for the answer.
+struct PropertyRead {
+    ListedUnit* unit;
+    std::string path;
+    const Property* property;
+    const SdBus* api;
+    std::size_t* inFlight = nullptr;
+    sd_bus_slot* slot = nullptr;
+    bool answered = false;
+
+    void fail(ErrorCode code) {
+        if (unit->failure == error::success) unit->failure = code;
+    }
+};
+
+int takeAnswer(sd_bus_message* reply, void* userdata, sd_bus_error*) {
+    PropertyRead& read = *static_cast<PropertyRead*>(userdata);
+    read.answered = true;
+    --*read.inFlight;
+    if (const sd_bus_error* failure = read.api->messageError(reply)) {
+        read.fail(callFailure(0, failure));
+    } else {
+        take(*read.property, readStrings(*read.api, reply), read.unit->facts);
+    }
+    return 0;
+}
+
+void send(const Bus& bus, PropertyRead& read, std::size_t& inFlight, Clock::time_point deadline) {
+    Message request;
+    ErrorCode failed = bus.request(read.path.c_str(), propertiesInterface, "Get", request, read.property->interface,
+                                   read.property->name);
+    if (failed == error::success) {
+        const int sent = bus.api().callAsync(bus.get(), &read.slot, request.get(), takeAnswer, &read,
+                                             microsecondsUntil(deadline));
+        if (sent < 0) failed = callFailure(sent, nullptr);
+    }
+    if (failed != error::success) {
+        read.answered = true;
+        read.fail(failed);
+        return;
+    }
+    read.inFlight = &inFlight;
+    ++inFlight;
+}
+
+// Sends the reads, at most requestsInFlight unanswered at a time, rather than
+// one round trip after the other, and takes their answers until all are in or
+// the deadline passes; a unit whose read is not answered by then timed out.
+void runReads(const Bus& bus, std::vector<PropertyRead>& reads, Clock::time_point deadline) {
     const SdBus& api = bus.api();
-    if (api.enterContainer(reply.get(), 'a', "(ssssssouso)") <= 0) return error::rpcCallFailed;
+    std::size_t inFlight = 0;
+    auto next = reads.begin();
+    ErrorCode cut = error::timeout;
+    while (Clock::now() < deadline) {
+        for (; next != reads.end() && inFlight < requestsInFlight; ++next) send(bus, *next, inFlight, deadline);
+        if (inFlight == 0 && next == reads.end()) break;
+        const int processed = api.process(bus.get(), nullptr);
+        if (processed < 0) {
+            cut = error::rpcCallFailed;  // the connection broke
+            break;
+        }
+        if (processed == 0) api.wait(bus.get(), microsecondsUntil(deadline));
+    }
+    for (PropertyRead& read : reads) {
+        if (!read.answered) read.fail(cut);
+        api.slotUnref(read.slot);  // an answer still to come is not taken
+    }
+}
+
+// The reads that complete a unit: what the lists did not tell of it, whether a
+// target pulls in a generated unit, and always its account; nothing for a unit
+// the manager found no file for.
+void addReads(const SdBus& api, const std::string& path, ListedUnit& unit, std::vector<PropertyRead>& reads) {
+    if (unit.facts.loadState == "not-found") return;
+    std::vector<const Property*> wanted;
+    if (!unit.stated) wanted.insert(wanted.end(), {&property::description, &property::loadState, &property::activeState, &property::subState});
+    if (!unit.installed) wanted.push_back(&property::unitFileState);
+    if (!unit.installed || unit.facts.unitFileState == "generated") wanted.insert(wanted.end(), {&property::wantedBy, &property::requiredBy});
+    wanted.push_back(&property::user);
+    for (const Property* property : wanted) reads.push_back({&unit, path, property, &api});
+}
+
+// Accounts asked for so far, so that the registry view answers without asking
+// again, also for a unit that could not be read.
+std::map<std::string, ServiceAccount>& knownAccounts() {
+    static std::map<std::string, ServiceAccount> accounts;
+    return accounts;
+}
+
+// Where reading a unit came to. systemd answers for any well-formed name, with
+// the load state not-found where there is no such unit (a dangling link too).
+void settle(const std::string& name, ListedUnit& unit) {
+    if (unit.failure == error::success && unit.facts.loadState == "not-found") {
+        unit.failure = error::serviceDoesNotExist;
+    }
+    knownAccounts()[name] = {unit.failure, unit.failure == error::success ? accountOf(unit.facts) : L""};
+}
+
+// A unit by name, loaded by the manager if it was not yet, within one budget.
+ErrorCode readUnit(const Bus& bus, const std::string& name, UnitFacts& facts) {
+    const auto deadline = Clock::now() + unitBudget;
+    ListedUnit unit;
+    Message reply;
+    const char* path = nullptr;
+    unit.failure = bus.callManager("LoadUnit", name.c_str(), deadline, reply);
+    if (unit.failure == error::success && bus.api().read(reply.get(), "o", &path) <= 0) {
+        unit.failure = error::rpcCallFailed;
+    }
+    if (unit.failure == error::success) {
+        std::vector<PropertyRead> reads;
+        addReads(bus.api(), path, unit, reads);
+        runReads(bus, reads, deadline);
+    }
+    settle(name, unit);
+    facts = unit.facts;
+    return unit.failure;
+}
+
+// The description and states of the service units in a ListUnits answer.
+ErrorCode addUnitStates(const SdBus& api, sd_bus_message* reply, UnitList& units) {
+    if (api.enterContainer(reply, 'a', "(ssssssouso)") <= 0) return error::rpcCallFailed;
     const char *name, *description, *loadState, *activeState, *subState, *following, *path, *jobType, *jobPath;
     std::uint32_t jobId = 0;
-    while (api.read(reply.get(), "(ssssssouso)", &name, &description, &loadState, &activeState, &subState,
-                    &following, &path, &jobId, &jobType, &jobPath) > 0) {
-        if (!isServiceUnit(name) || std::strcmp(loadState, "not-found") == 0) continue;
+    while (api.read(reply, "(ssssssouso)", &name, &description, &loadState, &activeState, &subState, &following,
+                    &path, &jobId, &jobType, &jobPath) > 0) {
+        if (!isServiceUnit(name)) continue;
         ListedUnit& unit = units[name];
-        unit.loaded = true;
+        unit.stated = true;
         unit.facts.description = description;
+        unit.facts.loadState = loadState;
         unit.facts.activeState = activeState;
+        unit.facts.subState = subState;
     }
     return error::success;
+}
+
+// The service units the manager has loaded.
+ErrorCode addLoadedServices(const Bus& bus, UnitList& units) {
+    Message reply;
+    if (const ErrorCode failed = bus.callManager("ListUnits", nullptr, Clock::now() + listTimeout, reply)) {
+        return failed;
+    }
+    return addUnitStates(bus.api(), reply.get(), units);
+}
+
+// The states of the units only the file list named, in one call: the manager
+// loads each for it. Where the call fails (an older manager has no
+// ListUnitsByNames), the units' reads ask for their states one by one.
+void addUnloadedStates(const Bus& bus, UnitList& units, Clock::time_point deadline) {
+    std::vector<char*> names;
+    for (auto& [name, unit] : units) {
+        if (!unit.stated) names.push_back(const_cast<char*>(name.c_str()));  // the library only reads them
+    }
+    if (names.empty()) return;
+    names.push_back(nullptr);
+    Message request, reply;
+    if (bus.request(managerPath, managerInterface, "ListUnitsByNames", request) != error::success ||
+        bus.api().appendStrv(request.get(), names.data()) < 0 || bus.call(request, deadline, reply) != error::success) {
+        return;
+    }
+    addUnitStates(bus.api(), reply.get(), units);
+}
+
+// The manager's unit files of services, as (path, state) pairs. The manager
+// works out each file's state at a cost, so it is asked for service files
+// only; an older manager without the call lists all its files.
+ErrorCode listServiceFiles(const Bus& bus, Message& reply) {
+    Message request;
+    char* noStates[] = {nullptr};
+    char* services[] = {const_cast<char*>("*.service"), nullptr};  // the library only reads it
+    const SdBus& api = bus.api();
+    ErrorCode listed = bus.request(managerPath, managerInterface, "ListUnitFilesByPatterns", request);
+    if (listed == error::success && (api.appendStrv(request.get(), noStates) < 0 ||
+                                     api.appendStrv(request.get(), services) < 0)) {
+        listed = error::notEnoughMemory;
+    }
+    if (listed == error::success) listed = bus.call(request, Clock::now() + listTimeout, reply);
+    if (listed != error::invalidFunction) return listed;
+    return bus.callManager("ListUnitFiles", nullptr, Clock::now() + listTimeout, reply);
 }
 
 // The service unit files installed, without aliases (the unit they name is listed itself).
 ErrorCode addInstalledServices(const Bus& bus, UnitList& units) {
     Message reply;
-    if (const ErrorCode failed = bus.call(managerPath, managerInterface, "ListUnitFiles", nullptr, reply)) {
-        return failed;
-    }
+    if (const ErrorCode failed = listServiceFiles(bus, reply)) return failed;
     const SdBus& api = bus.api();
     if (api.enterContainer(reply.get(), 'a', "(ss)") <= 0) return error::rpcCallFailed;
     const char *file, *state;
@@ -318,19 +500,27 @@ public:
         return error::success;
     }
 
+    // Both lists, the states of the units not loaded, then what is still open of
+    // each unit, asked for all units together.
     ErrorCode listServices(Handle handle, std::vector<ServiceEntry>& services) override {
         Manager& manager = managerOf(handle);
+        const SdBus& api = manager.bus.api();
         UnitList units;
         if (const ErrorCode failed = addLoadedServices(manager.bus, units)) return failed;
         if (const ErrorCode failed = addInstalledServices(manager.bus, units)) return failed;
+        const auto deadline = Clock::now() + unitBudget;
+        addUnloadedStates(manager.bus, units, deadline);
+        std::vector<PropertyRead> reads;
         for (auto& [name, unit] : units) {
             std::string path;
-            unit.failure = unitPath(manager.bus.api(), name, path);
-            if (unit.failure == error::success && unit.loaded && unit.installed) {
-                readService(manager.bus, name, path, unit.facts);
-            } else if (unit.failure == error::success) {
-                unit.failure = readUnit(manager.bus, name, path, unit.facts);
-            }
+            unit.failure = unitPath(api, name, path);
+            if (unit.failure == error::success) addReads(api, path, unit, reads);
+        }
+        runReads(manager.bus, reads, deadline);
+        for (auto& [name, unit] : units) {
+            settle(name, unit);
+            // Left out as a single request would say it does not exist.
+            if (unit.failure == error::serviceDoesNotExist) continue;
             services.push_back({fromNative(name), fromNative(unit.facts.description), serviceStatusOf(unit.facts)});
         }
         manager.listed = std::move(units);
@@ -344,7 +534,7 @@ public:
         if (const auto listed = manager.listed.find(name); listed != manager.listed.end()) {
             if (listed->second.failure != error::success) return listed->second.failure;
             opened->facts = listed->second.facts;
-        } else if (const ErrorCode failed = loadUnit(manager.bus, name, opened->facts)) {
+        } else if (const ErrorCode failed = readUnit(manager.bus, name, opened->facts)) {
             return failed;
         }
         service = static_cast<Opened*>(opened.release());
@@ -372,16 +562,16 @@ public:
 
 }  // namespace
 
-std::optional<std::wstring> serviceAccount(const std::wstring& serviceName) {
+ServiceAccount serviceAccount(const std::wstring& serviceName) {
     const std::string name = unitName(serviceName);
-    auto& known = knownAccounts();
-    if (const auto found = known.find(name); found != known.end()) return found->second;
-    if (const SdBus* api = sdBus()) {
-        Bus bus(*api);
-        UnitFacts facts;
-        if (bus.connect() == error::success) loadUnit(bus, name, facts);
-    }
-    return known[name];  // as reading the unit left it
+    if (const auto found = knownAccounts().find(name); found != knownAccounts().end()) return found->second;
+    const SdBus* api = sdBus();
+    if (api == nullptr) return {error::moduleNotFound, L""};
+    Bus bus(*api);
+    if (const ErrorCode failed = bus.connect()) return {failed, L""};
+    UnitFacts facts;
+    readUnit(bus, name, facts);
+    return knownAccounts()[name];  // as reading the unit left it
 }
 
 }  // namespace linux_layer

@@ -1,12 +1,19 @@
 #pragma once
-#include <optional>
+#include "platform/ErrorCode.h"
+
 #include <string>
 
 namespace platform::linux_layer {
 
-// The account a service unit runs under, for the registry view's
+// The account a service unit runs under, or why it cannot be told.
+struct ServiceAccount {
+    ErrorCode failure = error::success;  // error::serviceDoesNotExist for a unit systemd does not know
+    std::wstring name;
+};
+
+// The account for the registry view's
 // HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\<name>\ObjectName;
-// nothing when systemd does not know the unit or cannot be asked.
-std::optional<std::wstring> serviceAccount(const std::wstring& serviceName);
+// the name is the whole unit name, backslashes and all.
+ServiceAccount serviceAccount(const std::wstring& serviceName);
 
 }  // namespace platform::linux_layer

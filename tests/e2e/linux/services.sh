@@ -2,7 +2,8 @@
 # Service requests of the Linux build against a mock systemd manager on a private
 # bus: every service unit once, the mapping of systemd's states, single names of
 # every shape, the account in the registry view, and the failures of a missing
-# bus, a missing manager, a manager that does not answer and a missing libsystemd.
+# bus, a missing manager, a manager that does not answer its lists or one unit's
+# properties, and a missing libsystemd. services-systemd.sh runs against a real manager.
 source "$(dirname "$0")/../lib.sh"
 source "$TAVISK_SOURCE_DIR/tests/e2e/systemd-mock.sh"
 EXE=$TAVISK_EXE
@@ -54,7 +55,7 @@ expect_eq "$(run_requests "<getServiceStatus>aLl</getServiceStatus>
 </key>
 </registry>
 <service name=\"apt-daily.service\">Daily apt download activities|Own Process|stopped|root|Manuell</service>
-<service name=\"broken.service\">Failed service|Own Process|stopped|root|Manuell</service>
+<service name=\"broken.service\">Failed service|Own Process|stopped(failed)|root|Manuell</service>
 <service name=\"cron.service\">Regular background program processing daemon|Own Process|running|root|Automatisch</service>
 <service name=\"dyn-example.service\">DynamicUser example|Own Process|stopped|dyn-example|Manuell</service>
 <service name=\"getty@tty1.service\">Getty on tty1|Own Process|running|root|Automatisch</service>
@@ -81,6 +82,19 @@ start_mock "$WORK" '{"hang": true}' || fail "the mock manager did not start agai
 expect_eq "$(run_requests '<getServiceStatus>ALL</getServiceStatus>')" \
   "$(printf '<service>%s\n%s\n</service>' "$LEAD" 'This operation returned because the timeout period expired.')" \
   "a manager that does not answer is given up on"
+stop_process "$MOCK_PID"
+
+# The units read within the request's budget are written; the one whose
+# properties never come says so, and the run goes on.
+TIMEOUT='This operation returned because the timeout period expired.'
+start_mock "$WORK" '{"stall": true}' || fail "the stalling mock manager did not start"
+stalled=$(run_requests '<getServiceStatus>ALL</getServiceStatus>')
+expect_contains "$stalled" '<service name="cron.service">Regular background program processing daemon|Own Process|running|root|Automatisch</service>' \
+  "units read before the stall are complete"
+expect_eq "$(tail -4 <<<"$stalled")" "<service name=\"zz-stalled.service\">Stalled|Own Process|running|$TIMEOUT
+|$LEAD
+$TIMEOUT
+</service>" "a unit not read within the budget is written with the timeout"
 stop_mock_bus
 
 DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/no-socket"
