@@ -66,7 +66,9 @@ public:
             error = platform::error::fileNotFound;
             return nullptr;
         }
-        return std::make_unique<MemoryStream>(found->second);
+        auto stream = std::make_unique<MemoryStream>(found->second);
+        if (const auto damage = damagedAt.find(path); damage != damagedAt.end()) stream->failReadsAt(damage->second);
+        return stream;
     }
     std::unique_ptr<platform::FileStream> createNew(const std::wstring& path, platform::ErrorCode& error) override {
         error = exists(path) ? platform::error::fileExists
@@ -79,6 +81,8 @@ public:
     bool ignoresCase() const override { return caseInsensitive; }
 
     mutable std::map<std::wstring, std::string> files;
+    // Files whose reads fail from this position on.
+    std::map<std::wstring, std::size_t> damagedAt;
     std::set<std::wstring> links;
     std::vector<std::wstring> removed;
     std::optional<std::size_t> diskSpace;

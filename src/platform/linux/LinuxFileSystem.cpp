@@ -24,7 +24,7 @@ public:
     void removeFile(const std::wstring& path) override { unlink(linux_layer::toNative(path).c_str()); }
 
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
-        return linux_layer::openFileStream(path, O_RDONLY, error);
+        return linux_layer::openRegularFileStream(path, error);
     }
 
     // O_EXCL fails on any name already there, a dangling link included.

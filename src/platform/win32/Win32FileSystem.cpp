@@ -20,7 +20,7 @@ public:
     void removeFile(const std::wstring& path) override { DeleteFileW(path.c_str()); }
 
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
-        return win32::openFileStream(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
+        return win32::openFileStreamForReading(path, error);
     }
 
     // Opening the reparse point itself keeps CREATE_NEW from creating a dangling link's target.
