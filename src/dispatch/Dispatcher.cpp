@@ -105,8 +105,9 @@ int Dispatcher::walk(const XmlNodeVector& root, Progress* progress) {
     std::size_t number = 0;
     int lastCategory = CommandTable::notFound;
     forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
-        if (progress && served(category, value)) progress->request(++number, total, value.getName(), value.text());
-        lastCategory = serve(category, value.getName(), value.text());
+        const std::wstring text = value.getText();
+        if (progress && served(category, value)) progress->request(++number, total, value.getName(), text);
+        lastCategory = serve(category, value.getName(), text);
     });
     if (progress) progress->finished();
     return lastCategory;

@@ -2,6 +2,7 @@
 #include "dispatch/Dispatcher.h"
 
 #include "fakes/FakePlatform.h"
+#include "fakes/Configurations.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@ namespace {
 
 struct Dispatch : ::testing::Test {
     void walk(const std::wstring& configuration) {
-        const auto root = XmlParser().parse(configuration);
+        const auto root = XmlParser().parse(configurationOf(configuration));
         ASSERT_TRUE(root);
         Dispatcher(collectors, files, sections).walk(*root);
     }

@@ -3,6 +3,7 @@
 #include "config/XmlParser.h"
 
 #include "fakes/FakePlatform.h"
+#include "fakes/Configurations.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ std::wstring assembled(const std::wstring& configuration, RecordingCollectors& c
     std::string bytes;
     MemoryStream report(bytes);
     ReportBuilder builder(host, files, L"r.xml");
-    const auto root = XmlParser().parse(configuration);
+    const auto root = XmlParser().parse(configurationOf(configuration));
     EXPECT_EQ(builder.writeHead(report), 0u);
     builder.walk(*root, collectors);
     EXPECT_EQ(builder.writeBody(report, collectors), 0u);

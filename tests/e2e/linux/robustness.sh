@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Hostile and careless inputs: reconverging links, names that are no UTF-8,
 # trees deeper than any path, NULs in paths, UTF-8 configurations, wildcards
-# in the destination and a file larger than the address space.
+# in the destination, pipes and devices, and files larger than the address space.
 source "$(dirname "$0")/../lib.sh"
 
 # run_config CONFIG-BYTES [PREFIX...]: runs the tool on the configuration, behind
@@ -96,6 +96,12 @@ if [ -z "${TAVISK_SANITIZED:-}" ]; then
 <filecontent name=\"$WORK/known\" noparse=\"TRUE\">" "the large file whole, then the next request"
   expect_eq "$(7zz l -slt "$WORK/huge.tavisk" | awk '/^Size = / { print ($3 > 419430400) }')" 1 \
     "the report holds all of the large file"
+  # A configuration larger than the memory the run may use is one that cannot be read.
+  run_tool bash -c 'ulimit -v 300000 && exec "$@"' limited "$TAVISK_EXE" /source "$WORK/huge.log" /dest "$WORK/huge.tavisk"
+  expect_eq "$STATUS" 0 "a configuration larger than memory: the documented status"
+  expect_eq "$(tail -n 3 <<<"$OUT")" "Die Konfigurationsdatei konnte nicht geoeffnet werden!
+
+<ENTER> um zu beenden" "a configuration larger than memory: the message and the prompt"
   rm -f "$WORK/huge.log" "$WORK/huge.tavisk"
 fi
 
