@@ -2,6 +2,7 @@
 // time of several runs for a range of sizes, so that the growth can be read off.
 #include "config/XmlParser.h"
 #include "dispatch/Dispatcher.h"
+#include "text/Utf8.h"
 
 #include <algorithm>
 #include <chrono>
@@ -84,7 +85,7 @@ double medianMilliseconds(const std::wstring& text, int runs) {
         TextSink registry, file, directory, system, service;
         const ReportSections sections{registry, file, directory, system, service};
         const auto start = std::chrono::steady_clock::now();
-        const auto root = XmlParser().parse(text);
+        const auto root = XmlParser().parse({text::wideToUtf8(text), TextEncoding::utf8});
         Dispatcher(collectors, files, sections).walk(*root);
         times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }

@@ -5,7 +5,7 @@
 class XmlNodeValue;
 
 // Hears what the parser builds and what it leaves out, with positions in the
-// text it was given. The parse builds the same tree whether anyone listens or not.
+// text it was given and pieces of it in the text's own encoding. The parse builds the same tree whether anyone listens or not.
 class ParseObserver {
 public:
     enum class Dropped {
@@ -19,6 +19,6 @@ public:
     };
 
     virtual ~ParseObserver() = default;
-    virtual void dropped(Dropped what, std::size_t position, std::wstring_view text) = 0;
+    virtual void dropped(Dropped what, std::size_t position, std::string_view text) = 0;
     virtual void valueBuilt(const XmlNodeValue& value, std::size_t position) = 0;
 };

@@ -1,6 +1,12 @@
 #include "config/XmlNode.h"
 
+#include "text/Utf8.h"
+
 #include <algorithm>
+
+XmlNode::XmlNode(const std::wstring& name) : name_(text::wideToUtf8(name)) {}
+
+std::wstring XmlNode::getName() const { return text::utf8ToWide(name_); }
 
 XmlNode::~XmlNode() {
     if (parent_) parent_->removeChild(this);
@@ -11,7 +17,7 @@ void XmlNode::attachTo(XmlNodeVector* parent) {
     if (parent_) parent_->addChild(this);
 }
 
-XmlNodeVector::XmlNodeVector(std::wstring name, XmlNodeVector* parent) : XmlNode(std::move(name)) {
+XmlNodeVector::XmlNodeVector(const std::wstring& name, XmlNodeVector* parent) : XmlNode(name) {
     attachTo(parent);
 }
 
@@ -39,12 +45,23 @@ void XmlNodeVector::removeChild(XmlNode* node) {
 }
 
 XmlNodeVector* XmlNodeVector::findChild(const std::wstring& name) const {
+    const std::string wanted = text::wideToUtf8(name);
     for (XmlNode* child : children_) {
-        if (child->name_ == name) return dynamic_cast<XmlNodeVector*>(child);
+        if (child->name_ == wanted) return dynamic_cast<XmlNodeVector*>(child);
     }
     return nullptr;
 }
 
-XmlNodeValue::XmlNodeValue(std::wstring name, XmlNodeVector* parent) : XmlNode(std::move(name)) {
+XmlNodeValue::XmlNodeValue(const std::wstring& name, XmlNodeVector* parent) : XmlNode(name) {
     attachTo(parent);
+}
+
+void XmlNodeValue::setText(const std::wstring& text) {
+    auto source = std::make_shared<const ConfigurationText>(ConfigurationText{text::wideToUtf8(text), TextEncoding::utf8});
+    setText(source, source->bytes);
+}
+
+void XmlNodeValue::setText(std::shared_ptr<const ConfigurationText> source, std::string_view text) {
+    source_ = std::move(source);
+    text_ = text;
 }

@@ -1,5 +1,9 @@
 #pragma once
+#include "text/TextFile.h"
+
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class XmlNodeVector;
@@ -8,12 +12,12 @@ class XmlNodeVector;
 // XmlNodeValue with one text. The kind is told by a downcast.
 class XmlNode {
 public:
-    explicit XmlNode(std::wstring name) : name_(std::move(name)) {}
+    explicit XmlNode(const std::wstring& name);
     XmlNode(const XmlNode&) = delete;
     XmlNode& operator=(const XmlNode&) = delete;
     virtual ~XmlNode();
 
-    std::wstring getName() const { return name_; }
+    std::wstring getName() const;
 
 protected:
     // Appends this node to the parent's children and records the parent.
@@ -21,13 +25,14 @@ protected:
 
 private:
     friend class XmlNodeVector;
-    const std::wstring name_;
+    // UTF-8: short names, the most of them, then take no memory of their own.
+    const std::string name_;
     XmlNodeVector* parent_ = nullptr;
 };
 
 class XmlNodeVector : public XmlNode {
 public:
-    XmlNodeVector(std::wstring name, XmlNodeVector* parent);
+    XmlNodeVector(const std::wstring& name, XmlNodeVector* parent);
     // Destroys every child; deep trees are torn down without deep recursion.
     ~XmlNodeVector() override;
 
@@ -44,12 +49,15 @@ private:
 
 class XmlNodeValue : public XmlNode {
 public:
-    XmlNodeValue(std::wstring name, XmlNodeVector* parent);
+    XmlNodeValue(const std::wstring& name, XmlNodeVector* parent);
 
-    std::wstring getText() const { return text_; }
-    const std::wstring& text() const { return text_; }
-    void setText(std::wstring text) { text_ = std::move(text); }
+    std::wstring getText() const { return source_ ? decodeText(text_, source_->encoding) : std::wstring(); }
+    void setText(const std::wstring& text);
+    // The text as a part of the configuration text it was read from, shared
+    // with the other values instead of copied: a configuration costs memory once.
+    void setText(std::shared_ptr<const ConfigurationText> source, std::string_view text);
 
 private:
-    std::wstring text_;
+    std::shared_ptr<const ConfigurationText> source_;
+    std::string_view text_;
 };

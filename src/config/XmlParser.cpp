@@ -8,22 +8,54 @@
 
 namespace {
 
-// Letters as the classic locale classifies them; the text holds ISO 8859-1 characters.
-bool isTagLetter(wchar_t c) {
-    if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z')) return true;
+// Letters as the classic locale classifies them, among ISO 8859-1 characters.
+bool isTagLetter(char32_t c) {
+    if ((c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z')) return true;
     if (c == 0xAA || c == 0xB5 || c == 0xBA) return true;
     return c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7;
 }
 
-// Where a tag name starting at `at` closes: one character other than "/",
-// then letters, then ">". npos when no name starts there.
-std::size_t nameCloseAt(std::wstring_view text, std::size_t at) {
-    if (at + 2 >= text.size() || text[at] == L'/') return std::wstring_view::npos;
-    std::size_t i = at + 1;
-    while (i < text.size() && isTagLetter(text[i])) ++i;
-    if (i == at + 1 || i == text.size() || text[i] != L'>') return std::wstring_view::npos;
-    return i;
-}
+// Reads the configuration text character by character in its own encoding.
+class Characters {
+public:
+    Characters(std::string_view text, TextEncoding encoding) : text_(text), utf8_(encoding == TextEncoding::utf8) {}
+
+    // The bytes of the character at `at`; the UTF-8 text is valid, so its lead byte tells.
+    std::size_t lengthAt(std::size_t at) const {
+        const auto lead = static_cast<unsigned char>(text_[at]);
+        if (!utf8_ || lead < 0x80) return 1;
+        return lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    }
+
+    // The bytes of the tag letter at `at`; 0 when no letter stands there. Every
+    // letter beyond ASCII lies in U+0080 to U+00FF: two bytes in UTF-8.
+    std::size_t letterAt(std::size_t at) const {
+        const auto lead = static_cast<unsigned char>(text_[at]);
+        if (!utf8_ || lead < 0x80) return isTagLetter(lead) ? 1 : 0;
+        if ((lead != 0xC2 && lead != 0xC3) || at + 1 == text_.size()) return 0;
+        const auto next = static_cast<unsigned char>(text_[at + 1]);
+        return isTagLetter(static_cast<char32_t>((lead & 0x1Fu) << 6 | (next & 0x3Fu))) ? 2 : 0;
+    }
+
+    // Where a tag name starting at `at` closes: one character other than "/",
+    // then letters, then ">". npos when no name starts there.
+    std::size_t nameCloseAt(std::size_t at) const {
+        if (at >= text_.size() || text_[at] == '/') return std::string_view::npos;
+        const std::size_t letters = at + lengthAt(at);
+        std::size_t i = letters;
+        while (i < text_.size()) {
+            const std::size_t letter = letterAt(i);
+            if (letter == 0) break;
+            i += letter;
+        }
+        if (i == letters || i >= text_.size() || text_[i] != '>') return std::string_view::npos;
+        return i;
+    }
+
+private:
+    std::string_view text_;
+    bool utf8_;
+};
 
 struct Tag {
     std::size_t start;  // the "<"
@@ -34,13 +66,13 @@ struct Tag {
 // that each search of the parse is a lookup instead of a scan of the rest.
 class TagIndex {
 public:
-    explicit TagIndex(std::wstring_view text) {
-        for (std::size_t at = text.find(L'<'); at != std::wstring_view::npos; at = text.find(L'<', at + 1)) {
-            const std::size_t close = nameCloseAt(text, at + 1);
-            if (close != std::wstring_view::npos) startTags_.push_back({at, close});
-            if (at + 1 < text.size() && text[at + 1] == L'/') {
-                const std::size_t endClose = nameCloseAt(text, at + 2);
-                if (endClose != std::wstring_view::npos) {
+    explicit TagIndex(std::string_view text, const Characters& characters) {
+        for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+            const std::size_t close = characters.nameCloseAt(at + 1);
+            if (close != std::string_view::npos) startTags_.push_back({at, close});
+            if (at + 1 < text.size() && text[at + 1] == '/') {
+                const std::size_t endClose = characters.nameCloseAt(at + 2);
+                if (endClose != std::string_view::npos) {
                     endTags_[text.substr(at + 2, endClose - at - 2)].push_back(at);
                 }
             }
@@ -55,18 +87,18 @@ public:
     }
 
     // The position of the first "</name>" lying whole in [from, to), or npos.
-    std::size_t firstEndTag(std::wstring_view name, std::size_t from, std::size_t to) const {
+    std::size_t firstEndTag(std::string_view name, std::size_t from, std::size_t to) const {
         const auto entry = endTags_.find(name);
-        if (entry == endTags_.end()) return std::wstring_view::npos;
+        if (entry == endTags_.end()) return std::string_view::npos;
         const auto& positions = entry->second;
         const auto found = std::lower_bound(positions.begin(), positions.end(), from);
-        if (found == positions.end() || *found + name.size() + 3 > to) return std::wstring_view::npos;
+        if (found == positions.end() || *found + name.size() + 3 > to) return std::string_view::npos;
         return *found;
     }
 
 private:
     std::vector<Tag> startTags_;
-    std::unordered_map<std::wstring_view, std::vector<std::size_t>> endTags_;
+    std::unordered_map<std::string_view, std::vector<std::size_t>> endTags_;
 };
 
 // The first child of each grouping name under each element, noted as children
@@ -122,42 +154,43 @@ private:
     std::vector<Run> runs_;
 };
 
-std::wstring withoutComments(const std::wstring& text, Origins* origins, ParseObserver* observer) {
-    static const std::wstring open = L"<!--";
-    std::wstring out;
-    out.reserve(text.size());
+// Removes the comments in place: the text is never held twice.
+void stripComments(std::string& text, Origins* origins, ParseObserver* observer) {
+    static constexpr std::string_view open = "<!--";
+    std::size_t kept = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-        if (origins) origins->kept(out.size(), i);
-        out += text[i++];
-        if (out.size() < open.size() || out.compare(out.size() - open.size(), open.size(), open) != 0) continue;
+        if (origins) origins->kept(kept, i);
+        text[kept++] = text[i++];
+        if (kept < open.size() || std::string_view(text).substr(kept - open.size(), open.size()) != open) continue;
         // A comment's "-->" is searched from its "<!--" on, so "<!-->" and "<!--->" close at once;
         // removing a comment may join a new "<!--", which the next characters then complete.
-        out.resize(out.size() - open.size());
-        const std::size_t commentStart = origins ? origins->of(out.size()) : 0;
-        if (origins) origins->truncate(out.size());
-        if (i < text.size() && text[i] == L'>') {
+        kept -= open.size();
+        const std::size_t commentStart = origins ? origins->of(kept) : 0;
+        if (origins) origins->truncate(kept);
+        if (i < text.size() && text[i] == '>') {
             i += 1;
-        } else if (i + 1 < text.size() && text[i] == L'-' && text[i + 1] == L'>') {
+        } else if (i + 1 < text.size() && text[i] == '-' && text[i + 1] == '>') {
             i += 2;
         } else {
-            const std::size_t close = text.find(L"-->", i);
-            if (close == std::wstring::npos && observer) {
-                observer->dropped(ParseObserver::Dropped::unterminatedComment, commentStart,
-                                  std::wstring_view(text).substr(commentStart));
+            const std::size_t close = text.find("-->", i);
+            if (close == std::string::npos && observer) {
+                // What is kept has overwritten the text before i, the comment's opening among it.
+                const std::string rest = std::string(open) + text.substr(i);
+                observer->dropped(ParseObserver::Dropped::unterminatedComment, commentStart, rest);
             }
-            i = close == std::wstring::npos ? text.size() : close + 3;
+            i = close == std::string::npos ? text.size() : close + 3;
         }
     }
-    return out;
+    text.resize(kept);
 }
 
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f'; }
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // Tells the observer what the parse skips between elements: tags it does not
 // recognise, end tags that close nothing, and text. Declarations ("<?", "<!")
 // and blanks are the ordinary filling of a file and go unmentioned.
-void reportGap(std::wstring_view text, std::size_t from, std::size_t to, const Origins& origins,
+void reportGap(std::string_view text, std::size_t from, std::size_t to, const Origins& origins,
                ParseObserver& observer) {
     using Dropped = ParseObserver::Dropped;
     std::size_t i = from;
@@ -166,20 +199,20 @@ void reportGap(std::wstring_view text, std::size_t from, std::size_t to, const O
             ++i;
             continue;
         }
-        const std::size_t nextTag = std::min(text.find(L'<', i + 1), to);
-        if (text[i] != L'<') {
+        const std::size_t nextTag = std::min(text.find('<', i + 1), to);
+        if (text[i] != '<') {
             std::size_t end = nextTag;
             while (isBlank(text[end - 1])) --end;
             observer.dropped(Dropped::strayText, origins.of(i), text.substr(i, end - i));
             i = nextTag;
             continue;
         }
-        const std::size_t close = text.find(L'>', i);
+        const std::size_t close = text.find('>', i);
         const std::size_t end = close < nextTag ? close + 1 : nextTag;
-        const std::wstring_view piece = text.substr(i, end - i);
-        const wchar_t second = piece.size() > 1 ? piece[1] : L'\0';
-        if (second != L'?' && second != L'!') {
-            observer.dropped(second == L'/' ? Dropped::strayEndTag : Dropped::unrecognisedTag, origins.of(i), piece);
+        const std::string_view piece = text.substr(i, end - i);
+        const char second = piece.size() > 1 ? piece[1] : '\0';
+        if (second != '?' && second != '!') {
+            observer.dropped(second == '/' ? Dropped::strayEndTag : Dropped::unrecognisedTag, origins.of(i), piece);
         }
         i = end;
     }
@@ -187,19 +220,27 @@ void reportGap(std::wstring_view text, std::size_t from, std::size_t to, const O
 
 }  // namespace
 
-std::wstring XmlParser::removeComments(const std::wstring& text) { return withoutComments(text, nullptr, nullptr); }
+std::string XmlParser::removeComments(std::string text) {
+    stripComments(text, nullptr, nullptr);
+    return text;
+}
 
-std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input, ParseObserver* observer) const {
+std::unique_ptr<XmlNodeVector> XmlParser::parse(ConfigurationText configuration, ParseObserver* observer) const {
     using Dropped = ParseObserver::Dropped;
     Origins origins;
-    const std::wstring text = withoutComments(input, observer ? &origins : nullptr, observer);
-    const TagIndex tags(text);
+    stripComments(configuration.bytes, observer ? &origins : nullptr, observer);
+    // The values keep pieces of the text instead of copies of them.
+    const auto source = std::make_shared<const ConfigurationText>(std::move(configuration));
+    const std::string_view text = source->bytes;
+    const Characters characters(text, source->encoding);
+    const TagIndex tags(text, characters);
     const CommandTable commands;
     FirstGroups groups;
 
     struct TopLevel {
         std::unique_ptr<XmlNodeVector> element;
         std::size_t position;
+        std::string_view name;
     };
     std::vector<TopLevel> topLevel;
     XmlNodeVector* root = nullptr;
@@ -213,9 +254,9 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input, Parse
             continue;
         }
         const std::size_t contentStart = tag->close + 1;
-        const std::wstring_view name(text.data() + tag->start + 1, tag->close - tag->start - 1);
+        const std::string_view name = text.substr(tag->start + 1, tag->close - tag->start - 1);
         const std::size_t contentEnd = tags.firstEndTag(name, contentStart, level.end);
-        if (contentEnd == std::wstring::npos) {
+        if (contentEnd == std::string_view::npos) {
             if (observer) observer->dropped(Dropped::unclosedElement, origins.of(tag->start), name);
             // A start tag without its end tag ends its level; at the top nothing is collected.
             if (levels.size() == 1) root = nullptr;
@@ -224,20 +265,20 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input, Parse
         }
         level.cursor = contentEnd + name.size() + 3;
         XmlNodeVector* parent = level.parent;
-        const std::wstring nameText(name);
+        const std::wstring nameText = decodeText(name, source->encoding);
         const bool grouping = parent && commands.isGroupingName(nameText);
         if (tags.firstStartTag(contentStart, contentEnd)) {
             XmlNodeVector* node = grouping ? groups.find(parent, nameText) : nullptr;
             if (!node) node = new XmlNodeVector(nameText, parent);
             if (grouping) groups.note(parent, nameText, node);
             if (!parent) {
-                topLevel.push_back({std::unique_ptr<XmlNodeVector>(node), origins.of(tag->start)});
+                topLevel.push_back({std::unique_ptr<XmlNodeVector>(node), origins.of(tag->start), name});
                 root = node;
             }
             levels.push_back({contentStart, contentEnd, node});
         } else if (parent) {
             auto* value = new XmlNodeValue(nameText, parent);
-            value->setText(text.substr(contentStart, contentEnd - contentStart));
+            value->setText(source, text.substr(contentStart, contentEnd - contentStart));
             if (grouping) groups.note(parent, nameText, nullptr);
             if (observer) observer->valueBuilt(*value, origins.of(tag->start));
         } else if (observer) {
@@ -250,7 +291,7 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(const std::wstring& input, Parse
         if (entry.element.get() == root) {
             result = std::move(entry.element);
         } else if (observer) {
-            observer->dropped(Dropped::replacedElement, entry.position, entry.element->getName());
+            observer->dropped(Dropped::replacedElement, entry.position, entry.name);
         }
     }
     return result;

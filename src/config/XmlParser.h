@@ -1,6 +1,7 @@
 #pragma once
 #include "config/ParseObserver.h"
 #include "config/XmlNode.h"
+#include "text/TextFile.h"
 
 #include <memory>
 #include <string>
@@ -14,7 +15,9 @@ public:
     // The last top-level element that holds elements, or null when there is none
     // or a top-level start tag has no end tag. An observer hears what is built
     // and what is left out, with positions in `text`.
-    std::unique_ptr<XmlNodeVector> parse(const std::wstring& text, ParseObserver* observer = nullptr) const;
+    // The text is taken over: comments are removed in place and the values keep
+    // their pieces of it, so a configuration is held in memory once.
+    std::unique_ptr<XmlNodeVector> parse(ConfigurationText text, ParseObserver* observer = nullptr) const;
 
-    static std::wstring removeComments(const std::wstring& text);
+    static std::string removeComments(std::string text);
 };

@@ -64,15 +64,16 @@ struct Visit {
     std::size_t next = 0;
 };
 
-// Streams an open file's text to the sink in pieces; a read failure ends the
-// text where it happened.
-void copyTextFile(platform::FileStream& file, ReportSink& out) {
+// Streams an open file's text to the sink in pieces; false when a read fails,
+// with part of the text written.
+bool copyTextFile(platform::FileStream& file, ReportSink& out) {
     std::vector<char> chunk(std::size_t{1} << 16);
     std::wstring text;
     TextFileDecoder decoder;
     while (!decoder.ended()) {
         std::uint32_t count = 0;
-        if (file.read(chunk.data(), static_cast<std::uint32_t>(chunk.size()), count) != 0 || count == 0) break;
+        if (file.read(chunk.data(), static_cast<std::uint32_t>(chunk.size()), count) != 0) return false;
+        if (count == 0) break;
         text.clear();
         decoder.decode(std::string_view(chunk.data(), count), text);
         out << text;
@@ -80,6 +81,7 @@ void copyTextFile(platform::FileStream& file, ReportSink& out) {
     text.clear();
     decoder.finish(text);
     out << text;
+    return true;
 }
 
 }  // namespace
@@ -115,8 +117,9 @@ int Dispatcher::walk(const XmlNodeVector& root, Progress* progress, const std::f
     int lastCategory = CommandTable::notFound;
     forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
         const bool servedHere = isServed(commands_, category, value);
-        if (progress && servedHere) progress->request(++number, total, value.getName(), value.text());
-        lastCategory = serve(category, value.getName(), value.text());
+        const std::wstring text = value.getText();
+        if (progress && servedHere) progress->request(++number, total, value.getName(), text);
+        lastCategory = serve(category, value.getName(), text);
         if (served && servedHere) served();
     });
     if (progress) progress->finished();
@@ -193,17 +196,21 @@ int Dispatcher::serve(const std::wstring& category, const std::wstring& function
     return commands_.lookup(category);
 }
 
-// The file is streamed through its section, so its size costs no memory.
+// The file is streamed through its section, so its size costs no memory. A
+// file that fails to be read to its end counts as one that cannot be read: its
+// element is taken back, never left with a shorter text.
 void Dispatcher::embedFile(const std::wstring& path) {
     ReportSink& out = sections_.file;
+    const std::uint64_t start = out.tell();
     platform::ErrorCode error = platform::error::success;
     const auto file = platform::holdsNul(path) ? nullptr : files_.openForReading(path, error);
-    out << L"<filecontent name=\"" << path;
-    if (!file) {
-        out << L"\">File not found</filecontent>\n";
-        return;
+    if (file) {
+        out << L"<filecontent name=\"" << path << L"\" noparse=\"TRUE\">\n";
+        if (copyTextFile(*file, out)) {
+            out << L"</filecontent>\n";
+            return;
+        }
+        out.truncate(start);
     }
-    out << L"\" noparse=\"TRUE\">\n";
-    copyTextFile(*file, out);
-    out << L"</filecontent>\n";
+    out << L"<filecontent name=\"" << path << L"\">File not found</filecontent>\n";
 }

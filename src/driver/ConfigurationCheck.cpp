@@ -15,13 +15,14 @@ using Reason = SkippedPart::Reason;
 // Hears the parse and keeps, by line, what it built and what it left out.
 class CheckObserver final : public ParseObserver {
 public:
-    explicit CheckObserver(const std::wstring& text) {
-        for (std::size_t at = text.find(L'\n'); at != std::wstring::npos; at = text.find(L'\n', at + 1)) {
+    explicit CheckObserver(const ConfigurationText& configuration) : encoding_(configuration.encoding) {
+        const std::string& text = configuration.bytes;
+        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
             lineEnds_.push_back(at);
         }
     }
 
-    void dropped(Dropped what, std::size_t position, std::wstring_view text) override {
+    void dropped(Dropped what, std::size_t position, std::string_view text) override {
         static const std::unordered_map<Dropped, Reason> reasons{
             {Dropped::unterminatedComment, Reason::unterminatedComment},
             {Dropped::unrecognisedTag, Reason::unrecognisedTag},
@@ -31,7 +32,7 @@ public:
             {Dropped::valueOutsideElement, Reason::valueOutsideElement},
             {Dropped::replacedElement, Reason::replacedElement},
         };
-        std::wstring subject(text);
+        std::wstring subject = decodeText(text, encoding_);
         if (what == Dropped::unclosedElement || what == Dropped::valueOutsideElement ||
             what == Dropped::replacedElement) {
             subject = L"<" + subject + L">";
@@ -58,6 +59,7 @@ private:
         return visible.size() <= shown ? visible : visible.substr(0, shown) + L"...";
     }
 
+    TextEncoding encoding_;
     std::vector<std::size_t> lineEnds_;
     std::unordered_map<const XmlNodeValue*, std::size_t> positions_;
 };
@@ -72,9 +74,9 @@ Reason reasonOf(CommandTable::Placement placement) {
 
 }  // namespace
 
-ConfigurationCheck checkConfiguration(const std::wstring& text) {
+ConfigurationCheck checkConfiguration(ConfigurationText text) {
     CheckObserver observer(text);
-    const auto root = XmlParser().parse(text, &observer);
+    const auto root = XmlParser().parse(std::move(text), &observer);
     ConfigurationCheck check;
     check.skipped = std::move(observer.skipped);
     if (root) {
@@ -85,7 +87,7 @@ ConfigurationCheck checkConfiguration(const std::wstring& text) {
             const std::size_t line = observer.line(position);
             const auto placement = CommandTable::placement(commands.lookup(category), commands.lookup(value.getName()));
             if (placement == CommandTable::Placement::served) {
-                check.served.push_back({line, category, value.getName(), value.text()});
+                check.served.push_back({line, category, value.getName(), value.getText()});
                 return;
             }
             std::wstring subject = L"<" + category + L"><" + value.getName() + L">";
@@ -93,7 +95,7 @@ ConfigurationCheck checkConfiguration(const std::wstring& text) {
             if (placement == CommandTable::Placement::wrongCategory) {
                 const int required = CommandTable::categoryOf(commands.lookup(value.getName()));
                 subject += L" (gehoert in <" + commands.name(required) + L">)";
-            } else if (value.text().find(L'<') != std::wstring::npos) {
+            } else if (value.getText().find(L'<') != std::wstring::npos) {
                 // An element whose tags were not recognised is read as a value holding them.
                 reason = Reason::unrecognisedContent;
             }

@@ -1,4 +1,6 @@
 #pragma once
+#include "text/TextFile.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -42,7 +44,7 @@ struct ConfigurationCheck {
     std::vector<SkippedPart> skipped;
 };
 
-ConfigurationCheck checkConfiguration(const std::wstring& text);
+ConfigurationCheck checkConfiguration(ConfigurationText text);
 
 // Why a part is skipped, in the operator's words.
 const std::wstring& reasonText(SkippedPart::Reason reason);

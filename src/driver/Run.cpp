@@ -18,6 +18,7 @@ namespace {
 
 const std::wstring archiveExtension = L".tavisk";
 const std::wstring reportNotWritten = L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!";
+const std::wstring configurationUnreadable = L"Die Konfigurationsdatei konnte nicht geoeffnet werden!";
 const std::wstring unknownFailure =
     L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.";
 
@@ -46,6 +47,7 @@ private:
     std::wstring executableDirectory() const;
     std::wstring directoryOf(const std::wstring& path) const;
     bool settleDestination();
+    std::optional<std::unique_ptr<XmlNodeVector>> readConfiguration();
     // Returns the exit status: 0 only when the archive was written.
     int collect(const XmlNodeVector& root);
     int check();
@@ -217,6 +219,20 @@ int Driver::collect(const XmlNodeVector& root) {
     return -1;
 }
 
+// The configuration's tree, null without a root element; nothing when the file
+// cannot be read, or does not fit in memory, which a run answers alike.
+std::optional<std::unique_ptr<XmlNodeVector>> Driver::readConfiguration() {
+    try {
+        auto configuration = readConfigurationFile(env_.files, paths_.source);
+        if (!configuration) return std::nullopt;
+        say(L"Konfigurationsdatei:\t" + paths_.source);
+        return XmlParser().parse(std::move(*configuration));
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return std::nullopt;
+}
+
 int Driver::tooLargeToCheck() {
     say(L"Die Konfigurationsdatei ist zu gross, um sie zu pruefen.");
     return nothingRuns;
@@ -226,13 +242,13 @@ int Driver::tooLargeToCheck() {
 // serve and what it would skip; collects nothing and writes no file.
 int Driver::check() {
     try {
-        const auto configuration = readConfigurationFile(env_.files, paths_.source);
+        auto configuration = readConfigurationFile(env_.files, paths_.source);
         if (!configuration) {
-            say(L"Die Konfigurationsdatei konnte nicht geoeffnet werden!");
+            say(configurationUnreadable);
             return nothingRuns;
         }
         say(L"Konfigurationsdatei:\t" + paths_.source);
-        const ConfigurationCheck result = checkConfiguration(*configuration);
+        const ConfigurationCheck result = checkConfiguration(std::move(*configuration));
         printCheck(result);
         if (result.served.empty()) return nothingRuns;
         return result.skipped.empty() ? everyRequestRuns : someAreSkipped;
@@ -296,17 +312,15 @@ int Driver::run(const std::vector<std::string>& arguments) {
         return finalPrompt(-1);
     }
 
-    const auto configuration = readConfigurationFile(env_.files, paths_.source);
-    if (!configuration) {
-        say(L"Die Konfigurationsdatei konnte nicht geoeffnet werden!");
+    const auto root = readConfiguration();
+    if (!root) {
+        say(configurationUnreadable);
         return finalPrompt(0);
     }
-    say(L"Konfigurationsdatei:\t" + paths_.source);
-    const auto root = XmlParser().parse(*configuration);
-    if (!root) return finalPrompt(0);
+    if (!*root) return finalPrompt(0);
     // Caught here so that the report and the sections' files are cleaned up on the way out.
     try {
-        return finalPrompt(collect(*root));
+        return finalPrompt(collect(**root));
     } catch (const std::exception&) {
         say(L"");
         say(unknownFailure);

@@ -3,7 +3,7 @@
 #include "text/AsciiCase.h"
 #include "text/Utf8.h"
 
-#include <stdexcept>
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +28,19 @@ std::string_view declaredEncoding(std::string_view bytes) {
     const char quote = declaration[at++];
     const std::size_t end = declaration.find(quote, at);
     return end == std::string_view::npos ? std::string_view{} : declaration.substr(at, end - at);
+}
+
+// Folds CR LF into LF and ends the text at a byte 0x1A, in place, as the
+// decoder does, and ends the last line with "\n".
+void foldTextFileLines(std::string& bytes) {
+    const std::size_t end = std::min(bytes.find('\x1A'), bytes.size());
+    std::size_t to = 0;
+    for (std::size_t from = 0; from < end; ++from) {
+        if (bytes[from] == '\r' && from + 1 < end && bytes[from + 1] == '\n') continue;
+        bytes[to++] = bytes[from];
+    }
+    bytes.resize(to);
+    bytes += '\n';
 }
 
 }  // namespace
@@ -71,35 +84,39 @@ std::wstring decodeTextFile(const std::string& bytes) {
     return text;
 }
 
-std::wstring decodeConfiguration(const std::string& bytes) {
-    std::wstring text = decodeTextFile(bytes);
-    const bool marked = bytes.starts_with(byteOrderMark);
-    if (!marked && text::upperAscii(std::string(declaredEncoding(bytes))) != "UTF-8") return text;
-    // The Latin-1 text holds one character per byte, so it narrows back to the bytes
-    // as a text-mode stream reads them.
-    std::string lines;
-    lines.reserve(text.size());
-    for (std::size_t i = marked ? byteOrderMark.size() : 0; i < text.size(); ++i) lines += static_cast<char>(text[i]);
-    try {
-        return text::utf8ToWide(lines);
-    } catch (const std::range_error&) {
-        // Stored configurations declare UTF-8 and hold Latin-1 bytes; they are read as they always were.
-        return text;
-    }
+std::wstring decodeText(std::string_view bytes, TextEncoding encoding) {
+    if (encoding == TextEncoding::utf8) return text::utf8ToWide(bytes);
+    std::wstring text(bytes.size(), L'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+    return text;
 }
 
-std::optional<std::wstring> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path) {
+ConfigurationText configurationText(std::string bytes) {
+    foldTextFileLines(bytes);
+    const bool marked = bytes.starts_with(byteOrderMark);
+    if (!marked && text::upperAscii(std::string(declaredEncoding(bytes))) != "UTF-8") return {std::move(bytes)};
+    // Stored configurations declare UTF-8 and hold Latin-1 bytes; they are read as they always were.
+    if (!text::isUtf8(bytes)) return {std::move(bytes)};
+    if (marked) bytes.erase(0, byteOrderMark.size());
+    return {std::move(bytes), TextEncoding::utf8};
+}
+
+// The file is read into a buffer of its own size, so that no growth ever holds it twice.
+std::optional<ConfigurationText> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path) {
     platform::ErrorCode error = platform::error::success;
     const auto file = files.openForReading(path, error);
-    if (!file) return std::nullopt;
+    std::uint64_t size = 0;
+    if (!file || file->size(size) != platform::error::success) return std::nullopt;
     std::string bytes;
+    // One byte more for the line feed that ends the text.
+    bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(size + 1, bytes.max_size())));
     std::vector<char> chunk(std::size_t{1} << 16);
     for (;;) {
         std::uint32_t count = 0;
         if (file->read(chunk.data(), static_cast<std::uint32_t>(chunk.size()), count) != platform::error::success) {
             return std::nullopt;
         }
-        if (count == 0) return decodeConfiguration(bytes);
         bytes.append(chunk.data(), count);
+        if (count == 0) return configurationText(std::move(bytes));
     }
 }

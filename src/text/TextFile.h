@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/FileSystem.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,9 +26,22 @@ private:
 // The same decoding of a whole file's bytes.
 std::wstring decodeTextFile(const std::string& bytes);
 
-// A configuration file, decoded as a text file, but as UTF-8 when it starts with
-// the UTF-8 byte-order mark (which is dropped) or declares encoding="UTF-8" in
-// its XML declaration, and its bytes are UTF-8 indeed. Nothing when the file
-// cannot be opened. A run and a check read their configuration alike through it.
-std::optional<std::wstring> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path);
-std::wstring decodeConfiguration(const std::string& bytes);
+enum class TextEncoding : std::uint8_t { latin1, utf8 };
+
+// Bytes of text in an encoding: ISO 8859-1 (one byte a character) or valid UTF-8.
+std::wstring decodeText(std::string_view bytes, TextEncoding encoding);
+
+// A configuration file's text, kept in the file's own encoding so that it takes
+// no more memory than the file: lines as a text file decodes them, but as UTF-8
+// when the file starts with the UTF-8 byte-order mark (which is dropped) or
+// declares encoding="UTF-8" in its XML declaration, and its bytes are UTF-8 indeed.
+struct ConfigurationText {
+    std::string bytes;
+    TextEncoding encoding = TextEncoding::latin1;
+};
+
+// Turns a configuration file's bytes into its text in place.
+ConfigurationText configurationText(std::string bytes);
+// Nothing when the file cannot be opened or read. A run and a check read their
+// configuration alike through it.
+std::optional<ConfigurationText> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path);

@@ -42,40 +42,61 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
+struct Decoded {
+    char32_t character = 0;
+    std::size_t length = 0;  // 0 for an invalid sequence
+};
+
+// The character whose sequence starts at `at`.
+Decoded decodeCharacter(std::string_view bytes, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    std::size_t length = 0;
+    char32_t c = 0;
+    if (lead < 0x80) {
+        return {lead, 1};
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, c = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, c = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, c = lead & 0x07u;
+    } else {
+        return {};
+    }
+    if (at + length > bytes.size()) return {};
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(bytes[at + k]);
+        if ((next & 0xC0) != 0x80) return {};
+        c = (c << 6) | (next & 0x3Fu);
+    }
+    const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < smallest[length] || c > 0x10FFFF || isSurrogate(c)) return {};
+    return {c, length};
+}
+
 }  // namespace
 
 namespace text {
 
-std::wstring utf8ToWide(const std::string& bytes) {
+std::wstring utf8ToWide(std::string_view bytes) {
     std::wstring out;
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        int length = 0;
-        char32_t c = 0;
-        if (lead < 0x80) {
-            length = 1, c = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, c = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, c = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, c = lead & 0x07u;
-        } else {
-            badConversion();
-        }
-        if (i + static_cast<std::size_t>(length) > bytes.size()) badConversion();
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) badConversion();
-            c = (c << 6) | (next & 0x3Fu);
-        }
-        const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (c < smallest[length] || c > 0x10FFFF || isSurrogate(c)) badConversion();
-        appendWide(out, c);
-        i += static_cast<std::size_t>(length);
+        const Decoded decoded = decodeCharacter(bytes, i);
+        if (decoded.length == 0) badConversion();
+        appendWide(out, decoded.character);
+        i += decoded.length;
     }
     return out;
+}
+
+bool isUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = decodeCharacter(bytes, i).length;
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
 }
 
 std::string wideToUtf8(const std::wstring& text) {

@@ -7,7 +7,9 @@ namespace text {
 // Strict decoding: an invalid sequence throws std::range_error("bad conversion").
 // Characters beyond the Basic Multilingual Plane become a surrogate pair where
 // wide characters have 16 bits.
-std::wstring utf8ToWide(const std::string& bytes);
+std::wstring utf8ToWide(std::string_view bytes);
+// True when utf8ToWide decodes the bytes.
+bool isUtf8(std::string_view bytes);
 // Surrogate pairs become one 4-byte sequence; unpaired surrogates and other
 // non-characters become U+FFFD, so encoding never fails.
 std::string wideToUtf8(const std::wstring& text);

@@ -62,7 +62,9 @@ public:
             error = platform::error::fileNotFound;
             return nullptr;
         }
-        return std::make_unique<MemoryStream>(found->second);
+        auto stream = std::make_unique<MemoryStream>(found->second);
+        if (const auto damage = damagedAt.find(path); damage != damagedAt.end()) stream->failReadsAt(damage->second);
+        return stream;
     }
     platform::OwnFile createOwn(const std::wstring& directory, platform::ErrorCode& error) override {
         if (directory.find(L"missing-folder") != std::wstring::npos) {
@@ -94,6 +96,8 @@ public:
     mutable std::map<std::wstring, std::string> files;
     std::set<std::wstring> own;
     std::set<std::wstring> directories;
+    // Files whose reads fail from this position on.
+    std::map<std::wstring, std::size_t> damagedAt;
     std::optional<std::size_t> diskSpace;
     int created = 0;
     bool caseInsensitive = true;

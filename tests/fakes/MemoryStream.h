@@ -3,6 +3,7 @@
 #include "platform/FileStreams.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -12,7 +13,14 @@ public:
     explicit MemoryStream(std::string& bytes, std::size_t* freeSpace = nullptr)
         : bytes_(bytes), freeSpace_(freeSpace) {}
 
+    // Reads that reach this position fail, as a damaged disk does in the middle of a file.
+    void failReadsAt(std::size_t position) { failReadsAt_ = position; }
+
     platform::ErrorCode read(void* data, std::uint32_t size, std::uint32_t& processed) override {
+        if (position_ + size > failReadsAt_) {
+            processed = 0;
+            return 1117;  // an I/O device error
+        }
         processed = position_ >= bytes_.size()
                         ? 0
                         : static_cast<std::uint32_t>(std::min<std::size_t>(size, bytes_.size() - position_));
@@ -58,5 +66,6 @@ public:
 private:
     std::string& bytes_;
     std::size_t* freeSpace_;
+    std::size_t failReadsAt_ = SIZE_MAX;
     std::size_t position_ = 0;
 };

@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    const auto root = XmlParser().parse(decodeConfiguration(bytes));
+    const auto root = XmlParser().parse(configurationText(bytes));
     if (!root) return 0;
     RecordingCollectors collectors;
     FakeFileSystem files;

@@ -11,8 +11,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    decodeTextFile(bytes);
-    decodeConfiguration(bytes);
+    const std::wstring lines = decodeTextFile(bytes);
+    // A configuration keeps the file's encoding; read as ISO 8859-1, it is the file's lines.
+    const ConfigurationText configuration = configurationText(bytes);
+    const std::wstring text = decodeText(configuration.bytes, configuration.encoding);
+    if (configuration.encoding == TextEncoding::latin1 && text != lines) std::abort();
     const std::wstring name = platform::linux_layer::fromNative(bytes);
     // Encoding never fails, and what strict decoding accepts comes back unchanged.
     text::wideToUtf8(name);

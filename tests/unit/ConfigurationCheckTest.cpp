@@ -2,6 +2,7 @@
 
 #include "config/XmlParser.h"
 #include "dispatch/Dispatcher.h"
+#include "fakes/Configurations.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +69,7 @@ TEST(ConfigurationCheck, NamesEveryReasonWithItsLine) {
         {L"<config><File><getFile>a</getFile></File>", 0, {{1, Reason::unclosedElement}}},
     };
     for (const Case& entry : cases) {
-        const ConfigurationCheck check = checkConfiguration(entry.text);
+        const ConfigurationCheck check = checkConfiguration(configurationOf(entry.text));
         const std::string text(entry.text, entry.text + std::wcslen(entry.text));
         EXPECT_EQ(check.served.size(), entry.served) << text;
         EXPECT_EQ(skippedOf(check), entry.skipped) << text;
@@ -76,9 +77,9 @@ TEST(ConfigurationCheck, NamesEveryReasonWithItsLine) {
 }
 
 TEST(ConfigurationCheck, ListsRequestsInRunOrderAfterMerging) {
-    const ConfigurationCheck check = checkConfiguration(
+    const ConfigurationCheck check = checkConfiguration(configurationOf(
         L"<config>\n<Registry><getKey>A</getKey></Registry>\n<File><getFile>f</getFile></File>\n"
-        L"<Registry><getValue>B</getValue></Registry>\n</config>");
+        L"<Registry><getValue>B</getValue></Registry>\n</config>"));
     std::vector<std::wstring> order;
     for (const CheckedRequest& request : check.served) {
         order.push_back(std::to_wstring(request.line) + L" " + request.category + L"/" + request.function + L":" +
@@ -101,7 +102,7 @@ TEST(ConfigurationCheck, AgreesWithTheRunOnRandomTexts) {
 
         std::vector<std::wstring> checked;
         std::vector<std::wstring> shown;
-        const ConfigurationCheck check = checkConfiguration(text);
+        const ConfigurationCheck check = checkConfiguration(configurationOf(text));
         for (const CheckedRequest& request : check.served) {
             checked.push_back(request.function + L":" + request.value);
             shown.push_back(std::to_wstring(shown.size() + 1) + L"/" + std::to_wstring(check.served.size()) + L" " +
@@ -109,7 +110,7 @@ TEST(ConfigurationCheck, AgreesWithTheRunOnRandomTexts) {
         }
         RecordingCollectors collectors;
         RecordingProgress progress;
-        if (const auto root = XmlParser().parse(text)) {
+        if (const auto root = XmlParser().parse(configurationOf(text))) {
             FakeFileSystem files;
             TextSink registry, file, directory, system, service;
             Dispatcher(collectors, files, {registry, file, directory, system, service}).walk(*root, &progress);

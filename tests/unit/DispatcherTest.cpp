@@ -2,6 +2,7 @@
 #include "dispatch/Dispatcher.h"
 
 #include "fakes/FakePlatform.h"
+#include "fakes/Configurations.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@ namespace {
 
 struct Dispatch : ::testing::Test {
     void walk(const std::wstring& configuration) {
-        const auto root = XmlParser().parse(configuration);
+        const auto root = XmlParser().parse(configurationOf(configuration));
         ASSERT_TRUE(root);
         Dispatcher(collectors, files, sections).walk(*root);
     }
@@ -66,14 +67,19 @@ TEST_F(Dispatch, AllInAnyCaseListsEveryServiceOtherNamesStayAsWritten) {
 TEST_F(Dispatch, FileContentIsEmbeddedVerbatim) {
     files.files[L"a.txt"] = "x < & y\r\nzweite Zeile\xE4";
     files.files[L"empty.txt"] = "";
+    // A read that fails in the middle leaves no shortened text behind.
+    files.files[L"damaged.log"] = std::string(200000, 'x');
+    files.damagedAt[L"damaged.log"] = 150000;
     const std::wstring cut = L"a.txt" + std::wstring(1, L'\0') + L".log";
     walk(L"<config><File><getFile>a.txt</getFile><getFile>empty.txt</getFile><getFile>none</getFile><getFile>" + cut +
-         L"</getFile></File></config>");
+         L"</getFile><getFile>damaged.log</getFile><getFile>empty.txt</getFile></File></config>");
     EXPECT_EQ(file.text(),
               L"<filecontent name=\"a.txt\" noparse=\"TRUE\">\nx < & y\nzweite Zeile\u00E4\n</filecontent>\n"
               L"<filecontent name=\"empty.txt\" noparse=\"TRUE\">\n\n</filecontent>\n"
               L"<filecontent name=\"none\">File not found</filecontent>\n"
-              L"<filecontent name=\"" + cut + L"\">File not found</filecontent>\n");
+              L"<filecontent name=\"" + cut + L"\">File not found</filecontent>\n"
+              L"<filecontent name=\"damaged.log\">File not found</filecontent>\n"
+              L"<filecontent name=\"empty.txt\" noparse=\"TRUE\">\n\n</filecontent>\n");
 }
 
 TEST_F(Dispatch, RequestsRunInDocumentOrderAfterMerging) {

@@ -2,6 +2,7 @@
 
 #include "config/XmlParser.h"
 
+#include "fakes/Configurations.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ Assembled assemble(const std::wstring& configuration, RecordingCollectors& colle
     FakeFileSystem files;
     StringOutput report;
     ReportBuilder builder(host, files, L"");
-    const auto root = XmlParser().parse(configuration);
+    const auto root = XmlParser().parse(configurationOf(configuration));
     EXPECT_EQ(builder.writeHead(report), 0u);
     builder.walk(*root, collectors, report);
     const std::wstring afterWalk = textOf(report.bytes);

@@ -36,7 +36,9 @@ TEST(TextFile, PiecesDecodeLikeTheWholeFile) {
 TEST(TextFile, UnreadableFileGivesNothing) {
     FakeFileSystem files;
     files.files.emplace(L"c.xml", "x");
-    EXPECT_EQ(readConfigurationFile(files, L"c.xml"), std::optional<std::wstring>(L"x\n"));
+    const auto text = readConfigurationFile(files, L"c.xml");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->bytes, "x\n");
     EXPECT_FALSE(readConfigurationFile(files, L"missing.xml"));
 }
 
@@ -51,8 +53,12 @@ TEST(TextFile, ConfigurationsSayingSoAreUtf8) {
         {"<?xml version='1.0' encoding = 'utf-8' ?>\xC3\xA9", L"<?xml version='1.0' encoding = 'utf-8' ?>\u00E9\n"},
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\xC3\xA9", L"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\u00C3\u00A9\n"},
         {"<?xml version=\"1.0\"?><a>encoding=\"UTF-8\"\xC3\xA9</a>", L"<?xml version=\"1.0\"?><a>encoding=\"UTF-8\"\u00C3\u00A9</a>\n"},
+        {"a\r\nb\r\x1A" "c\r\n", L"a\nb\r\n"},
         // Declared UTF-8 but Latin-1 inside: read as before.
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\xE4", L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\u00E4\n"},
     };
-    for (const auto& sample : cases) EXPECT_EQ(decodeConfiguration(sample.bytes), sample.text) << sample.bytes;
+    for (const auto& sample : cases) {
+        const ConfigurationText text = configurationText(sample.bytes);
+        EXPECT_EQ(decodeText(text.bytes, text.encoding), sample.text) << sample.bytes;
+    }
 }

@@ -1,6 +1,7 @@
 #include "config/XmlParser.h"
 
 #include "config/CommandTable.h"
+#include "fakes/Configurations.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ std::wstring dump(const XmlNode* node) {
     return text + L"}";
 }
 
-std::wstring parsed(const std::wstring& text) { return dump(XmlParser().parse(text).get()); }
+std::wstring parsed(const std::wstring& text) { return dump(XmlParser().parse(configurationOf(text)).get()); }
 
 // The parse as plainly described: erase the front, search again with the regular expression.
 XmlNodeVector* literalParse(std::wstring text, XmlNodeVector* parent,
@@ -114,7 +115,7 @@ TEST(XmlParser, CommentsAreRemovedFirst) {
                      L"</config>"),
               L"config{File{getFile=\"AB\";};}");
     EXPECT_EQ(parsed(L"<config><File><getFile>A<!-- cut</getFile></File></config>"), L"(null)");
-    EXPECT_EQ(XmlParser::removeComments(L"a<!-->b<!--->c<!<!--x-->--y-->d"), L"abcd");
+    EXPECT_EQ(XmlParser::removeComments("a<!-->b<!--->c<!<!--x-->--y-->d"), "abcd");
 }
 
 TEST(XmlParser, AgreesWithTheLiteralParseOnRandomTexts) {
@@ -143,7 +144,7 @@ TEST(XmlParser, DeepNestingNeitherCrashesNorStalls) {
     for (const auto& name : names) text += L"<" + name + L">";
     text += L"<getKey>deep</getKey>";
     for (auto name = names.rbegin(); name != names.rend(); ++name) text += L"</" + *name + L">";
-    const auto root = XmlParser().parse(text);
+    const auto root = XmlParser().parse(configurationOf(text));
     ASSERT_TRUE(root);
     const XmlNode* node = root.get();
     int levels = 0;

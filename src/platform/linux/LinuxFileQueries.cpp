@@ -1,5 +1,6 @@
 #include "platform/linux/Descriptor.h"
 #include "platform/linux/ErrorMessages.h"
+#include "platform/linux/OpenFile.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/PeVersion.h"
 #include "platform/Native.h"
@@ -18,7 +19,6 @@ namespace {
 
 constexpr unsigned statusFields = STATX_TYPE | STATX_MODE | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_SIZE |
                                   STATX_INO;
-constexpr int readOnly = O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
 
 FileTime fileTime(const statx_timestamp& time) {
     constexpr std::int64_t secondsFrom1601To1970 = 11644473600;
@@ -44,6 +44,7 @@ bool statusAt(int directory, const char* name, struct statx& status) {
 ErrorCode lastError() { return linux_layer::fromErrno(errno); }
 
 using linux_layer::Descriptor;
+using linux_layer::openRegularFile;
 
 // A file named relative to a directory (AT_FDCWD for the working directory).
 struct FileName {
@@ -64,33 +65,34 @@ ErrorCode readability(const FileName& file) {
     return faccessat(file.directory, file.name, R_OK, AT_EACCESS) == 0 ? error::success : lastError();
 }
 
-// Only regular files are opened: opening a device or a pipe can act on it
-// (a watchdog arms itself, a waiting writer wakes). Others are checked for
-// permission instead, and so are regular files too small to hold a version:
-// in a listing, opening and closing each file would cost more than all else.
-// Directories cannot be opened as files, as on Windows.
+// Only regular files count as files that can be read: opening a device or a
+// pipe can act on it (a watchdog arms itself, a waiting writer wakes), so
+// anything else is answered like a file that cannot be opened, and directories
+// are no files either, as on Windows. Regular files too small to hold a version
+// are checked for permission instead of opened: in a listing, opening and
+// closing each file would cost more than all else.
 FileExamination examineAt(const FileName& file, bool describe) {
     FileExamination examination;
     struct statx status {};
     bool statusRead = false;
     const mode_t kind = kindOf(file, status, statusRead);
     if (kind == 0) return FileExamination::failed(lastError());
-    if (kind == S_IFDIR) return FileExamination::failed(error::accessDenied);
+    if (kind != S_IFREG) return FileExamination::failed(error::accessDenied);
+    ErrorCode failure = error::success;
     if (!describe) {
-        if (kind != S_IFREG) return FileExamination::failed(readability(file));
-        const Descriptor opened(openat(file.directory, file.name, readOnly));
-        return opened.valid() ? examination : FileExamination::failed(lastError());
+        openRegularFile(file.directory, file.name, failure);
+        return FileExamination::failed(failure);  // no failure when it opened
     }
     if (!statusRead && !statusAt(file.directory, file.name, status)) return FileExamination::failed(lastError());
-    if (S_ISDIR(status.stx_mode)) return FileExamination::failed(error::accessDenied);
+    if (!S_ISREG(status.stx_mode)) return FileExamination::failed(error::accessDenied);
     examination.times = fileTimes(status);
     examination.size = static_cast<std::int64_t>(status.stx_size);
-    if (!S_ISREG(status.stx_mode) || status.stx_size < linux_layer::executableHeaderSize) {
-        const ErrorCode failure = readability(file);
+    if (status.stx_size < linux_layer::executableHeaderSize) {
+        failure = readability(file);
         return failure == error::success ? examination : FileExamination::failed(failure);
     }
-    const Descriptor opened(openat(file.directory, file.name, readOnly));
-    if (!opened.valid()) return FileExamination::failed(lastError());
+    const Descriptor opened = openRegularFile(file.directory, file.name, failure);
+    if (!opened.valid()) return FileExamination::failed(failure);
     const auto version = linux_layer::readPeVersion([&](std::uint64_t offset, void* buffer, std::size_t length) {
         if (offset > static_cast<std::uint64_t>(LLONG_MAX)) return false;
         return pread(opened.get(), buffer, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);

@@ -14,6 +14,7 @@
 namespace platform {
 namespace {
 
+using linux_layer::Descriptor;
 using linux_layer::fromErrno;
 using linux_layer::toNative;
 
@@ -110,7 +111,7 @@ std::optional<ListedEntry> describe(const std::string& path, const std::wstring&
 class LinuxFileStreams final : public FileStreams {
 public:
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) override {
-        return linux_layer::openFileStream(path, O_RDONLY, error);
+        return linux_layer::openRegularFileStream(path, error);
     }
 
     std::unique_ptr<FileStream> createForWriting(const std::wstring& path, ErrorCode& error) override {
@@ -172,16 +173,40 @@ std::unique_ptr<FileStream> openFileStream(const std::wstring& path, int flags, 
         error = error::accessDenied;
         return nullptr;
     }
-    // The run's own files are not there for its requests: reading its own growing output would never end.
-    if (own_files::holds(status.st_dev, status.st_ino)) {
-        ::close(descriptor);
-        error = error::fileNotFound;
-        return nullptr;
-    }
     return streamOf(descriptor);
 }
 
 std::unique_ptr<FileStream> streamOf(int descriptor) { return std::make_unique<LinuxFileStream>(descriptor); }
+
+Descriptor openRegularFile(int directory, const char* name, ErrorCode& error) {
+    // A path-only descriptor opens nothing: it pins what the name leads to now,
+    // so the type checked is the type of the file then opened, whatever the
+    // name is swapped for meanwhile.
+    const Descriptor pinned(openat(directory, name, O_PATH | O_CLOEXEC));
+    struct stat status {};
+    if (!pinned.valid() || fstat(pinned.get(), &status) != 0) {
+        error = lastError();
+        return Descriptor(-1);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        error = error::accessDenied;
+        return Descriptor(-1);
+    }
+    // The run's own files are not there for its requests: reading its own growing output would never end.
+    if (own_files::holds(status.st_dev, status.st_ino)) {
+        error = error::fileNotFound;
+        return Descriptor(-1);
+    }
+    const std::string reopened = "/proc/self/fd/" + std::to_string(pinned.get());
+    Descriptor file(::open(reopened.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file.valid()) error = lastError();
+    return file;
+}
+
+std::unique_ptr<FileStream> openRegularFileStream(const std::wstring& path, ErrorCode& error) {
+    Descriptor file = openRegularFile(AT_FDCWD, toNative(path).c_str(), error);
+    return file.valid() ? streamOf(file.release()) : nullptr;
+}
 
 }  // namespace linux_layer
 

@@ -48,7 +48,7 @@ std::wstring normalised(const std::wstring& absolute) {
 class LinuxFileSystem final : public FileSystem {
 public:
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
-        return linux_layer::openFileStream(path, O_RDONLY, error);
+        return linux_layer::openRegularFileStream(path, error);
     }
 
     OwnFile createOwn(const std::wstring& directory, ErrorCode& error) override {

@@ -1,4 +1,5 @@
 #include "platform/win32/Handle.h"
+#include "platform/win32/OpenFile.h"
 #include "platform/Native.h"
 
 #include <vector>
@@ -14,11 +15,6 @@ FileTime fileTime(const FILETIME& time) {
 }
 
 std::int64_t fileSize(DWORD high, DWORD low) { return static_cast<std::int64_t>(high) << 32 | low; }
-
-HANDLE openForReadingShared(const std::wstring& path) {
-    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
 
 // Version resources live only in executables and libraries, which start with "MZ".
 bool mayHoldVersion(HANDLE file, std::int64_t size) {
@@ -44,17 +40,17 @@ VersionResource readVersion(const std::wstring& path, FixedVersion& fixed) {
     return VersionResource::withFixedBlock;
 }
 
+// The version is read by path while the file is held open, so the path still
+// leads to the file that was examined.
 FileExamination examineFile(const std::wstring& path) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    ErrorCode failure = error::success;
+    const Handle file(win32::openFileOnVolume(path, information, failure));
+    if (!file.valid()) return FileExamination::failed(failure);
     FileExamination examination;
-    {
-        const Handle file(openForReadingShared(path));
-        BY_HANDLE_FILE_INFORMATION information{};
-        if (!file.valid() || !GetFileInformationByHandle(file.get(), &information)) return FileExamination::failed(GetLastError());
-        examination.times = {fileTime(information.ftLastWriteTime), fileTime(information.ftCreationTime)};
-        examination.size = fileSize(information.nFileSizeHigh, information.nFileSizeLow);
-        if (!mayHoldVersion(file.get(), examination.size)) return examination;
-    }
-    examination.version = readVersion(path, examination.fixed);
+    examination.times = {fileTime(information.ftLastWriteTime), fileTime(information.ftCreationTime)};
+    examination.size = fileSize(information.nFileSizeHigh, information.nFileSizeLow);
+    if (mayHoldVersion(file.get(), examination.size)) examination.version = readVersion(path, examination.fixed);
     return examination;
 }
 
@@ -116,8 +112,10 @@ public:
     }
 
     ErrorCode openForReading(const std::wstring& path) override {
-        const Handle file(openForReadingShared(path));
-        return file.valid() ? error::success : GetLastError();
+        BY_HANDLE_FILE_INFORMATION information{};
+        ErrorCode failure = error::success;
+        const Handle file(win32::openFileOnVolume(path, information, failure));
+        return failure;
     }
 
     FileExamination examine(const std::wstring& path) override { return examineFile(path); }

@@ -1,11 +1,42 @@
 #include "platform/Native.h"
 #include "platform/win32/OpenFile.h"
 #include "platform/win32/OwnFiles.h"
+#include "text/AsciiCase.h"
 
+#include <string_view>
 #include <windows.h>
 
 namespace platform {
 namespace {
+
+// True when the path leads into the device namespace rather than to a file on a
+// volume: "\\.\", "\\?\" other than a drive, volume or UNC path, the reserved
+// device names (CON, COM1, NUL and the like, which the full path shows as
+// "\\.\NAME"), and the pipes and mailslots of a server ("\\host\pipe\name").
+bool namesDevice(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return false;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
+    full = text::upperAscii(full);
+    std::wstring_view rest = full;
+    if (rest.starts_with(L"\\\\.\\")) return true;
+    if (rest.starts_with(L"\\\\?\\")) {
+        rest.remove_prefix(4);
+        const bool drive = rest.size() >= 3 && rest[1] == L':' && rest[2] == L'\\';
+        if (drive || rest.starts_with(L"VOLUME{")) return false;
+        if (!rest.starts_with(L"UNC\\")) return true;
+        rest.remove_prefix(4);
+    } else if (rest.starts_with(L"\\\\")) {
+        rest.remove_prefix(2);
+    } else {
+        return false;
+    }
+    const std::size_t share = rest.find(L'\\');
+    if (share == std::wstring_view::npos) return false;
+    rest.remove_prefix(share + 1);
+    return rest.starts_with(L"PIPE\\") || rest.starts_with(L"MAILSLOT\\");
+}
 
 std::uint64_t joined(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
 std::uint64_t joined(const FILETIME& time) { return joined(time.dwHighDateTime, time.dwLowDateTime); }
@@ -73,7 +104,7 @@ private:
 class Win32FileStreams final : public FileStreams {
 public:
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) override {
-        return win32::openFileStream(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
+        return win32::openFileStreamForReading(path, error);
     }
 
     std::unique_ptr<FileStream> createForWriting(const std::wstring& path, ErrorCode& error) override {
@@ -129,16 +160,43 @@ std::unique_ptr<FileStream> openFileStream(const std::wstring& path, DWORD acces
         error = ERROR_ACCESS_DENIED;
         return nullptr;
     }
-    // The run's own files are not there for its requests: reading its own growing output would never end.
-    if (own_files::holds(file)) {
-        CloseHandle(file);
-        error = ERROR_FILE_NOT_FOUND;
-        return nullptr;
-    }
     return streamOf(file);
 }
 
 std::unique_ptr<FileStream> streamOf(HANDLE file) { return std::make_unique<Win32FileStream>(file); }
+
+HANDLE openFileOnVolume(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information, ErrorCode& error) {
+    if (namesDevice(path)) {
+        error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return file;
+    }
+    constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & notAFile) != 0) {
+        CloseHandle(file);
+        error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    // The run's own files are not there for its requests: reading its own growing output would never end.
+    if (own_files::holds(file)) {
+        CloseHandle(file);
+        error = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+std::unique_ptr<FileStream> openFileStreamForReading(const std::wstring& path, ErrorCode& error) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    HANDLE file = openFileOnVolume(path, information, error);
+    return file == INVALID_HANDLE_VALUE ? nullptr : streamOf(file);
+}
 
 }  // namespace win32
 

@@ -12,7 +12,7 @@ namespace own_files = win32::own_files;
 class Win32FileSystem final : public FileSystem {
 public:
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
-        return win32::openFileStream(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0, error);
+        return win32::openFileStreamForReading(path, error);
     }
 
     OwnFile createOwn(const std::wstring& directory, ErrorCode& error) override {

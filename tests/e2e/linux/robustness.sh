@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Hostile and careless inputs: reconverging links, names that are no UTF-8,
 # trees deeper than any path, NULs in paths, UTF-8 configurations, wildcards
-# in the destination and a file larger than the address space.
+# in the destination, pipes and devices, and files larger than the address space.
 source "$(dirname "$0")/../lib.sh"
 
 # run_config CONFIG-BYTES [PREFIX...]: runs the tool on the configuration, behind
@@ -45,6 +45,27 @@ expect_eq "$(grep -a 'name=' <<<"$REPORT" | grep -v '^<computer')" "<filecontent
 <searchedproperties name=\"$WORK/known@.txt\">File not found.</searchedproperties>
 <properties name=\"$WORK@x\">Directory not found</properties>" "paths cut by a NUL"
 
+# Files that are not files are never opened: a writer blocked on a pipe stays
+# blocked and a device is not touched; a read that fails midway gives no content.
+mkdir "$WORK/special"
+mkfifo "$WORK/special/pipe"
+ln -s /dev/null "$WORK/special/device"
+(echo woken >"$WORK/special/pipe") &
+writer=$!
+pipe=$WORK/special/pipe device=$WORK/special/device
+run_config "<config><File><getFile>$pipe</getFile><getFileVersion>$pipe</getFileVersion><getFile>$device</getFile><getFileVersion>$device</getFileVersion><getFile>/proc/self/mem</getFile></File><Directory><getFiles>$WORK/special</getFiles></Directory></config>"
+expect_eq "$(kill -0 "$writer" 2>/dev/null && echo waiting)" waiting "the pipe's writer still waits"
+kill "$writer" 2>/dev/null || true
+listed=$(for f in $(ls -f "$WORK/special" | grep -v '^\.'); do
+  printf '<properties name="%s">Problem getting File information: \nUnexpected error in _stat\n</properties>\n' "$WORK/special/$f"
+done)
+expect_eq "$(sed -n '/^<file>$/,/^<\/file>$/p' <<<"$REPORT" | sed '1d;$d')" "<filecontent name=\"$pipe\">File not found</filecontent>
+<searchedproperties name=\"$pipe\">Unexpected error</searchedproperties>
+<filecontent name=\"$device\">File not found</filecontent>
+<searchedproperties name=\"$device\">Unexpected error</searchedproperties>
+<filecontent name=\"/proc/self/mem\">File not found</filecontent>
+$listed" "pipes and devices count as files that cannot be read"
+
 # A configuration marked or declared as UTF-8 names its files in UTF-8.
 echo du >"$WORK/café.txt"
 run_config "\xef\xbb\xbf<config><File><getFile>$WORK/café.txt</getFile></File></config>"
@@ -75,6 +96,12 @@ if [ -z "${TAVISK_SANITIZED:-}" ]; then
 <filecontent name=\"$WORK/known\" noparse=\"TRUE\">" "the large file whole, then the next request"
   expect_eq "$(7zz l -slt "$WORK/huge.tavisk" | awk '/^Size = / { print ($3 > 419430400) }')" 1 \
     "the report holds all of the large file"
+  # A configuration larger than the memory the run may use is one that cannot be read.
+  run_tool bash -c 'ulimit -v 300000 && exec "$@"' limited "$TAVISK_EXE" /source "$WORK/huge.log" /dest "$WORK/huge.tavisk"
+  expect_eq "$STATUS" 0 "a configuration larger than memory: the documented status"
+  expect_eq "$(tail -n 3 <<<"$OUT")" "Die Konfigurationsdatei konnte nicht geoeffnet werden!
+
+<ENTER> um zu beenden" "a configuration larger than memory: the message and the prompt"
   rm -f "$WORK/huge.log" "$WORK/huge.tavisk"
 fi
 

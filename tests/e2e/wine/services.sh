@@ -12,18 +12,23 @@ export WINEPREFIX=$WORK/prefix
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$WORK"' EXIT
 wineserver -p
 
-"$REFERENCE_GCC" -s -municode -o "$WINEPREFIX/drive_c/tinyservice.exe" \
-  "$TAVISK_SOURCE_DIR/tests/e2e/fixtures/tinyservice.c" -ladvapi32
-create() { wine_run sc create "$@" >/dev/null 2>&1 || fail "creating the service $1"; }
-create TaviskRunning binPath= 'C:\tinyservice.exe' start= demand DisplayName= 'Tavisk Running'
-create TaviskAuto binPath= 'C:\tinyservice.exe' start= auto obj= 'NT AUTHORITY\LocalService' DisplayName= 'Tavisk Automatic'
-create TaviskDriver binPath= 'C:\windows\system32\drivers\null.sys' type= kernel start= disabled DisplayName= 'Tavisk Driver'
-create TaviskInteract binPath= 'C:\tinyservice.exe' type= own type= interact start= demand DisplayName= 'Tavisk Interactive'
-create TaviskNoObject binPath= 'C:\tinyservice.exe' start= demand DisplayName= 'Tavisk Without Account'
-wine_run reg delete 'HKLM\SYSTEM\CurrentControlSet\Services\TaviskNoObject' /v ObjectName /f >/dev/null 2>&1
-create TaviskNoDisplay binPath= 'C:\tinyservice.exe' start= demand
-wine_run sc start TaviskRunning >"$WORK/start.log" 2>&1
-expect_contains "$(tr -d '\r' <"$WORK/start.log")" 'RUNNING' "the fixture service runs"
+for fixture in tinyservice servicesetup; do
+  "$REFERENCE_GCC" -s -municode -o "$WINEPREFIX/drive_c/$fixture.exe" "$TAVISK_SOURCE_DIR/tests/e2e/fixtures/$fixture.c" -ladvapi32
+done
+# One process sets up every service, once the new server's service manager answers.
+# (type: 16 own process, 272 own process and interactive, 1 driver; start: 2 auto, 3 demand, 4 disabled)
+setup=(
+  create TaviskRunning 16 3 'C:\tinyservice.exe' - 'Tavisk Running'
+  create TaviskAuto 16 2 'C:\tinyservice.exe' 'NT AUTHORITY\LocalService' 'Tavisk Automatic'
+  create TaviskDriver 1 4 'C:\windows\system32\drivers\null.sys' - 'Tavisk Driver'
+  create TaviskInteract 272 3 'C:\tinyservice.exe' - 'Tavisk Interactive'
+  create TaviskNoObject 16 3 'C:\tinyservice.exe' - 'Tavisk Without Account'
+  forget-account TaviskNoObject
+  create TaviskNoDisplay 16 3 'C:\tinyservice.exe' - -
+  start TaviskRunning
+)
+wine_run "$WINEPREFIX/drive_c/servicesetup.exe" "${setup[@]}" >"$WORK/setup.log" 2>&1 ||
+  fail "setting up the services: $(tr -d '\r' <"$WORK/setup.log")"
 
 LEAD='Bei einer Dienstoperation ist folgender Fehler aufgetreten: '
 long_name=$(printf 'x%.0s' $(seq 300))
