@@ -65,6 +65,9 @@ inline constexpr Guid IID_ICryptoGetTextPassword2 = engineGuid(0x05, 0x11);
 inline constexpr Guid IID_ISetProperties = engineGuid(0x06, 0x03);
 inline constexpr Guid IID_IArchiveUpdateCallback = engineGuid(0x06, 0x80);
 inline constexpr Guid IID_IOutArchive = engineGuid(0x06, 0xA0);
+inline constexpr Guid IID_IArchiveOpenCallback = engineGuid(0x06, 0x10);
+inline constexpr Guid IID_IArchiveExtractCallback = engineGuid(0x06, 0x20);
+inline constexpr Guid IID_IInArchive = engineGuid(0x06, 0x60);
 
 enum VarType : std::uint16_t { VT_Empty = 0, VT_Bstr = 8, VT_Bool = 11, VT_UI4 = 19, VT_UI8 = 21, VT_FileTime = 64 };
 
@@ -212,6 +215,41 @@ public:
 
 protected:
     ~IOutArchive() = default;
+};
+
+class IArchiveOpenCallback : public IUnknown {
+public:
+    virtual HResult SEVENZIP_CALL SetTotal(const std::uint64_t* files, const std::uint64_t* bytes) = 0;
+    virtual HResult SEVENZIP_CALL SetCompleted(const std::uint64_t* files, const std::uint64_t* bytes) = 0;
+
+protected:
+    ~IArchiveOpenCallback() = default;
+};
+
+class IArchiveExtractCallback : public IProgress {
+public:
+    virtual HResult SEVENZIP_CALL GetStream(std::uint32_t index, ISequentialOutStream** outStream,
+                                            std::int32_t askExtractMode) = 0;
+    virtual HResult SEVENZIP_CALL PrepareOperation(std::int32_t askExtractMode) = 0;
+    virtual HResult SEVENZIP_CALL SetOperationResult(std::int32_t operationResult) = 0;
+
+protected:
+    ~IArchiveExtractCallback() = default;
+};
+
+class IInArchive : public IUnknown {
+public:
+    virtual HResult SEVENZIP_CALL Open(IInStream* stream, const std::uint64_t* maxCheckStartPosition,
+                                       IArchiveOpenCallback* openCallback) = 0;
+    virtual HResult SEVENZIP_CALL Close() = 0;
+    virtual HResult SEVENZIP_CALL GetNumberOfItems(std::uint32_t* count) = 0;
+    virtual HResult SEVENZIP_CALL GetProperty(std::uint32_t index, std::uint32_t propertyId, PropVariant* value) = 0;
+    virtual HResult SEVENZIP_CALL Extract(const std::uint32_t* indices, std::uint32_t count, std::int32_t testMode,
+                                          IArchiveExtractCallback* callback) = 0;
+    // The remaining slots (archive properties) are not called.
+
+protected:
+    ~IInArchive() = default;
 };
 
 using CreateObjectFunction = HResult(SEVENZIP_CALL*)(const Guid* classId, const Guid* interfaceId, void** object);

@@ -27,9 +27,16 @@ bool EngineLibrary::release() {
 }
 
 void EngineLibrary::createArchiveHandler(intl::IOutArchive** handler) const {
+    createObject(intl::IID_IOutArchive, reinterpret_cast<void**>(handler));
+}
+
+void EngineLibrary::createArchiveReader(intl::IInArchive** handler) const {
+    createObject(intl::IID_IInArchive, reinterpret_cast<void**>(handler));
+}
+
+void EngineLibrary::createObject(const intl::Guid& interfaceId, void** object) const {
     if (!createObject_) throw SevenZipException(L"Library is not loaded");
-    const intl::HResult result =
-        createObject_(&intl::CLSID_CFormat7z, &intl::IID_IOutArchive, reinterpret_cast<void**>(handler));
+    const intl::HResult result = createObject_(&intl::CLSID_CFormat7z, &interfaceId, object);
     if (result < 0) throw SevenZipException(resultMessage(L"CreateObject", result));
 }
 

@@ -21,10 +21,14 @@ public:
     bool isLoaded() const { return library_ != nullptr; }
     // The 7z format handler for writing archives, with one reference for the caller.
     void createArchiveHandler(intl::IOutArchive** handler) const;
+    // The 7z format handler for reading archives, with one reference for the caller.
+    void createArchiveReader(intl::IInArchive** handler) const;
     // A string the engine takes over and frees; nothing when it cannot be allocated.
     wchar_t* allocateString(const std::wstring& text) const;
 
 private:
+    void createObject(const intl::Guid& interfaceId, void** object) const;
+
     platform::DynamicLibraries& libraries_;
     platform::DynamicLibraries::Library library_ = nullptr;
     intl::CreateObjectFunction createObject_ = nullptr;

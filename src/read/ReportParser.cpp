@@ -1,0 +1,247 @@
+#include "read/ReportParser.h"
+
+#include "read/ReportElements.h"
+
+#include <cstring>
+
+namespace report {
+namespace {
+
+constexpr std::string_view declaration = "<?xml version=\"1.0\"?>\r";
+constexpr std::string_view contentsEnd = "</filecontent>";
+constexpr std::string_view contentsStartEnd = "\" noparse=\"TRUE\">";
+constexpr std::string_view computerEnd = "</computer>";
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// 'key="value"' pairs separated by blanks; values hold no double quote.
+std::vector<std::pair<std::string, std::string>> attributeList(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> attributes;
+    while (!text.empty()) {
+        const std::size_t equals = text.find("=\"");
+        const std::size_t close = equals == std::string_view::npos ? equals : text.find('"', equals + 2);
+        if (close == std::string_view::npos) throw ReportError("Attribut ohne Wert");
+        attributes.emplace_back(text.substr(0, equals), text.substr(equals + 2, close - equals - 2));
+        text = text.substr(close + 1);
+        if (startsWith(text, " ")) text.remove_prefix(1);
+    }
+    return attributes;
+}
+
+// '<computer hostname="H" username="U" date="D">': the names may hold quotes, the date does not.
+Record computerRecord(std::string_view text) {
+    constexpr std::string_view start = "<computer hostname=\"";
+    const std::size_t user = text.find("\" username=\"");
+    const std::size_t date = text.rfind("\" date=\"");
+    if (!startsWith(text, start) || !endsWith(text, "\">") || user == std::string_view::npos ||
+        date == std::string_view::npos || date < user)
+        throw ReportError("kein Tavisk-Bericht (Zeile <computer ...> erwartet)");
+    Record record;
+    record.section = record.element = "computer";
+    record.name = text.substr(start.size(), user - start.size());
+    record.attributes = {{"hostname", record.name},
+                         {"username", std::string(text.substr(user + 12, date - user - 12))},
+                         {"date", std::string(text.substr(date + 8, text.size() - date - 10))}};
+    return record;
+}
+
+// A line that may follow a file's contents: another file element or the section's end.
+bool followsContents(std::string_view text) {
+    return text == "</file>" || elementStartedBy("file", text) != nullptr;
+}
+
+}  // namespace
+
+void ReportParser::feed(const char* data, std::size_t size) {
+    while (size > 0) {
+        const auto* newline = static_cast<const char*>(std::memchr(data, '\n', size));
+        const std::size_t taken = newline ? static_cast<std::size_t>(newline - data) : size;
+        pending_.append(data, taken);
+        if (!newline) {
+            if (pending_.size() > maximumElementSize) {
+                // A contents line this long cannot be the end tag: it goes on in pieces.
+                if (stage_ != Stage::contents) fail("Zeile laenger als 16 MiB");
+                if (endTagPending_) appendContents(contentsEnd, true);
+                endTagPending_ = false;
+                appendContents(pending_, false);
+                pending_.clear();
+                pendingIsContinuation_ = true;
+            }
+            return;
+        }
+        ++lineNumber_;
+        std::string_view text = pending_;
+        if (endsWith(text, "\r")) text.remove_suffix(1);
+        line(text);
+        pending_.clear();
+        pendingIsContinuation_ = false;
+        data += taken + 1;
+        size -= taken + 1;
+    }
+}
+
+void ReportParser::finish() {
+    ++lineNumber_;
+    if (stage_ == Stage::body && elementTag_.empty() && !wrapped_ && pending_ == computerEnd) {
+        stage_ = Stage::done;
+        return;
+    }
+    if (stage_ == Stage::done && pending_.empty()) return;
+    if (stage_ == Stage::declaration && lineNumber_ == 1) fail("leer, kein Tavisk-Bericht");
+    fail("Bericht endet vorzeitig (\"</computer>\" fehlt)");
+}
+
+void ReportParser::line(std::string_view text) {
+    switch (stage_) {
+        case Stage::declaration:
+            if (text != declaration) fail("kein Tavisk-Bericht (Deklaration erwartet)");
+            stage_ = Stage::computer;
+            return;
+        case Stage::computer:
+            try {
+                emit(computerRecord(text));
+            } catch (const ReportError& error) {
+                fail(error.what());
+            }
+            stage_ = Stage::body;
+            return;
+        case Stage::body:
+            return elementTag_.empty() ? bodyLine(text) : continueElement(text);
+        case Stage::contents:
+            return contentLine(text);
+        case Stage::done:
+            fail("Text nach \"</computer>\"");
+    }
+}
+
+void ReportParser::bodyLine(std::string_view text) {
+    if (wrapped_) {
+        if (text == "</" + section_ + ">") {
+            wrapped_ = false;
+            return;
+        }
+        return startElement(text);
+    }
+    if (text == "<registry>") return enterSection("registry", 1, true);
+    if (text == "<file>") return enterSection("file", 2, true);
+    if (startsWith(text, "<system ") && endsWith(text, ">")) return startSystem(text);
+    if (startsWith(text, "<directory name=\"")) {
+        enterSection("directory", 3, false);
+    } else if (startsWith(text, "<service")) {
+        enterSection("service", 5, false);
+    } else if (text == computerEnd) {
+        stage_ = Stage::done;
+        return;
+    } else {
+        fail("unbekannte Zeile ausserhalb der Abschnitte");
+    }
+    startElement(text);
+}
+
+// Sections come in a fixed order; the directory and service sections are runs of
+// elements without a wrapper.
+void ReportParser::enterSection(const char* section, int rank, bool wrapped) {
+    if (rank < sectionRank_ || (rank == sectionRank_ && wrapped))
+        fail(std::string("Abschnitt ") + section + " ausser der Reihe");
+    sectionRank_ = rank;
+    section_ = section;
+    wrapped_ = wrapped;
+}
+
+void ReportParser::startSystem(std::string_view text) {
+    enterSection("system", 4, true);
+    Record record;
+    record.section = record.element = "system";
+    try {
+        record.attributes = attributeList(text.substr(8, text.size() - 9));
+    } catch (const ReportError& error) {
+        fail(error.what());
+    }
+    emit(std::move(record));
+}
+
+void ReportParser::startElement(std::string_view text) {
+    const char* tag = elementStartedBy(section_, text);
+    if (!tag) fail("unbekanntes Element im Abschnitt " + section_);
+    elementLine_ = lineNumber_;
+    if (std::string_view(tag) == "filecontent" && endsWith(text, contentsStartEnd)) {
+        contents_ = Record{};
+        contents_.section = section_;
+        contents_.element = tag;
+        contents_.name = text.substr(19, text.size() - 19 - contentsStartEnd.size());
+        contents_.attributes = {{"noparse", "TRUE"}};
+        contents_.fields = {std::string()};
+        contents_.line = lineNumber_;
+        stage_ = Stage::contents;
+        return;
+    }
+    elementTag_ = tag;
+    elementText_ = text;
+    if (closesElement(tag, text, true)) closeElement();
+}
+
+void ReportParser::continueElement(std::string_view text) {
+    if (elementText_.size() + text.size() >= maximumElementSize) fail("Element laenger als 16 MiB");
+    elementText_ += '\n';
+    elementText_ += text;
+    if (closesElement(elementTag_, text, false)) closeElement();
+}
+
+void ReportParser::closeElement() {
+    Record record;
+    try {
+        record = elementRecord(section_, elementTag_, elementText_);
+    } catch (const ReportError& error) {
+        lineNumber_ = elementLine_;
+        fail(error.what());
+    }
+    record.line = elementLine_;
+    elementTag_.clear();
+    elementText_.clear();
+    emit(std::move(record));
+}
+
+// A line "</filecontent>" ends the contents only where the next line can follow
+// them; otherwise it belongs to the contents.
+void ReportParser::contentLine(std::string_view text) {
+    if (endTagPending_) {
+        endTagPending_ = false;
+        if (followsContents(text)) {
+            finishContents();
+            return bodyLine(text);
+        }
+        appendContents(contentsEnd, true);
+    }
+    if (text == contentsEnd && !pendingIsContinuation_) {
+        endTagPending_ = true;
+        return;
+    }
+    appendContents(text, true);
+}
+
+void ReportParser::appendContents(std::string_view text, bool endsLine) {
+    contents_.contentSize += text.size() + endsLine;
+    if (!keepContents_) return;
+    contents_.fields[0] += text;
+    if (endsLine) contents_.fields[0] += '\n';
+}
+
+void ReportParser::finishContents() {
+    stage_ = Stage::body;
+    emit(std::move(contents_));
+    contents_ = Record{};
+}
+
+void ReportParser::emit(Record&& record) {
+    if (record.line == 0) record.line = lineNumber_;
+    handler_.record(std::move(record));
+}
+
+void ReportParser::fail(const std::string& what) const {
+    throw ReportError("Zeile " + std::to_string(lineNumber_) + ": " + what);
+}
+
+}  // namespace report

@@ -1,0 +1,59 @@
+#pragma once
+#include "read/ReportRecord.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace report {
+
+// Turns the bytes of a report into records as they arrive, in pieces of any
+// size, holding no more than the element being read. Throws ReportError naming
+// the line for anything the writer cannot have written.
+class ReportParser {
+public:
+    // Without kept contents a file's contents are only measured, so memory stays
+    // flat whatever the files' sizes.
+    explicit ReportParser(RecordHandler& handler, bool keepContents = true)
+        : handler_(handler), keepContents_(keepContents) {}
+
+    void feed(const char* data, std::size_t size);
+    // The report ends here; throws when it ends anywhere but after "</computer>".
+    void finish();
+
+    // An element or line longer than this is not the writer's.
+    static constexpr std::size_t maximumElementSize = 16u << 20;
+
+private:
+    enum class Stage { declaration, computer, body, contents, done };
+
+    void line(std::string_view text);
+    void bodyLine(std::string_view text);
+    void contentLine(std::string_view text);
+    void startElement(std::string_view text);
+    void continueElement(std::string_view text);
+    void enterSection(const char* section, int rank, bool wrapped);
+    void startSystem(std::string_view text);
+    void closeElement();
+    void appendContents(std::string_view text, bool endsLine);
+    void finishContents();
+    void emit(Record&& record);
+    [[noreturn]] void fail(const std::string& what) const;
+
+    RecordHandler& handler_;
+    const bool keepContents_;
+    Stage stage_ = Stage::declaration;
+    std::string pending_;  // the line not yet ended
+    bool pendingIsContinuation_ = false;  // part of it already went to the contents
+    std::uint64_t lineNumber_ = 0;
+    std::string section_;  // the section last entered
+    bool wrapped_ = false;  // inside its wrapper element
+    int sectionRank_ = 0;
+    std::string elementTag_;  // the element open over several lines, if any
+    std::string elementText_;
+    std::uint64_t elementLine_ = 0;
+    Record contents_;           // the file contents being read
+    bool endTagPending_ = false;  // a "</filecontent>" line awaits the next one
+};
+
+}  // namespace report

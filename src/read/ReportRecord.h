@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace report {
+
+// One element of a report, as the collector wrote it: texts in UTF-8, line ends
+// as LF again (the report file's CR LF undone), nothing unescaped because nothing
+// was escaped.
+struct Record {
+    std::string section;  // computer, registry, file, directory, system, service
+    std::string element;  // key, filecontent, properties, disk, service, ...
+    std::string name;     // the name attribute; empty where the element has none
+    std::vector<std::pair<std::string, std::string>> attributes;  // the others, in order
+    std::vector<std::string> fields;  // the content, split where the element separates figures
+    bool failure = false;             // the element reports that its request failed
+    std::uint64_t line = 0;           // where the element starts, counted from 1
+    std::uint64_t contentSize = 0;    // bytes of a file's contents, kept or not
+
+    std::string attribute(const std::string& key) const {
+        for (const auto& [attributeName, value] : attributes)
+            if (attributeName == key) return value;
+        return {};
+    }
+};
+
+// A report that cannot be read, naming the place.
+class ReportError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Receives the records in report order.
+class RecordHandler {
+public:
+    virtual ~RecordHandler() = default;
+    virtual void record(Record&& record) = 0;
+};
+
+}  // namespace report

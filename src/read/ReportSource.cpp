@@ -1,0 +1,151 @@
+#include "read/ReportSource.h"
+
+#include "archive/EngineLibrary.h"
+#include "archive/SevenZipException.h"
+#include "archive/StreamWrappers.h"
+#include "text/Utf8.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+namespace report {
+namespace {
+
+using namespace SevenZip::intl;
+
+constexpr unsigned char archiveSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
+constexpr std::uint32_t chunkSize = 1u << 20;
+
+std::string narrow(const std::wstring& wide) { return text::wideToUtf8(wide); }
+
+// The engine's extraction of the one item, written straight into the parser.
+// A parser failure stops the engine and is thrown again once it has returned.
+class ParsingExtraction final : public IArchiveExtractCallback, public ISequentialOutStream {
+public:
+    explicit ParsingExtraction(ReportParser& parser) : parser_(parser) {}
+    ParsingExtraction(const ParsingExtraction&) = delete;
+    ParsingExtraction& operator=(const ParsingExtraction&) = delete;
+
+    HResult SEVENZIP_CALL QueryInterface(const Guid& iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IArchiveExtractCallback) {
+            *object = static_cast<IArchiveExtractCallback*>(this);
+        } else if (iid == IID_ISequentialOutStream) {
+            *object = static_cast<ISequentialOutStream*>(this);
+        } else {
+            *object = nullptr;
+            return E_NoInterface;
+        }
+        AddRef();
+        return S_Ok;
+    }
+    RefCount SEVENZIP_CALL AddRef() override { return references_.increment(); }
+    RefCount SEVENZIP_CALL Release() override { return references_.release(this); }
+    HResult SEVENZIP_CALL SetTotal(std::uint64_t) override { return S_Ok; }
+    HResult SEVENZIP_CALL SetCompleted(const std::uint64_t*) override { return S_Ok; }
+    HResult SEVENZIP_CALL GetStream(std::uint32_t, ISequentialOutStream** stream, std::int32_t) override {
+        *stream = static_cast<ISequentialOutStream*>(this);
+        AddRef();
+        return S_Ok;
+    }
+    HResult SEVENZIP_CALL PrepareOperation(std::int32_t) override { return S_Ok; }
+    HResult SEVENZIP_CALL SetOperationResult(std::int32_t result) override {
+        operationResult_ = result;
+        return S_Ok;
+    }
+    HResult SEVENZIP_CALL Write(const void* data, std::uint32_t size, std::uint32_t* processedSize) override {
+        if (processedSize) *processedSize = 0;
+        try {
+            parser_.feed(static_cast<const char*>(data), size);
+        } catch (...) {
+            failure_ = std::current_exception();
+            return E_Abort;
+        }
+        if (processedSize) *processedSize = size;
+        return S_Ok;
+    }
+
+    void rethrowFailure() const {
+        if (failure_) std::rethrow_exception(failure_);
+    }
+    std::int32_t operationResult() const { return operationResult_; }
+
+private:
+    friend class SevenZip::intl::ReferenceCount;
+    ~ParsingExtraction() = default;
+
+    ReferenceCount references_;
+    ReportParser& parser_;
+    std::exception_ptr failure_;
+    std::int32_t operationResult_ = 0;
+};
+
+void check(HResult result, const char* what) {
+    if (result != S_Ok)
+        throw ReportError(std::string("Archiv nicht lesbar: ") + what + " " + narrow(SevenZip::resultMessage(L"", result)));
+}
+
+SEVENZIP_ENGINE_CALLS bool isDirectory(IInArchive& archive) {
+    PropVariant value;
+    return archive.GetProperty(0, kpidIsDir, &value) == S_Ok && value.vt == VT_Bool && value.boolVal != 0;
+}
+
+SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> file,
+                                          platform::DynamicLibraries& libraries, ReportParser& parser) {
+    SevenZip::EngineLibrary engine(libraries);
+    ComPointer<IInArchive> archive;
+    try {
+        engine.load(libraries.engineFileName());
+        engine.createArchiveReader(archive.receive());
+    } catch (const SevenZip::SevenZipException& error) {
+        throw ReportError("7-Zip-Engine nicht verfuegbar: " + narrow(error.message()));
+    }
+    ComPointer<InStreamWrapper> input(new InStreamWrapper(std::move(file)));
+    const std::uint64_t scanLimit = 1u << 16;
+    check(archive->Open(input.get(), &scanLimit, nullptr), "Open");
+    std::uint32_t count = 0;
+    check(archive->GetNumberOfItems(&count), "GetNumberOfItems");
+    if (count != 1 || isDirectory(*archive))
+        throw ReportError("Archiv enthaelt " + std::to_string(count) + " Eintraege statt genau eines Berichts");
+    ComPointer<ParsingExtraction> extraction(new ParsingExtraction(parser));
+    const std::uint32_t index = 0;
+    const HResult result = archive->Extract(&index, 1, 0, extraction.get());
+    archive->Close();
+    extraction->rethrowFailure();
+    check(result, "Extract");
+    if (extraction->operationResult() != 0)
+        throw ReportError("Archiv beschaedigt (Ergebnis " + std::to_string(extraction->operationResult()) + ")");
+}
+
+void readText(platform::FileStream& file, ReportParser& parser) {
+    std::vector<char> buffer(chunkSize);
+    for (;;) {
+        std::uint32_t read = 0;
+        if (file.read(buffer.data(), chunkSize, read) != platform::error::success)
+            throw ReportError("Datei nicht lesbar");
+        if (read == 0) return;
+        parser.feed(buffer.data(), read);
+    }
+}
+
+}  // namespace
+
+void readReport(const std::wstring& path, platform::FileStreams& files, platform::DynamicLibraries& libraries,
+                ReportParser& parser) {
+    platform::ErrorCode error = platform::error::success;
+    std::unique_ptr<platform::FileStream> file = files.openForReading(path, error);
+    if (!file) throw ReportError("Datei nicht lesbar: " + narrow(path));
+    unsigned char start[sizeof archiveSignature] = {};
+    std::uint32_t read = 0;
+    std::uint64_t position = 0;
+    if (file->read(start, sizeof start, read) != platform::error::success ||
+        file->seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
+        throw ReportError("Datei nicht lesbar: " + narrow(path));
+    if (read == sizeof start && std::equal(start, start + sizeof start, archiveSignature))
+        extractArchive(std::move(file), libraries, parser);
+    else
+        readText(*file, parser);
+    parser.finish();
+}
+
+}  // namespace report

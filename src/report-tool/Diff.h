@@ -1,0 +1,45 @@
+#pragma once
+#include "read/ReportRecord.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace reporttool {
+
+// One report's records keyed by what they describe, for comparing inventories.
+// Memory grows with the records (a file's contents count as size and hash).
+class Inventory final : public report::RecordHandler {
+public:
+    // Moving figures (free space and memory, loads, counts, uptime, the
+    // collection time) are left out unless asked for.
+    explicit Inventory(bool withMovingFigures) : withMovingFigures_(withMovingFigures) {}
+    void record(report::Record&& record) override;
+
+    struct Entry {
+        std::string section, element, name, value;
+    };
+    const std::map<std::string, Entry>& entries() const { return entries_; }
+    const std::string& hostname() const { return hostname_; }
+
+private:
+    void add(const report::Record& record, const std::string& identity, std::string value);
+
+    const bool withMovingFigures_;
+    std::map<std::string, Entry> entries_;
+    std::string hostname_;
+};
+
+struct Change {
+    enum class Kind { added, removed, changed } kind;
+    Inventory::Entry entry;
+    std::string oldValue, newValue;
+};
+
+// In key order: per section, element and name.
+std::vector<Change> compare(const Inventory& older, const Inventory& newer);
+
+std::string diffText(const std::vector<Change>& changes, const std::string& warning);
+std::string diffJson(const std::vector<Change>& changes, const std::string& warning);
+
+}  // namespace reporttool

@@ -1,0 +1,125 @@
+#include "report-tool/ReportTool.h"
+
+#include "read/ReportParser.h"
+#include "read/ReportSource.h"
+#include "report-tool/Diff.h"
+#include "report-tool/Summary.h"
+#include "text/Utf8.h"
+
+#include <algorithm>
+
+namespace reporttool {
+namespace {
+
+const char* const usage =
+    "Aufruf: tavisk-report BEFEHL [OPTIONEN]\n"
+    "\n"
+    "Befehle:\n"
+    "  show DATEI [--json]            Zusammenfassung eines Berichts (.tavisk-Archiv oder .xml)\n"
+    "  diff ALT NEU [--all] [--json]  Unterschiede zwischen zwei Inventaren\n"
+    "\n"
+    "Optionen:\n"
+    "  --json     Ausgabe als ein JSON-Objekt\n"
+    "  --all      bei diff auch wechselnde Werte vergleichen (freier Platz und Speicher,\n"
+    "             Last, Laufzeit, Prozess- und Handle-Zahlen, Erfassungszeit)\n"
+    "  -h, --help diese Hilfe\n"
+    "\n"
+    "Exit-Status: 0 erledigt, 1 Unterschiede gefunden (diff), 2 Fehler\n";
+
+struct Invocation {
+    std::string command;
+    std::vector<std::string> files;
+    bool json = false;
+    bool all = false;
+};
+
+class UsageError {
+public:
+    explicit UsageError(std::string text) : message(std::move(text)) {}
+    std::string message;
+};
+
+Invocation parse(const std::vector<std::string>& arguments) {
+    Invocation invocation;
+    bool optionsEnded = false;
+    for (const std::string& argument : arguments) {
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
+            return {"help", {}, false, false};
+        } else if (!optionsEnded && argument == "--json") {
+            invocation.json = true;
+        } else if (!optionsEnded && argument == "--all") {
+            invocation.all = true;
+        } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
+            throw UsageError("Unbekannte Option: " + argument);
+        } else if (invocation.command.empty()) {
+            invocation.command = argument;
+        } else {
+            invocation.files.push_back(argument);
+        }
+    }
+    const std::size_t expected = invocation.command == "show" ? 1 : invocation.command == "diff" ? 2 : 0;
+    if (invocation.command.empty()) throw UsageError("Kein Befehl angegeben");
+    if (invocation.command == "help") return {"help", {}, false, false};
+    if (expected == 0) throw UsageError("Unbekannter Befehl: " + invocation.command);
+    if (invocation.files.size() != expected)
+        throw UsageError(invocation.command + " erwartet " + std::to_string(expected) +
+                         (expected == 1 ? " Datei" : " Dateien"));
+    if (invocation.all && invocation.command != "diff") throw UsageError("--all gilt nur fuer diff");
+    return invocation;
+}
+
+void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment) {
+    report::ReportParser parser(handler, keepContents);
+    try {
+        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser);
+    } catch (const report::ReportError& error) {
+        throw report::ReportError(path + ": " + error.what());
+    }
+}
+
+int show(const Invocation& invocation, ToolEnvironment& environment) {
+    Summary summary;
+    read(invocation.files[0], summary, false, environment);
+    environment.console.writeNarrowOutput(invocation.json ? summary.json() : summary.text());
+    return done;
+}
+
+int diff(const Invocation& invocation, ToolEnvironment& environment) {
+    Inventory older(invocation.all), newer(invocation.all);
+    read(invocation.files[0], older, true, environment);
+    read(invocation.files[1], newer, true, environment);
+    const std::string warning = older.hostname() == newer.hostname()
+                                    ? ""
+                                    : "Berichte verschiedener Computer (" + older.hostname() + ", " +
+                                          newer.hostname() + ")";
+    const std::vector<Change> changes = compare(older, newer);
+    environment.console.writeNarrowOutput(invocation.json ? diffJson(changes, warning) : diffText(changes, warning));
+    return changes.empty() ? done : differencesFound;
+}
+
+}  // namespace
+
+int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& environment) {
+    try {
+        const Invocation invocation = parse(arguments);
+        if (invocation.command == "help") {
+            environment.console.writeNarrowOutput(usage);
+            return done;
+        }
+        return invocation.command == "show" ? show(invocation, environment) : diff(invocation, environment);
+    } catch (const UsageError& error) {
+        environment.console.writeNarrowError("tavisk-report: " + error.message +
+                                             "\n'tavisk-report --help' zeigt den Aufruf.\n");
+    } catch (const report::ReportError& error) {
+        environment.console.writeNarrowError(std::string("tavisk-report: ") + error.what() + "\n");
+    } catch (const std::range_error&) {
+        environment.console.writeNarrowError("tavisk-report: Pfad ist kein gueltiges UTF-8\n");
+    } catch (const std::bad_alloc&) {
+        environment.console.writeNarrowError("tavisk-report: nicht genug Speicher\n");
+    }
+    return failed;
+}
+
+}  // namespace reporttool

@@ -1,0 +1,23 @@
+#pragma once
+#include "platform/Console.h"
+#include "platform/DynamicLibraries.h"
+#include "platform/FileStreams.h"
+
+#include <string>
+#include <vector>
+
+namespace reporttool {
+
+struct ToolEnvironment {
+    platform::Console& console;
+    platform::FileStreams& files;
+    platform::DynamicLibraries& libraries;
+};
+
+// Exit status: 0 done, 1 differences found ("diff"), 2 anything that went wrong.
+enum ExitStatus { done = 0, differencesFound = 1, failed = 2 };
+
+// The command line after the program's name, UTF-8.
+int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& environment);
+
+}  // namespace reporttool
