@@ -63,7 +63,10 @@ void ReportParser::feed(const char* data, std::size_t size) {
         if (!newline) {
             if (pending_.size() > maximumElementSize) {
                 // A contents line this long cannot be the end tag: it goes on in pieces.
-                if (stage_ != Stage::contents) fail("Zeile laenger als 16 MiB");
+                if (stage_ != Stage::contents) {
+                    ++lineNumber_;
+                    fail("Zeile laenger als 16 MiB");
+                }
                 if (endTagPending_) appendContents(contentsEnd, true);
                 endTagPending_ = false;
                 appendContents(pending_, false);
@@ -89,8 +92,12 @@ void ReportParser::finish() {
         stage_ = Stage::done;
         return;
     }
-    if (stage_ == Stage::done && pending_.empty()) return;
-    if (stage_ == Stage::declaration && lineNumber_ == 1) fail("leer, kein Tavisk-Bericht");
+    if (stage_ == Stage::done) {
+        if (pending_.empty()) return;
+        fail("Text nach \"</computer>\"");
+    }
+    if (stage_ == Stage::declaration)
+        fail(pending_.empty() && lineNumber_ == 1 ? "leer, kein Tavisk-Bericht" : "kein Tavisk-Bericht");
     fail("Bericht endet vorzeitig (\"</computer>\" fehlt)");
 }
 
