@@ -12,6 +12,7 @@ if [ "$purpose" = test ]; then
   command -v npm >/dev/null || packages+=(npm)
   packages+=(dbus-daemon python3-dbusmock)  # the private bus and mock service manager of the service tests
   packages+=(systemd dbus-user-session)     # a real user manager with its own bus for the service tests
+  packages+=(chromium)                      # opens the pages of tavisk-report html in its test
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -130,7 +130,7 @@ void readText(platform::FileStream& file, ReportParser& parser) {
 
 }  // namespace
 
-void readReport(const std::wstring& path, platform::FileStreams& files, platform::DynamicLibraries& libraries,
+void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
                 ReportParser& parser) {
     platform::ErrorCode error = platform::error::success;
     std::unique_ptr<platform::FileStream> file = files.openForReading(path, error);

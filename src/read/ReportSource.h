@@ -1,7 +1,7 @@
 #pragma once
 #include "read/ReportParser.h"
 #include "platform/DynamicLibraries.h"
-#include "platform/FileStreams.h"
+#include "platform/FileSystem.h"
 
 #include <string>
 
@@ -10,8 +10,8 @@ namespace report {
 // Feeds the report in FILE to the parser and finishes it: a ".tavisk" archive
 // (recognised by its signature, not its name) is streamed through the engine,
 // which must hold exactly one file; anything else is read as the report itself.
-// Nothing is written to disk. Throws ReportError.
-void readReport(const std::wstring& path, platform::FileStreams& files, platform::DynamicLibraries& libraries,
+// Only a regular file is opened, and nothing is written to disk. Throws ReportError.
+void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
                 ReportParser& parser);
 
 }  // namespace report

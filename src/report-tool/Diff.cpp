@@ -28,7 +28,8 @@ std::string joined(const std::vector<std::string>& fields, const std::set<std::s
 std::string contentsValue(const report::Record& record) {
     if (record.failure) return record.fields.empty() ? "" : record.fields[0];
     char hash[24];
-    std::snprintf(hash, sizeof hash, "%016zx", std::hash<std::string>{}(record.fields.empty() ? "" : record.fields[0]));
+    std::snprintf(hash, sizeof hash, "%016llx",
+                  static_cast<unsigned long long>(std::hash<std::string>{}(record.fields.empty() ? "" : record.fields[0])));
     return std::to_string(record.contentSize) + " Bytes, Pruefsumme " + hash;
 }
 

@@ -3,6 +3,7 @@
 #include "read/ReportParser.h"
 #include "read/ReportSource.h"
 #include "report-tool/Diff.h"
+#include "report-tool/HtmlPage.h"
 #include "report-tool/Summary.h"
 #include "text/Utf8.h"
 
@@ -16,6 +17,8 @@ const char* const usage =
     "\n"
     "Befehle:\n"
     "  show DATEI [--json]            Zusammenfassung eines Berichts (.tavisk-Archiv oder .xml)\n"
+    "  html DATEI [-o SEITE]          eine in sich geschlossene Web-Seite des Berichts\n"
+    "                                 (ohne -o auf die Standardausgabe; SEITE darf nicht existieren)\n"
     "  diff ALT NEU [--all] [--json]  Unterschiede zwischen zwei Inventaren\n"
     "\n"
     "Optionen:\n"
@@ -31,6 +34,7 @@ struct Invocation {
     std::vector<std::string> files;
     bool json = false;
     bool all = false;
+    std::string output;
 };
 
 class UsageError {
@@ -42,24 +46,29 @@ public:
 Invocation parse(const std::vector<std::string>& arguments) {
     Invocation invocation;
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
-        if (!optionsEnded && argument == "--") {
+    for (auto argument = arguments.begin(); argument != arguments.end(); ++argument) {
+        if (!optionsEnded && (*argument == "-o" || *argument == "--output")) {
+            if (++argument == arguments.end()) throw UsageError("-o erwartet den Namen der Seite");
+            invocation.output = *argument;
+        } else if (!optionsEnded && argument->rfind("--output=", 0) == 0) {
+            invocation.output = argument->substr(9);
+        } else if (!optionsEnded && *argument == "--") {
             optionsEnded = true;
-        } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
+        } else if (!optionsEnded && (*argument == "--help" || *argument == "-h")) {
             return {"help", {}, false, false};
-        } else if (!optionsEnded && argument == "--json") {
+        } else if (!optionsEnded && *argument == "--json") {
             invocation.json = true;
-        } else if (!optionsEnded && argument == "--all") {
+        } else if (!optionsEnded && *argument == "--all") {
             invocation.all = true;
-        } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-            throw UsageError("Unbekannte Option: " + argument);
+        } else if (!optionsEnded && argument->size() > 1 && (*argument)[0] == '-') {
+            throw UsageError("Unbekannte Option: " + *argument);
         } else if (invocation.command.empty()) {
-            invocation.command = argument;
+            invocation.command = *argument;
         } else {
-            invocation.files.push_back(argument);
+            invocation.files.push_back(*argument);
         }
     }
-    const std::size_t expected = invocation.command == "show" ? 1 : invocation.command == "diff" ? 2 : 0;
+    const std::size_t expected = invocation.command == "diff" ? 2 : invocation.command == "show" || invocation.command == "html" ? 1 : 0;
     if (invocation.command.empty()) throw UsageError("Kein Befehl angegeben");
     if (invocation.command == "help") return {"help", {}, false, false};
     if (expected == 0) throw UsageError("Unbekannter Befehl: " + invocation.command);
@@ -67,6 +76,8 @@ Invocation parse(const std::vector<std::string>& arguments) {
         throw UsageError(invocation.command + " erwartet " + std::to_string(expected) +
                          (expected == 1 ? " Datei" : " Dateien"));
     if (invocation.all && invocation.command != "diff") throw UsageError("--all gilt nur fuer diff");
+    if (invocation.json && invocation.command == "html") throw UsageError("--json gilt nicht fuer html");
+    if (!invocation.output.empty() && invocation.command != "html") throw UsageError("-o gilt nur fuer html");
     return invocation;
 }
 
@@ -83,6 +94,38 @@ int show(const Invocation& invocation, ToolEnvironment& environment) {
     Summary summary;
     read(invocation.files[0], summary, false, environment);
     environment.console.writeNarrowOutput(invocation.json ? summary.json() : summary.text());
+    return done;
+}
+
+// A new file of the tool's own, moved under the name only where nothing is:
+// what is there already, a link included, is never followed or replaced.
+void writeNewFile(platform::FileSystem& files, const std::string& name, const std::string& bytes) {
+    const std::wstring target = text::utf8ToWide(name);
+    const std::size_t cut = files.separator() == L'\\' ? target.find_last_of(L"\\/") : target.rfind(L'/');
+    platform::ErrorCode error = platform::error::success;
+    platform::OwnFile page = files.createOwn(cut == std::wstring::npos ? L"" : target.substr(0, cut + 1), error);
+    if (!page.stream) throw report::ReportError(name + ": Seite kann nicht angelegt werden");
+    std::size_t written = 0;
+    while (error == platform::error::success && written < bytes.size()) {
+        std::uint32_t processed = 0;
+        const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+        error = page.stream->write(bytes.data() + written, piece, processed);
+        written += processed;
+    }
+    if (error == platform::error::success) error = page.stream->close();
+    if (error == platform::error::success) error = files.publishOwn(page.path, target, false);
+    if (error == platform::error::success) return;
+    page.stream.reset();
+    files.removeOwn(page.path);
+    throw report::ReportError(name + (error == platform::error::fileExists ? ": existiert bereits, nichts ueberschrieben"
+                                                                           : ": Seite kann nicht geschrieben werden"));
+}
+
+int html(const Invocation& invocation, ToolEnvironment& environment) {
+    HtmlPage page;
+    read(invocation.files[0], page, true, environment);
+    if (invocation.output.empty()) environment.console.writeNarrowOutput(page.html());
+    else writeNewFile(environment.files, invocation.output, page.html());
     return done;
 }
 
@@ -108,7 +151,8 @@ int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& en
             environment.console.writeNarrowOutput(usage);
             return done;
         }
-        return invocation.command == "show" ? show(invocation, environment) : diff(invocation, environment);
+        if (invocation.command == "show") return show(invocation, environment);
+        return invocation.command == "html" ? html(invocation, environment) : diff(invocation, environment);
     } catch (const UsageError& error) {
         environment.console.writeNarrowError("tavisk-report: " + error.message +
                                              "\n'tavisk-report --help' zeigt den Aufruf.\n");

@@ -1,7 +1,7 @@
 #pragma once
 #include "platform/Console.h"
 #include "platform/DynamicLibraries.h"
-#include "platform/FileStreams.h"
+#include "platform/FileSystem.h"
 
 #include <string>
 #include <vector>
@@ -10,7 +10,7 @@ namespace reporttool {
 
 struct ToolEnvironment {
     platform::Console& console;
-    platform::FileStreams& files;
+    platform::FileSystem& files;
     platform::DynamicLibraries& libraries;
 };
 

@@ -2,7 +2,6 @@
 
 #include "report-tool/Json.h"
 
-#include <cstdio>
 #include <ctime>
 
 namespace reporttool {
@@ -25,8 +24,14 @@ std::string oneLine(std::string text) {
     return text;
 }
 
+std::vector<std::string> trimmedFields(const std::vector<std::string>& fields) {
+    std::vector<std::string> result;
+    for (const std::string& field : fields) result.push_back(oneLine(field));
+    return result;
+}
+
 std::string field(const std::vector<std::string>& fields, std::size_t index) {
-    return index < fields.size() ? trimmed(fields[index]) : std::string();
+    return index < fields.size() ? fields[index] : std::string();
 }
 
 // "[#####.....]" for a share between 0 and 1.
@@ -52,121 +57,134 @@ std::string formattedTime(std::time_t seconds, bool utc) {
     return text;
 }
 
-std::string collectionTime(const std::string& date) {
+std::string numbers(const std::map<std::string, std::uint64_t>& pairs) {
+    std::string out = "{";
+    for (const auto& [key, value] : pairs) out += (out.size() > 1 ? "," : "") + jsonString(key) + ":" + std::to_string(value);
+    return out + "}";
+}
+
+template <class Pairs>
+std::string texts(const Pairs& pairs) {
+    std::string out = "{";
+    for (const auto& [key, value] : pairs) out += (out.size() > 1 ? "," : "") + jsonString(key) + ":" + jsonString(value);
+    return out + "}";
+}
+
+std::string list(const std::vector<std::string>& values) {
+    std::string out = "[";
+    for (const std::string& value : values) out += (out.size() > 1 ? "," : "") + jsonString(value);
+    return out + "]";
+}
+
+}  // namespace
+
+double Summary::Disk::usedShare() const {
+    const double totalSize = number(total);
+    return totalSize > 0 ? (totalSize - number(free)) / totalSize : 0;
+}
+
+std::string Summary::Facts::computerValue(const char* key) const {
+    const auto found = computer.find(key);
+    return found == computer.end() ? std::string() : found->second;
+}
+
+std::string Summary::Facts::collectionTime() const {
+    const std::string date = computerValue("date");
     if (date.empty() || date == "-1") return "unbekannt";
     const auto seconds = static_cast<std::time_t>(number(date));
     return formattedTime(seconds, false) + " (UTC " + formattedTime(seconds, true) + ")";
 }
 
-std::string diskUsage(double free, double total) { return total > 0 ? bar((total - free) / total) : bar(0); }
-
-}  // namespace
+double Summary::Facts::memoryShare() const { return ram.empty() ? 0 : number(ram[0]) / 100; }
 
 void Summary::record(report::Record&& record) {
+    Facts& facts = facts_;
     const std::string& element = record.element;
-    if (element != "computer" && element != "system") ++sectionCounts_[record.section];
+    if (element != "computer" && element != "system") ++facts.sectionCounts[record.section];
     if (record.failure) {
-        ++failureCount_;
-        if (failures_.size() < listedFailures)
-            failures_.push_back({record.element, record.name, oneLine(record.fields.empty() ? "" : record.fields[0])});
+        ++facts.failureCount;
+        if (facts.failures.size() < listedFailures)
+            facts.failures.push_back({record.element, record.name, oneLine(field(record.fields, 0))});
     }
     if (element == "computer") {
-        for (const auto& [key, value] : record.attributes) computer_[key] = value;
+        for (const auto& [key, value] : record.attributes) facts.computer[key] = value;
     } else if (element == "system") {
-        systemFigures_ = record.attributes;
+        facts.systemFigures = record.attributes;
     } else if (element == "os") {
-        os_ = record.fields;
+        facts.os = trimmedFields(record.fields);
     } else if (element == "cpu") {
-        cpu_ = record.fields;
+        facts.cpu = trimmedFields(record.fields);
     } else if (element == "ram") {
-        ram_ = record.fields;
+        facts.ram = trimmedFields(record.fields);
     } else if (element == "disk" && !record.failure) {
-        disks_.push_back({field(record.fields, 0), field(record.fields, 1), field(record.fields, 2)});
+        facts.disks.push_back({field(record.fields, 0), field(record.fields, 1), field(record.fields, 2)});
     } else if (element == "service" && !record.failure) {
         const std::string state = field(record.fields, 2);
-        ++servicesByState_[state];
+        ++facts.servicesByState[state];
         if (field(record.fields, 4).rfind("Automatisch", 0) == 0 && state != "running")
-            automaticNotRunning_.push_back(record.name);
+            facts.automaticNotRunning.push_back(record.name);
     }
 }
 
 std::string Summary::text() const {
-    auto get = [&](const char* key) {
-        const auto found = computer_.find(key);
-        return found == computer_.end() ? std::string() : found->second;
-    };
+    const Facts& facts = facts_;
     std::string out;
-    out += "Computer:       " + get("hostname") + "\n";
-    out += "Konto:          " + get("username") + "\n";
-    out += "Erfasst:        " + collectionTime(get("date")) + "\n";
-    if (!os_.empty())
-        out += "Betriebssystem: " + field(os_, 0) + " (" + field(os_, 1) + ", " + field(os_, 2) + ")\n";
-    if (!cpu_.empty())
-        out += "Prozessor:      " + field(cpu_, 0) + ", " + field(cpu_, 1) + " logische, Last " + field(cpu_, 2) + "\n";
-    if (ram_.size() >= 3)
-        out += "Speicher:       " + bar(number(ram_[0]) / 100) + " " + field(ram_, 0) + " % belegt, " +
-               field(ram_, 2) + " von " + field(ram_, 1) + " GiB frei\n";
-    for (const Disk& disk : disks_)
-        out += "Datentraeger:   " + diskUsage(number(disk.free), number(disk.total)) + " " + disk.path + " " +
-               disk.free + " von " + disk.total + " GiB frei\n";
-    if (!systemFigures_.empty()) {
+    out += "Computer:       " + facts.computerValue("hostname") + "\n";
+    out += "Konto:          " + facts.computerValue("username") + "\n";
+    out += "Erfasst:        " + facts.collectionTime() + "\n";
+    if (!facts.os.empty())
+        out += "Betriebssystem: " + field(facts.os, 0) + " (" + field(facts.os, 1) + ", " + field(facts.os, 2) + ")\n";
+    if (!facts.cpu.empty())
+        out += "Prozessor:      " + field(facts.cpu, 0) + ", " + field(facts.cpu, 1) + " logische, Last " +
+               field(facts.cpu, 2) + "\n";
+    if (!facts.ram.empty())
+        out += "Speicher:       " + bar(facts.memoryShare()) + " " + field(facts.ram, 0) + " % belegt, " +
+               field(facts.ram, 2) + " von " + field(facts.ram, 1) + " GiB frei\n";
+    for (const Disk& disk : facts.disks)
+        out += "Datentraeger:   " + bar(disk.usedShare()) + " " + disk.path + " " + disk.free + " von " + disk.total +
+               " GiB frei\n";
+    if (!facts.systemFigures.empty()) {
         out += "System:        ";
-        for (const auto& [key, value] : systemFigures_) out += " " + key + "=" + value;
+        for (const auto& [key, value] : facts.systemFigures) out += " " + key + "=" + value;
         out += "\n";
     }
-    if (!servicesByState_.empty()) {
+    if (!facts.servicesByState.empty()) {
         out += "Dienste:       ";
-        for (const auto& [state, count] : servicesByState_) out += " " + state + ": " + std::to_string(count) + ";";
+        for (const auto& [state, count] : facts.servicesByState) out += " " + state + ": " + std::to_string(count) + ";";
         out += "\n";
-        for (const std::string& name : automaticNotRunning_) out += "  automatisch, laeuft nicht: " + name + "\n";
+        for (const std::string& name : facts.automaticNotRunning) out += "  automatisch, laeuft nicht: " + name + "\n";
     }
-    out += "Fehler:         " + std::to_string(failureCount_) + "\n";
-    for (const Failure& failure : failures_)
+    out += "Fehler:         " + std::to_string(facts.failureCount) + "\n";
+    for (const Failure& failure : facts.failures)
         out += "  " + failure.element + " " + failure.name + ": " + failure.text + "\n";
-    if (failureCount_ > failures_.size())
-        out += "  ... und " + std::to_string(failureCount_ - failures_.size()) + " weitere\n";
+    if (facts.failureCount > facts.failures.size())
+        out += "  ... und " + std::to_string(facts.failureCount - facts.failures.size()) + " weitere\n";
     out += "Eintraege:     ";
     for (const char* section : sectionOrder) {
-        const auto found = sectionCounts_.find(section);
-        out += " " + std::string(section) + " " + std::to_string(found == sectionCounts_.end() ? 0 : found->second);
+        const auto found = facts.sectionCounts.find(section);
+        out += " " + std::string(section) + " " + std::to_string(found == facts.sectionCounts.end() ? 0 : found->second);
     }
     return out + "\n";
 }
 
 std::string Summary::json() const {
-    auto object = [](const auto& pairs) {
-        std::string out = "{";
-        for (const auto& [key, value] : pairs) {
-            if (out.size() > 1) out += ",";
-            out += jsonString(key) + ":" + jsonString(value);
-        }
-        return out + "}";
-    };
-    auto numbers = [](const std::map<std::string, std::uint64_t>& pairs) {
-        std::string out = "{";
-        for (const auto& [key, value] : pairs) out += (out.size() > 1 ? "," : "") + jsonString(key) + ":" + std::to_string(value);
-        return out + "}";
-    };
-    auto list = [](const std::vector<std::string>& values) {
-        std::string out = "[";
-        for (const std::string& value : values) out += (out.size() > 1 ? "," : "") + jsonString(trimmed(value));
-        return out + "]";
-    };
-    std::string out = "{\"computer\":" + object(computer_);
-    out += ",\"os\":" + list(os_) + ",\"cpu\":" + list(cpu_) + ",\"ram\":" + list(ram_) + ",\"disks\":[";
-    for (const Disk& disk : disks_)
-        out += std::string(&disk == &disks_.front() ? "" : ",") + "{\"path\":" + jsonString(disk.path) +
+    const Facts& facts = facts_;
+    std::string out = "{\"computer\":" + texts(facts.computer);
+    out += ",\"os\":" + list(facts.os) + ",\"cpu\":" + list(facts.cpu) + ",\"ram\":" + list(facts.ram) + ",\"disks\":[";
+    for (const Disk& disk : facts.disks)
+        out += std::string(&disk == &facts.disks.front() ? "" : ",") + "{\"path\":" + jsonString(disk.path) +
                ",\"free\":" + jsonString(disk.free) + ",\"total\":" + jsonString(disk.total) + "}";
-    out += "],\"system\":" + object(systemFigures_);
-    out += ",\"services\":" + numbers(servicesByState_) + ",\"automaticNotRunning\":" + list(automaticNotRunning_);
-    out += ",\"failureCount\":" + std::to_string(failureCount_) + ",\"failures\":[";
-    for (const Failure& failure : failures_)
-        out += std::string(&failure == &failures_.front() ? "" : ",") + "{\"element\":" + jsonString(failure.element) +
-               ",\"name\":" + jsonString(failure.name) + ",\"text\":" + jsonString(failure.text) + "}";
+    out += "],\"system\":" + texts(facts.systemFigures);
+    out += ",\"services\":" + numbers(facts.servicesByState) + ",\"automaticNotRunning\":" + list(facts.automaticNotRunning);
+    out += ",\"failureCount\":" + std::to_string(facts.failureCount) + ",\"failures\":[";
+    for (const Failure& failure : facts.failures)
+        out += std::string(&failure == &facts.failures.front() ? "" : ",") + "{\"element\":" +
+               jsonString(failure.element) + ",\"name\":" + jsonString(failure.name) +
+               ",\"text\":" + jsonString(failure.text) + "}";
     std::map<std::string, std::uint64_t> counts;
     for (const char* section : sectionOrder) {
-        const auto found = sectionCounts_.find(section);
-        counts[section] = found == sectionCounts_.end() ? 0 : found->second;
+        const auto found = facts.sectionCounts.find(section);
+        counts[section] = found == facts.sectionCounts.end() ? 0 : found->second;
     }
     return out + "],\"counts\":" + numbers(counts) + "}\n";
 }

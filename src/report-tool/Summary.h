@@ -20,23 +20,32 @@ public:
     // Failures beyond this many are only counted.
     static constexpr std::size_t listedFailures = 50;
 
-private:
     struct Disk {
         std::string path, free, total;
+        double usedShare() const;
     };
     struct Failure {
         std::string element, name, text;
     };
+    struct Facts {
+        std::map<std::string, std::string> computer;
+        std::vector<std::pair<std::string, std::string>> systemFigures;
+        std::vector<std::string> os, cpu, ram;  // fields trimmed of their line ends
+        std::vector<Disk> disks;
+        std::map<std::string, std::uint64_t> servicesByState;
+        std::vector<std::string> automaticNotRunning;
+        std::vector<Failure> failures;
+        std::uint64_t failureCount = 0;
+        std::map<std::string, std::uint64_t> sectionCounts;
 
-    std::map<std::string, std::string> computer_;
-    std::vector<std::pair<std::string, std::string>> systemFigures_;
-    std::vector<std::string> os_, cpu_, ram_;
-    std::vector<Disk> disks_;
-    std::map<std::string, std::uint64_t> servicesByState_;
-    std::vector<std::string> automaticNotRunning_;
-    std::vector<Failure> failures_;
-    std::uint64_t failureCount_ = 0;
-    std::map<std::string, std::uint64_t> sectionCounts_;
+        std::string computerValue(const char* key) const;
+        std::string collectionTime() const;  // local time and UTC
+        double memoryShare() const;
+    };
+    const Facts& facts() const { return facts_; }
+
+private:
+    Facts facts_;
 };
 
 }  // namespace reporttool
