@@ -80,9 +80,9 @@ private:
     std::int32_t operationResult_ = 0;
 };
 
-void check(HResult result, const char* what) {
-    if (result != S_Ok)
-        throw ReportError(std::string("Archiv nicht lesbar: ") + what + " " + narrow(SevenZip::resultMessage(L"", result)));
+void check(HResult result, const wchar_t* operation) {
+    if (result == S_False) throw ReportError("Archiv nicht lesbar: kein vollstaendiges 7z-Archiv");
+    if (result != S_Ok) throw ReportError("Archiv nicht lesbar: " + narrow(SevenZip::resultMessage(operation, result)));
 }
 
 SEVENZIP_ENGINE_CALLS bool isDirectory(IInArchive& archive) {
@@ -102,9 +102,9 @@ SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> 
     }
     ComPointer<InStreamWrapper> input(new InStreamWrapper(std::move(file)));
     const std::uint64_t scanLimit = 1u << 16;
-    check(archive->Open(input.get(), &scanLimit, nullptr), "Open");
+    check(archive->Open(input.get(), &scanLimit, nullptr), L"Open");
     std::uint32_t count = 0;
-    check(archive->GetNumberOfItems(&count), "GetNumberOfItems");
+    check(archive->GetNumberOfItems(&count), L"GetNumberOfItems");
     if (count != 1 || isDirectory(*archive))
         throw ReportError("Archiv enthaelt " + std::to_string(count) + " Eintraege statt genau eines Berichts");
     ComPointer<ParsingExtraction> extraction(new ParsingExtraction(parser));
@@ -112,7 +112,7 @@ SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> 
     const HResult result = archive->Extract(&index, 1, 0, extraction.get());
     archive->Close();
     extraction->rethrowFailure();
-    check(result, "Extract");
+    check(result, L"Extract");
     if (extraction->operationResult() != 0)
         throw ReportError("Archiv beschaedigt (Ergebnis " + std::to_string(extraction->operationResult()) + ")");
 }
