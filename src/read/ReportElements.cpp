@@ -142,8 +142,7 @@ const char* elementStartedBy(std::string_view section, std::string_view line) {
 bool closesElement(std::string_view tag, std::string_view text, bool firstLine) {
     if (tag == "key" && firstLine && endsWith(text, "\"/>") && text.find("\" type=\"") == std::string_view::npos)
         return true;
-    return text.size() >= tag.size() + 3 && endsWith(text, ">") && endsWith(text.substr(0, text.size() - 1), tag) &&
-           endsWith(text.substr(0, text.size() - 1 - tag.size()), "</");
+    return endsWith(text, "</" + std::string(tag) + ">");
 }
 
 Record elementRecord(std::string_view section, std::string_view tag, std::string_view text) {

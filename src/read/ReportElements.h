@@ -8,7 +8,7 @@ namespace report {
 // The element a line opens in a section, or nothing when the line opens none
 // of the elements the writer puts there.
 const char* elementStartedBy(std::string_view section, std::string_view line);
-// The tag that closes the element, "/>" included for a key without values.
+// Whether the line ends the element: its end tag, or for a key without values "/>" on its first line.
 bool closesElement(std::string_view tag, std::string_view text, bool firstLine);
 // The record of a whole element text (start tag to end tag, lines joined by LF).
 // Throws ReportError when the text is not such an element.

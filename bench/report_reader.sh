@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# tavisk-report against extracting with `7zz e -so`, whole processes, medians of RUNS:
+#   1. show of an archive holding a report of SIZE_MB (one embedded log), and its peak memory;
+#   2. diff of two reports listing 100,000 files each, and its peak memory;
+#   3. html of the 100,000-file report, and headless Chromium opening that page
+#      (the whole browser process: an upper bound of its first paint).
+# Usage: bench/report_reader.sh BUILD_DIR [RUNS] [SIZE_MB]
+set -euo pipefail
+build=$(cd "$1" && pwd)
+runs=${2:-3}
+size_mb=${3:-1000}
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# timed NAME COMMAND...: RUNS runs; prints the median wall seconds and peak KiB.
+timed() {
+  local name=$1
+  shift
+  for _ in $(seq "$runs"); do
+    /usr/bin/time -f '%e %M' -o "$work/one" bash -c '"$@" >/dev/null 2>&1' _ "$@" </dev/null || true
+    tail -1 "$work/one"  # after "Command exited with non-zero status 1" of a diff that found some
+  done >"$work/$name.times"
+  printf '%-28s %6.2f s  %8d KiB\n' "$name" "$(cut -d' ' -f1 "$work/$name.times" | median)" \
+    "$(cut -d' ' -f2 "$work/$name.times" | sort -n | tail -1)"
+}
+
+frame() { printf '<?xml version="1.0"?>\r\r\n<computer hostname="bench" username="b\\u" date="%s">\r\n' "$1"; }
+
+# 1. One log of SIZE_MB embedded, packed as the tool packs (level 2).
+{
+  frame 1
+  printf '<file>\r\n<filecontent name="/var/log/big.log" noparse="TRUE">\r\n'
+  awk -v bytes="$((size_mb * 1024 * 1024))" 'BEGIN { for (t = 0; t < bytes; t += length(l) + 2) {
+    l = sprintf("%08d 2026-12-07 10:%02d:%02d INFO Dienst %d meldet Zustand %d", n++, n % 60, n % 59, n % 40, n * 7919 % 1000003)
+    printf "%s\r\n", l } }'
+  printf '</filecontent>\r\n</file>\r\n</computer>'
+} >"$work/big.xml"
+7zz a -mx2 -bso0 "$work/big.tavisk" "$work/big.xml"
+rm "$work/big.xml"
+echo "show of a ${size_mb} MB report:"
+timed "7zz e -so" 7zz e -so "$work/big.tavisk"
+timed "tavisk-report show" "$build/tavisk-report" show "$work/big.tavisk"
+
+# 2. and 3. Listings of 100,000 files; the newer one changed in every hundredth.
+listing() {
+  frame "$1"
+  printf '<file>\r\n'
+  awk -v step="$2" 'BEGIN { for (i = 0; i < 100000; i++)
+    printf "<properties name=\"/srv/data/d%03d/file%06d.dat\">%d|1700000000|%d|none|none</properties>\r\n", i % 1000, i, 1700000000 + (i % step == 0), i * 37 }'
+  printf '</file>\r\n</computer>'
+}
+listing 1 1000000 >"$work/old.xml"
+listing 2 100 >"$work/new.xml"
+7zz a -mx2 -bso0 "$work/old.tavisk" "$work/old.xml"
+7zz a -mx2 -bso0 "$work/new.tavisk" "$work/new.xml"
+echo "diff of two 100,000-file reports:"
+timed "7zz e -so (both)" bash -c '7zz e -so "$1"; 7zz e -so "$2"' _ "$work/old.tavisk" "$work/new.tavisk"
+timed "tavisk-report diff" "$build/tavisk-report" diff "$work/old.tavisk" "$work/new.tavisk"
+echo "html of the 100,000-file report:"
+timed "tavisk-report html" "$build/tavisk-report" html "$work/new.tavisk"
+"$build/tavisk-report" html "$work/new.tavisk" -o "$work/page.html"
+if command -v chromium >/dev/null; then
+  timed "chromium opens the page" chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
+    --no-first-run --user-data-dir="$work/profile" --screenshot="$work/page.png" "file://$work/page.html"
+  timed "chromium, empty page" chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
+    --no-first-run --user-data-dir="$work/profile" --screenshot="$work/empty.png" "about:blank"
+fi
