@@ -69,8 +69,10 @@ void ReportParser::feed(const char* data, std::size_t size) {
                 }
                 if (endTagPending_) appendContents(contentsEnd, true);
                 endTagPending_ = false;
-                appendContents(pending_, false);
-                pending_.clear();
+                // A CR at the cut may be the first half of the line end: it waits.
+                const bool lastIsCr = endsWith(pending_, "\r");
+                appendContents(std::string_view(pending_).substr(0, pending_.size() - lastIsCr), false);
+                pending_.erase(0, pending_.size() - lastIsCr);
                 pendingIsContinuation_ = true;
             }
             return;

@@ -3,7 +3,9 @@
 #include "report-tool/Json.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 
 namespace reporttool {
@@ -74,37 +76,38 @@ void Inventory::record(report::Record&& record) {
 // A thing listed twice (two requests for one file) is told apart by its count.
 void Inventory::add(const report::Record& record, const std::string& identity, std::string value) {
     const std::string base = record.section + '\x1f' + record.element + '\x1f' + identity;
-    std::string key = base;
-    for (int occurrence = 2; entries_.count(key); ++occurrence) key = base + " #" + std::to_string(occurrence);
-    entries_[key] = {record.section, record.element, identity + key.substr(base.size()), std::move(value)};
+    Entry entry{record.section, record.element, std::move(value)};
+    if (entries_.try_emplace(base, entry).second) return;
+    for (int occurrence = 2;; ++occurrence)
+        if (entries_.try_emplace(base + " #" + std::to_string(occurrence), entry).second) return;
 }
 
 std::vector<Change> compare(const Inventory& older, const Inventory& newer) {
-    std::vector<Change> changes;
-    auto before = older.entries().begin();
-    auto after = newer.entries().begin();
-    while (before != older.entries().end() || after != newer.entries().end()) {
-        if (after == newer.entries().end() || (before != older.entries().end() && before->first < after->first)) {
-            changes.push_back({Change::Kind::removed, before->second, before->second.value, {}});
-            ++before;
-        } else if (before == older.entries().end() || after->first < before->first) {
-            changes.push_back({Change::Kind::added, after->second, {}, after->second.value});
-            ++after;
-        } else {
-            if (before->second.value != after->second.value)
-                changes.push_back({Change::Kind::changed, after->second, before->second.value, after->second.value});
-            ++before;
-            ++after;
-        }
+    std::vector<std::pair<std::string, Change>> found;
+    auto note = [&](const std::string& key, const Inventory::Entry& entry, Change::Kind kind, std::string oldValue,
+                    std::string newValue) {
+        const std::string name = key.substr(key.find('\x1f', key.find('\x1f') + 1) + 1);
+        found.push_back({key, {kind, entry.section, entry.element, name, std::move(oldValue), std::move(newValue)}});
+    };
+    for (const auto& [key, entry] : older.entries()) {
+        const auto match = newer.entries().find(key);
+        if (match == newer.entries().end()) note(key, entry, Change::Kind::removed, entry.value, {});
+        else if (match->second.value != entry.value) note(key, entry, Change::Kind::changed, entry.value, match->second.value);
     }
+    for (const auto& [key, entry] : newer.entries())
+        if (!older.entries().count(key)) note(key, entry, Change::Kind::added, {}, entry.value);
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Change> changes;
+    changes.reserve(found.size());
+    for (auto& [key, change] : found) changes.push_back(std::move(change));
     return changes;
 }
 
 std::string diffText(const std::vector<Change>& changes, const std::string& warning) {
     std::string out = warning.empty() ? "" : "Warnung: " + warning + "\n";
     for (const Change& change : changes) {
-        out += std::string(kindWord(change.kind)) + " " + change.entry.section + " " + change.entry.element + " " +
-               change.entry.name + ": ";
+        out += std::string(kindWord(change.kind)) + " " + change.section + " " + change.element + " " +
+               change.name + ": ";
         if (change.kind == Change::Kind::changed) out += change.oldValue + " → " + change.newValue;
         else out += change.kind == Change::Kind::added ? change.newValue : change.oldValue;
         out += "\n";
@@ -118,8 +121,8 @@ std::string diffJson(const std::vector<Change>& changes, const std::string& warn
     for (const Change& change : changes) {
         if (&change != &changes.front()) out += ",";
         out += "{\"change\":\"" + std::string(kinds[static_cast<int>(change.kind)]) +
-               "\",\"section\":" + jsonString(change.entry.section) + ",\"element\":" + jsonString(change.entry.element) +
-               ",\"name\":" + jsonString(change.entry.name);
+               "\",\"section\":" + jsonString(change.section) + ",\"element\":" + jsonString(change.element) +
+               ",\"name\":" + jsonString(change.name);
         if (change.kind != Change::Kind::added) out += ",\"old\":" + jsonString(change.oldValue);
         if (change.kind != Change::Kind::removed) out += ",\"new\":" + jsonString(change.newValue);
         out += "}";

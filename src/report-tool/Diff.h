@@ -1,7 +1,7 @@
 #pragma once
 #include "read/ReportRecord.h"
 
-#include <map>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -17,26 +17,27 @@ public:
     void record(report::Record&& record) override;
 
     struct Entry {
-        std::string section, element, name, value;
+        std::string section, element, value;
     };
-    const std::map<std::string, Entry>& entries() const { return entries_; }
+    // Keyed by section, element and what the element describes, separated by '\x1f'.
+    const std::unordered_map<std::string, Entry>& entries() const { return entries_; }
     const std::string& hostname() const { return hostname_; }
 
 private:
     void add(const report::Record& record, const std::string& identity, std::string value);
 
     const bool withMovingFigures_;
-    std::map<std::string, Entry> entries_;
+    std::unordered_map<std::string, Entry> entries_;
     std::string hostname_;
 };
 
 struct Change {
     enum class Kind { added, removed, changed } kind;
-    Inventory::Entry entry;
+    std::string section, element, name;
     std::string oldValue, newValue;
 };
 
-// In key order: per section, element and name.
+// Sorted by section, element and name.
 std::vector<Change> compare(const Inventory& older, const Inventory& newer);
 
 std::string diffText(const std::vector<Change>& changes, const std::string& warning);

@@ -44,9 +44,9 @@ std::vector<std::string> described(const std::vector<reporttool::Change>& change
     std::vector<std::string> lines;
     for (const auto& change : changes) {
         // A file's contents compare by size and checksum; the checksum's digits are the library's.
-        const bool contents = change.entry.element == "filecontent";
-        lines.push_back(std::string(kinds[static_cast<int>(change.kind)]) + " " + change.entry.element + " " +
-                        change.entry.name + (contents ? "" : ": " + change.oldValue + " > " + change.newValue));
+        const bool contents = change.element == "filecontent";
+        lines.push_back(std::string(kinds[static_cast<int>(change.kind)]) + " " + change.element + " " +
+                        change.name + (contents ? "" : ": " + change.oldValue + " > " + change.newValue));
     }
     return lines;
 }

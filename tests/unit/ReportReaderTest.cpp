@@ -195,6 +195,14 @@ TEST(ReportReader, ContentsEndAtTheEndTagThatAFileElementFollows) {
     parser.finish();
     EXPECT_EQ(measured.all[1].contentSize, 15u);
     EXPECT_TRUE(measured.all[1].fields[0].empty());
+
+    // A contents line longer than any element goes on in pieces; a piece ending
+    // in the CR of its CR LF keeps the line end whole.
+    const std::string start = frame + "<file>\r\n<filecontent name=\"/l\" noparse=\"TRUE\">\r\n";
+    const std::size_t piece = 1u << 20;
+    const std::string longLine(17 * piece - start.size() - 1, 'x');  // its CR ends a piece
+    const std::string longContents = start + longLine + "\r\n</filecontent>\r\n</file>\r\n</computer>";
+    EXPECT_EQ(read(longContents, piece)[1].fields[0], longLine + "\n");
 }
 
 TEST(ReportReader, NamesTheLineOfWhatTheWriterCannotHaveWritten) {
