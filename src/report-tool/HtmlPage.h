@@ -25,7 +25,7 @@ private:
         const char* id;
         const char* title;
         std::vector<const char*> columns;  // "~" before a name: a time; "*": contents
-        std::string rows;                  // JSON arrays, comma-separated
+        std::string rows = {};             // JSON arrays, comma-separated
         std::size_t count = 0;
     };
     void addRow(std::size_t table, bool failure, const std::vector<std::string>& cells);

@@ -34,7 +34,7 @@ struct Invocation {
     std::vector<std::string> files;
     bool json = false;
     bool all = false;
-    std::string output;
+    std::string output = {};
 };
 
 class UsageError {
