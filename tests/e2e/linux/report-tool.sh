@@ -70,6 +70,14 @@ run_tool "$TAVISK_EXE" /source "$WORK/all.xml" /dest "$WORK/r2.tavisk"
 run_tool "$READER" diff r1.tavisk r2.tavisk
 expect_eq "$STATUS" 1 "diff after a change: differences found"
 expect_contains "$OUT" "geaendert file filecontent $WORK/tree/a&b<c>.txt: 60 Bytes" "diff: the changed contents"
+run_tool "$READER" diff --json r1.tavisk r2.tavisk
+expect_eq "$(printf '%s' "$OUT" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)["changes"]))')" 4 \
+  "diff --json: the same changes as one JSON object"
+# Another computer's report is compared all the same, after a warning.
+sed '2s/hostname="[^"]*"/hostname="other"/' r1.xml >other.xml
+run_tool "$READER" diff r1.xml other.xml
+expect_eq "$STATUS:$(printf '%s' "$OUT" | head -1)" "0:Warnung: Berichte verschiedener Computer ($(hostname), other)" \
+  "diff of two computers: warning, no differences"
 
 # Archives without exactly one report, and what is not an archive at all.
 7zz a -bso0 two.7z r1.xml all.xml
