@@ -74,28 +74,31 @@ void Inventory::record(report::Record&& record) {
 }
 
 // A thing listed twice (two requests for one file) is told apart by its count.
-void Inventory::add(const report::Record& record, const std::string& identity, std::string value) {
-    const std::string base = record.section + '\x1f' + record.element + '\x1f' + identity;
-    Entry entry{record.section, record.element, std::move(value)};
-    if (entries_.try_emplace(base, entry).second) return;
+void Inventory::add(const report::Record& record, const std::string& identity, const std::string& value) {
+    std::string key;
+    key.reserve(record.section.size() + record.element.size() + identity.size() + 2);
+    key.append(record.section).append(1, '\x1f').append(record.element).append(1, '\x1f').append(identity);
+    // Copies hold no spare capacity; memory grows with every entry.
+    if (entries_.try_emplace(key, value).second) return;
     for (int occurrence = 2;; ++occurrence)
-        if (entries_.try_emplace(base + " #" + std::to_string(occurrence), entry).second) return;
+        if (entries_.try_emplace(key + " #" + std::to_string(occurrence), value).second) return;
 }
 
 std::vector<Change> compare(const Inventory& older, const Inventory& newer) {
     std::vector<std::pair<std::string, Change>> found;
-    auto note = [&](const std::string& key, const Inventory::Entry& entry, Change::Kind kind, std::string oldValue,
-                    std::string newValue) {
-        const std::string name = key.substr(key.find('\x1f', key.find('\x1f') + 1) + 1);
-        found.push_back({key, {kind, entry.section, entry.element, name, std::move(oldValue), std::move(newValue)}});
+    auto note = [&](const std::string& key, Change::Kind kind, std::string oldValue, std::string newValue) {
+        const std::size_t elementStart = key.find('\x1f') + 1;
+        const std::size_t nameStart = key.find('\x1f', elementStart) + 1;
+        found.push_back({key, {kind, key.substr(0, elementStart - 1), key.substr(elementStart, nameStart - elementStart - 1),
+                               key.substr(nameStart), std::move(oldValue), std::move(newValue)}});
     };
-    for (const auto& [key, entry] : older.entries()) {
+    for (const auto& [key, value] : older.entries()) {
         const auto match = newer.entries().find(key);
-        if (match == newer.entries().end()) note(key, entry, Change::Kind::removed, entry.value, {});
-        else if (match->second.value != entry.value) note(key, entry, Change::Kind::changed, entry.value, match->second.value);
+        if (match == newer.entries().end()) note(key, Change::Kind::removed, value, {});
+        else if (match->second != value) note(key, Change::Kind::changed, value, match->second);
     }
-    for (const auto& [key, entry] : newer.entries())
-        if (!older.entries().count(key)) note(key, entry, Change::Kind::added, {}, entry.value);
+    for (const auto& [key, value] : newer.entries())
+        if (!older.entries().count(key)) note(key, Change::Kind::added, {}, value);
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Change> changes;
     changes.reserve(found.size());

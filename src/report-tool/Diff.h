@@ -16,18 +16,15 @@ public:
     explicit Inventory(bool withMovingFigures) : withMovingFigures_(withMovingFigures) {}
     void record(report::Record&& record) override;
 
-    struct Entry {
-        std::string section, element, value;
-    };
-    // Keyed by section, element and what the element describes, separated by '\x1f'.
-    const std::unordered_map<std::string, Entry>& entries() const { return entries_; }
+    // Values keyed by section, element and what the element describes, separated by '\x1f'.
+    const std::unordered_map<std::string, std::string>& entries() const { return entries_; }
     const std::string& hostname() const { return hostname_; }
 
 private:
-    void add(const report::Record& record, const std::string& identity, std::string value);
+    void add(const report::Record& record, const std::string& identity, const std::string& value);
 
     const bool withMovingFigures_;
-    std::unordered_map<std::string, Entry> entries_;
+    std::unordered_map<std::string, std::string> entries_;
     std::string hostname_;
 };
 
