@@ -1,5 +1,6 @@
 #include "read/ReportParser.h"
 #include "report-tool/Diff.h"
+#include "report-tool/Summary.h"
 
 #include <gtest/gtest.h>
 
@@ -7,13 +8,17 @@
 
 namespace {
 
-reporttool::Inventory inventory(const std::string& text, bool withMovingFigures) {
+void readInto(report::RecordHandler& handler, const std::string& text) {
     std::string bytes;
     for (const char c : text) bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    reporttool::Inventory result(withMovingFigures);
-    report::ReportParser parser(result);
+    report::ReportParser parser(handler);
     parser.feed(bytes.data(), bytes.size() - 2);  // the last line has no line end
     parser.finish();
+}
+
+reporttool::Inventory inventory(const std::string& text, bool withMovingFigures) {
+    reporttool::Inventory result(withMovingFigures);
+    readInto(result, text);
     return result;
 }
 
@@ -87,4 +92,18 @@ TEST(ReportDiff, ListsExactlyTheChangesOfEverySectionAndMovingFiguresOnlyWhenAsk
 TEST(ReportDiff, SameInventoryHasNoChanges) {
     EXPECT_TRUE(reporttool::compare(inventory(older, true), inventory(older, true)).empty());
     EXPECT_EQ(reporttool::diffText({}, ""), "Keine Unterschiede\n");
+}
+
+// The summary takes each figure from its field: a shifted field shows wrong figures.
+TEST(ReportSummary, FiguresFromTheirFieldsAndTheAutomaticServiceThatIsNotRunning) {
+    reporttool::Summary summary;
+    readInto(summary, newer);
+    const std::string text = summary.text();
+    for (const char* line : {"Computer:       pc2\n", "Konto:          d\\v\n", "Prozessor:      CPU, 2 logische, Last 9%\n",
+                             "Speicher:       [#...................] 6 % belegt, 2.00 von 16.00 GiB frei\n",
+                             "Datentraeger:   [###########.........] / 9.00 von 20.00 GiB frei\n",
+                             "System:         handle=11 uptime=21 processes=31\n", "Dienste:        stopped: 1;\n",
+                             "  automatisch, laeuft nicht: cron\n", "Fehler:         0\n",
+                             "Eintraege:      registry 2 file 2 directory 1 system 5 service 1\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
 }
