@@ -81,6 +81,13 @@ Invocation parse(const std::vector<std::string>& arguments) {
     return invocation;
 }
 
+// Text for people: wide where the console shows wide text (Windows), so that its
+// characters appear as they are; the same UTF-8 bytes everywhere else.
+void writeText(platform::Console& console, const std::string& utf8, bool error = false) {
+    if (!text::isUtf8(utf8)) return error ? console.writeNarrowError(utf8) : console.writeNarrowOutput(utf8);
+    error ? console.writeError(text::utf8ToWide(utf8)) : console.write(text::utf8ToWide(utf8));
+}
+
 void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment) {
     report::ReportParser parser(handler, keepContents);
     try {
@@ -93,7 +100,8 @@ void read(const std::string& path, report::RecordHandler& handler, bool keepCont
 int show(const Invocation& invocation, ToolEnvironment& environment) {
     Summary summary;
     read(invocation.files[0], summary, false, environment);
-    environment.console.writeNarrowOutput(invocation.json ? summary.json() : summary.text());
+    if (invocation.json) environment.console.writeNarrowOutput(summary.json());
+    else writeText(environment.console, summary.text());
     return done;
 }
 
@@ -138,7 +146,8 @@ int diff(const Invocation& invocation, ToolEnvironment& environment) {
                                     : "Berichte verschiedener Computer (" + older.hostname() + ", " +
                                           newer.hostname() + ")";
     const std::vector<Change> changes = compare(older, newer);
-    environment.console.writeNarrowOutput(invocation.json ? diffJson(changes, warning) : diffText(changes, warning));
+    if (invocation.json) environment.console.writeNarrowOutput(diffJson(changes, warning));
+    else writeText(environment.console, diffText(changes, warning));
     return changes.empty() ? done : differencesFound;
 }
 
@@ -148,16 +157,16 @@ int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& en
     try {
         const Invocation invocation = parse(arguments);
         if (invocation.command == "help") {
-            environment.console.writeNarrowOutput(usage);
+            writeText(environment.console, usage);
             return done;
         }
         if (invocation.command == "show") return show(invocation, environment);
         return invocation.command == "html" ? html(invocation, environment) : diff(invocation, environment);
     } catch (const UsageError& error) {
-        environment.console.writeNarrowError("tavisk-report: " + error.message +
-                                             "\n'tavisk-report --help' zeigt den Aufruf.\n");
+        writeText(environment.console, "tavisk-report: " + error.message + "\n'tavisk-report --help' zeigt den Aufruf.\n",
+                  true);
     } catch (const report::ReportError& error) {
-        environment.console.writeNarrowError(std::string("tavisk-report: ") + error.what() + "\n");
+        writeText(environment.console, std::string("tavisk-report: ") + error.what() + "\n", true);
     } catch (const std::range_error&) {
         environment.console.writeNarrowError("tavisk-report: Pfad ist kein gueltiges UTF-8\n");
     } catch (const std::bad_alloc&) {
