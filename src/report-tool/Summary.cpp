@@ -103,8 +103,9 @@ void Summary::record(report::Record&& record) {
     if (element != "computer" && element != "system") ++facts.sectionCounts[record.section];
     if (record.failure) {
         ++facts.failureCount;
-        if (facts.failures.size() < listedFailures)
-            facts.failures.push_back({record.element, record.name, oneLine(field(record.fields, 0))});
+        Failure failure{record.element, record.name, oneLine(field(record.fields, 0))};
+        facts.failureBytes += sizeof failure + failure.element.size() + failure.name.size() + failure.text.size();
+        if (facts.failureBytes <= listedFailureBytes) facts.failures.push_back(std::move(failure));
     }
     if (element == "computer") {
         for (const auto& [key, value] : record.attributes) facts.computer[key] = value;

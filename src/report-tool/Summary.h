@@ -17,8 +17,9 @@ public:
     std::string text() const;
     std::string json() const;
 
-    // Failures beyond this many are only counted.
-    static constexpr std::size_t listedFailures = 50;
+    // Every failure is listed until the list holds this many bytes; the rest
+    // are only counted, so memory stays bounded.
+    static constexpr std::size_t listedFailureBytes = 8u << 20;
 
     struct Disk {
         std::string path, free, total;
@@ -36,6 +37,7 @@ public:
         std::vector<std::string> automaticNotRunning;
         std::vector<Failure> failures;
         std::uint64_t failureCount = 0;
+        std::size_t failureBytes = 0;
         std::map<std::string, std::uint64_t> sectionCounts;
 
         std::string computerValue(const char* key) const;
