@@ -1,8 +1,9 @@
 # Installation layout and packages. Linux: a Debian package with the tool and its
 # default configuration together under /usr/lib/tavisk (the tool reads
-# standard.xml beside its real path) and /usr/bin/tavisk linking there. Windows:
-# a zip with the executable, the engine under the name the build loads, the
-# default configuration and a read-me, ready to unpack and run.
+# standard.xml beside its real path) and /usr/bin/tavisk linking there, with
+# support's reader /usr/bin/tavisk-report beside it. Windows: a zip with both
+# executables, the engine under the name the builds load, the default
+# configuration and a read-me, ready to unpack and run.
 set(CPACK_PACKAGE_NAME tavisk)
 set(CPACK_PACKAGE_VENDOR Velmora)
 set(CPACK_PACKAGE_VERSION 1.0.0)
@@ -10,7 +11,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "machine inventory packed into one archive
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  install(TARGETS tavisk RUNTIME DESTINATION .)
+  install(TARGETS tavisk tavisk-report RUNTIME DESTINATION .)
   install(FILES ${TAVISK_DEFAULT_CONFIGURATION} DESTINATION .)
   install(FILES ${TAVISK_ENGINE_SOURCE} DESTINATION . RENAME ${TAVISK_ENGINE_NAME})
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/windows/LIESMICH.txt DESTINATION .)
@@ -22,6 +23,7 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   install(TARGETS tavisk RUNTIME DESTINATION lib/tavisk)
+  install(TARGETS tavisk-report RUNTIME DESTINATION bin)
   install(FILES ${TAVISK_DEFAULT_CONFIGURATION} DESTINATION lib/tavisk)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
   file(CREATE_LINK ../lib/tavisk/tavisk ${CMAKE_BINARY_DIR}/packaging/tavisk SYMBOLIC)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The Debian package: its dependency, lintian, and the tool run from an unpacked root
-# through its /usr/bin link on the default configuration.
+# The Debian package: its dependency, lintian, the tool run from an unpacked root
+# through its /usr/bin link on the default configuration, and tavisk-report reading the archive.
 source "$(dirname "$0")/../lib.sh"
 deb=$(ls "$TAVISK_BUILD_DIR"/packages/tavisk_*.deb 2>/dev/null | head -n 1 || true)
 if [ -z "$deb" ]; then
@@ -22,4 +22,7 @@ run_tool "$tool" /dest "$WORK/default.tavisk"
 expect_eq "$STATUS" 0 "a run on the default configuration exits with 0"
 expect_contains "$(report_of default)" "<computer hostname=" "the run's archive holds the report"
 expect_eq "$(ls default.* | tr '\n' ' ')" "default.tavisk " "only the archive remains"
+run_tool "$WORK/root/usr/bin/tavisk-report" show "$WORK/default.tavisk"
+expect_eq "$STATUS" 0 "the packaged tavisk-report reads the archive"
+expect_contains "$OUT" "Computer:" "the packaged tavisk-report shows the summary"
 finish
