@@ -39,19 +39,18 @@ ReportPacker::~ReportPacker() {
 
 bool ReportPacker::finish() {
     if (thread_.joinable()) thread_.join();
-    library_.release();
     return packed_;
 }
 
 // A rewritten report is packed again from its first byte once it is complete.
 void ReportPacker::pack() {
     const bool complete = report_.awaitBytes(plannedFromSize);
-    packed_ = write(complete ? report_.bytesWritten() : nominalSize, report_.openGrowing());
+    packed_ = write(complete ? report_.size() : nominalSize, report_.openGrowing());
     if (packed_ || !report_.rewritten()) return;
     auto whole = report_.openComplete();
     std::uint64_t start = 0;
     if (whole && archive_->setSize(0) == 0 && archive_->seek(0, platform::FileStream::fromBegin, start) == 0) {
-        packed_ = write(report_.bytesWritten(), std::move(whole));
+        packed_ = write(report_.size(), std::move(whole));
     }
 }
 

@@ -17,7 +17,8 @@ public:
 
     // Waits until the report is complete or holds at least the bytes; true when it is complete.
     virtual bool awaitBytes(std::uint64_t bytes) = 0;
-    virtual std::uint64_t bytesWritten() const = 0;
+    // The bytes written so far.
+    virtual std::uint64_t size() const = 0;
     // The report from its first byte as it grows: a read waits for bytes and
     // finds none only at the end of the complete report. Reads fail once the
     // report was abandoned or bytes they handed out were taken back. Only once.

@@ -33,8 +33,6 @@ std::wstring ReportBuilder::openingLine(const platform::Host& host) {
     return line;
 }
 
-std::string ReportBuilder::signature() { return reportBytes(declaration + L"<computer hostname=\""); }
-
 ErrorCode ReportBuilder::writeHead(ReportOutput& report) const {
     return report.write(reportBytes(declaration + openingLine_));
 }

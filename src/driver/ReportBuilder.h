@@ -30,8 +30,6 @@ public:
     platform::ErrorCode writeBody(ReportOutput& report, Collectors& collectors);
 
     static std::wstring openingLine(const platform::Host& host);
-    // The bytes every report of this tool begins with.
-    static std::string signature();
 
 private:
     enum { sectionCount = 5, systemIndex = 3 };

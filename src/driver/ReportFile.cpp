@@ -131,7 +131,7 @@ ErrorCode ReportFile::read(void* data, std::uint32_t size, std::uint32_t& proces
     processed = 0;
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queued_ > 0 || complete_ || !readerAttached_; });
-    if (!readerAttached_ || abandoned_) return error::operationAborted;
+    if (!readerAttached_) return error::operationAborted;
     auto* to = static_cast<char*>(data);
     while (processed < size && !queue_.empty()) {
         const std::string& first = queue_.front();

@@ -34,7 +34,6 @@ public:
     std::wstring keepAs(const std::wstring& path);
 
     bool awaitBytes(std::uint64_t bytes) override;
-    std::uint64_t bytesWritten() const override { return size(); }
     std::unique_ptr<platform::FileStream> openGrowing() override;
     bool rewritten() const override;
     std::unique_ptr<platform::FileStream> openComplete() override;

@@ -109,5 +109,4 @@ TEST(ReportBuilder, FileBytesAreUtf8WithTextModeLineEnds) {
     const std::string& bytes = report.bytes;
     EXPECT_EQ(bytes, "<?xml version=\"1.0\"?>\r\r\n<computer hostname=\"\xC3\xA4\xE2\x82\xAC\" username=\"WORKGROUP\\admin\" "
                      "date=\"1430395200\">\r\n</computer>");
-    EXPECT_EQ(bytes.substr(0, ReportBuilder::signature().size()), ReportBuilder::signature());
 }
