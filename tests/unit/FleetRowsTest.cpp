@@ -16,8 +16,8 @@ public:
         for (std::size_t item = 0; item < table->rowsOf(record); ++item) {
             std::string scratch, line = std::string(table->name) + ":";
             for (const fleet::Column& column : table->columns)
-                line += (&column == &table->columns.front() ? " " : "|") +
-                        text(column.value({record, item, keptContents_, scratch}));
+                line.append(&column == &table->columns.front() ? " " : "|")
+                    .append(text(column.value({record, item, keptContents_, scratch})));
             all.push_back(line);
         }
     }
