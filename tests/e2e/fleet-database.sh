@@ -25,7 +25,7 @@ if [ "$BACKEND" = postgresql ]; then
     for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
   }
   trap 'stop_server; rm -rf "$WORK"' EXIT
-  as_server "$PG_BIN/initdb" -D "$PG_DIR/data" -A trust -U tavisk -E UTF8 --locale=C --no-sync >"$WORK/initdb.log" 2>&1 ||
+  as_server "$PG_BIN/initdb" -D "$PG_DIR/data" -A trust -U tavisk -E UTF8 --locale=C.UTF-8 --no-sync >"$WORK/initdb.log" 2>&1 ||
     { cat "$WORK/initdb.log" >&2; exit 1; }
   as_server "$PG_BIN/pg_ctl" -D "$PG_DIR/data" -l "$PG_DIR/log" -w \
     -o "-k $PG_DIR -p $PG_PORT -c listen_addresses= -c fsync=off" start >/dev/null

@@ -12,7 +12,7 @@ std::string columnList(const std::vector<const char*>& columns, const char* sepa
 }
 
 void appendRecordTable(const Database& database, const RecordTable& table, std::vector<std::string>& statements) {
-    std::string create = std::string("CREATE TABLE ") + table.name + " (report_id BIGINT NOT NULL REFERENCES report (id)";
+    std::string create = std::string("CREATE TABLE ") + table.name + " (report_id BIGINT NOT NULL";
     for (const Column& column : table.columns) create += std::string(", ") + column.name + " " + database.sqlType(column.type);
     statements.push_back(create + ")");
     statements.push_back(std::string("CREATE INDEX ") + table.name + "_report ON " + table.name + " (report_id)");
@@ -37,12 +37,12 @@ int storedVersion(Database& database) {
 }  // namespace
 
 std::vector<std::string> schemaStatements(const Database& database) {
+    const std::string text = database.sqlType(ColumnType::text);
     std::vector<std::string> statements = {
         "CREATE TABLE schema_version (version INTEGER NOT NULL)",
-        "CREATE TABLE report (" + database.identityColumn() +
-            ", computer TEXT NOT NULL, account TEXT NOT NULL, collected_at BIGINT NOT NULL,"
-            " archive_name TEXT NOT NULL, archive_sha256 TEXT NOT NULL UNIQUE, loaded_at BIGINT NOT NULL,"
-            " row_count BIGINT NOT NULL DEFAULT 0)",
+        "CREATE TABLE report (" + database.identityColumn() + ", computer " + text + " NOT NULL, account " + text +
+            " NOT NULL, collected_at BIGINT NOT NULL, archive_name " + text + " NOT NULL, archive_sha256 " + text +
+            " NOT NULL UNIQUE, loaded_at BIGINT NOT NULL, row_count BIGINT NOT NULL DEFAULT 0)",
         "CREATE INDEX report_computer ON report (computer, collected_at)",
         // The newest report of each computer; of two collected at the same second, the later loaded.
         "CREATE VIEW latest_report AS SELECT * FROM report r WHERE NOT EXISTS (SELECT 1 FROM report n"
