@@ -1,5 +1,6 @@
 #include "report-tool/fleet/ArchiveLoader.h"
 
+#include "archive/SevenZipException.h"
 #include "read/ReportParser.h"
 #include "read/ReportSource.h"
 #include "text/Utf8.h"
@@ -133,6 +134,17 @@ std::string sha256Of(platform::FileStream& file) {
     unsigned size = 0;
     EVP_DigestFinal_ex(context.get(), digest, &size);
     return hex(digest, size);
+}
+
+ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& libraries, std::uint64_t keptContents,
+                             std::function<void(std::uint64_t rowsWritten)> rowsWritten)
+    : database_(database), libraries_(libraries), residentEngine_(libraries), keptContents_(keptContents),
+      rowsWritten_(std::move(rowsWritten)) {
+    try {
+        residentEngine_.load(libraries.engineFileName());
+    } catch (const SevenZip::SevenZipException&) {
+        // Each archive says so itself; reports that are no archives still load.
+    }
 }
 
 ArchiveLoader::Outcome ArchiveLoader::load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName) {

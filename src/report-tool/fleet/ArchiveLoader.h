@@ -1,4 +1,5 @@
 #pragma once
+#include "archive/EngineLibrary.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 #include "report-tool/fleet/Database.h"
@@ -22,8 +23,7 @@ public:
 
     // rowsWritten hears the rows of the running archive now and then.
     ArchiveLoader(Database& database, platform::DynamicLibraries& libraries, std::uint64_t keptContents,
-                  std::function<void(std::uint64_t rowsWritten)> rowsWritten)
-        : database_(database), libraries_(libraries), keptContents_(keptContents), rowsWritten_(std::move(rowsWritten)) {}
+                  std::function<void(std::uint64_t rowsWritten)> rowsWritten);
 
     // Throws report::ReportError for an archive that cannot be read, leaving
     // nothing of it behind, and DatabaseError when the database fails.
@@ -32,6 +32,8 @@ public:
 private:
     Database& database_;
     platform::DynamicLibraries& libraries_;
+    // Held for all archives, so that each one's reader finds the engine mapped already.
+    SevenZip::EngineLibrary residentEngine_;
     const std::uint64_t keptContents_;
     std::function<void(std::uint64_t)> rowsWritten_;
 };
