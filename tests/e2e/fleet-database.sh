@@ -74,6 +74,7 @@ machine() {
 machine fetch/alpha/alpha.tavisk alpha 0 5.00 stopped -e "/^<system /a <user name=\"alpha\\\\anna\">Domain Users|Administratoren|</user>\r"
 machine fetch/beta/beta.tavisk beta 1 50.00 running -e 's/\|2\.300\.4\.500\|/|1.0.0.0|/'
 machine older/alpha.tavisk alpha 40 50.00 stopped -e 's/^zweite .*/zweite Zeile\r/' -e '/^<localuser name="root"/d'
+machine older/beta.tavisk beta 45 50.00 running -e '/^<localuser name="root"/d'
 
 # consistent: no report whose rows differ from its count, no archive twice.
 tables=(registry_value file_content file_property directory_entry system_figures disk memory operating_system
@@ -86,12 +87,13 @@ consistent() {
 }
 
 # ---- loading: a folder laid out as the role fetches, and a file; again, nothing more
-run_tool "$READER" load "$DB" fetch older/alpha.tavisk
-expect_eq "$STATUS:$OUT" "0:3 Archive geladen, 0 schon in der Datenbank, 0 fehlerhaft ($(sql 'SELECT SUM(row_count) FROM report') Zeilen in ${OUT##* in }" \
+run_tool "$READER" load "$DB" fetch older/alpha.tavisk older/beta.tavisk
+expect_eq "$STATUS:$OUT" "0:4 Archive geladen, 0 schon in der Datenbank, 0 fehlerhaft ($(sql 'SELECT SUM(row_count) FROM report') Zeilen in ${OUT##* in }" \
   "load of a fetch folder and an archive"
 expect_eq "$(sql 'SELECT computer, archive_name FROM report ORDER BY id')" "alpha|alpha.tavisk
 beta|beta.tavisk
-alpha|alpha.tavisk" "a report per archive, in the folder's order"
+alpha|alpha.tavisk
+beta|beta.tavisk" "a report per archive, in the folder's order"
 expect_eq "$(sql 'SELECT version FROM schema_version')" 1 "the schema's version"
 expect_eq "$(sql 'SELECT archive_sha256 FROM report WHERE id = 1')" "$(sha256sum fetch/alpha/alpha.tavisk | cut -d' ' -f1)" \
   "the archive's SHA-256"
@@ -108,7 +110,7 @@ key|HKEY_CURRENT_USER\\none
 service|no-such-service" "failure elements with their requests"
 expect_eq "$(consistent)" 0 "every report whole"
 run_tool "$READER" load "$DB" fetch older
-expect_eq "$STATUS:${OUT%% (*}" "0:0 Archive geladen, 3 schon in der Datenbank, 0 fehlerhaft" "the same archives again add nothing"
+expect_eq "$STATUS:${OUT%% (*}" "0:0 Archive geladen, 4 schon in der Datenbank, 0 fehlerhaft" "the same archives again add nothing"
 
 # ---- the shipped questions, the same table on both back ends
 run_tool "$READER" query "$DB" full-disks
@@ -128,12 +130,16 @@ alpha     root        localuser
 beta      root        localuser" "administrators"
 run_tool "$READER" query "$DB" changes alpha beta
 since=$(date -u -d "@$((NOW - 40 * 86400))" '+%Y-%m-%d %H:%M:%S')
+since_beta=$(date -u -d "@$((NOW - 45 * 86400))" '+%Y-%m-%d %H:%M:%S')
+latest_beta=$(date -u -d "@$((NOW - 86400))" '+%Y-%m-%d %H:%M:%S')
 latest=$(date -u -d "@$NOW" '+%Y-%m-%d %H:%M:%S')
 expect_eq "$OUT" "computer  since_at             latest_at            kind              added  removed
 ------------------------------------------------------------------------------------
 alpha     $since  $latest  file_content      1      1
 alpha     $since  $latest  group_membership  2      0
-alpha     $since  $latest  local_account     1      0" "changes since a month before; beta has no older report"
+alpha     $since  $latest  local_account     1      0
+beta      $since_beta  $latest_beta  file_property     1      1
+beta      $since_beta  $latest_beta  local_account     1      0" "changes since a month before, for each computer named"
 for case in "nothing:Unbekannte Frage" "full-disks x:PROZENT muss eine Zahl sein" "dll-version:falsche Zahl"; do
   run_tool "$READER" query "$DB" ${case%%:*}
   expect_eq "$STATUS" 2 "query ${case%%:*}: exit status"

@@ -44,6 +44,7 @@ TEST(FleetRows, EveryElementGivesTheRowsOfItsTable) {
         "<filecontent name=\"/large\" noparse=\"TRUE\">\r\n0123456789\r\n</filecontent>\r\n"
         "<filecontent name=\"/gone\">File not found</filecontent>\r\n"
         "<searchedproperties name=\"/bin/sh\">10|20|30|</searchedproperties>\r\n"
+        "<properties name=\"/etc/hosts\">10|20|30|none|none</properties>\r\n"
         "<properties name=\"C:\\Win\\Kernel32.DLL\">10|20|30|6.1.0.1|6.1.0.0</properties>\r\n</file>\r\n"
         "<directory name=\"/opt/x\">10|20</directory>\r\n"
         "<system handle=\"7\" uptime=\"8\" processes=\"Access Denied\">\r\n<disk>C:\\|12.50|100.00</disk>\r\n"
@@ -64,6 +65,7 @@ TEST(FleetRows, EveryElementGivesTheRowsOfItsTable) {
                             "file_content: /large|11|~",
                             "failure: filecontent|/gone|File not found",
                             "file_property: /bin/sh|sh|10|20|30|~|~|1",
+                            "file_property: /etc/hosts|hosts|10|20|30|~|~|0",
                             "file_property: C:\\Win\\Kernel32.DLL|kernel32.dll|10|20|30|6.1.0.1|6.1.0.0|0",
                             "directory_entry: /opt/x|10|20",
                             "system_figures: 7|8|~",

@@ -294,12 +294,13 @@ std::vector<std::vector<std::string>> parameterSets(const fleet::Question& quest
     for (const fleet::Argument& argument : question.arguments) required += !argument.optional;
     if (given.size() < required || (given.size() > count && !question.lastRepeats))
         throw UsageError("Frage " + question.name + ": falsche Zahl von Argumenten ('query --help')");
+    const std::size_t askings = question.lastRepeats && given.size() > count ? given.size() - count + 1 : 1;
     std::vector<std::vector<std::string>> sets;
-    for (std::size_t asked = count; sets.empty() || asked < given.size(); ++asked) {
+    for (std::size_t asking = 0; asking < askings; ++asking) {
         std::vector<std::string> parameters;
         for (std::size_t index = 0; index < count; ++index) {
             const fleet::Argument& argument = question.arguments[index];
-            const std::size_t position = index + 1 == count && asked > count ? asked - 1 : index;
+            const std::size_t position = index + 1 == count ? index + asking : index;
             const std::string value = position < given.size() ? given[position] : argument.fallback;
             const std::optional<std::string> parameter = fleet::parameterOf(argument, value);
             if (!parameter) throw UsageError(argument.name + " muss eine Zahl sein: " + value);

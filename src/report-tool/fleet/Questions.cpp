@@ -49,12 +49,12 @@ std::string changesSql() {
 
 const std::vector<Question> shipped = {
     {"dll-version",
-     "Rechner mit der Datei DATEI (Name ohne Pfad, z. B. kernel32.dll), mit VERSION nur die mit dieser Dateiversion",
+     "Rechner mit der Datei DATEI (Name ohne Pfad, z. B. kernel32.dll) und ihrer Version, mit VERSION nur die mit dieser Dateiversion",
      {{"DATEI", Argument::Kind::fileName}, {"VERSION", Argument::Kind::text, true}},
      false,
      "SELECT r.computer, f.path, f.file_version, f.product_version\n"
      "FROM latest_report r JOIN file_property f ON f.report_id = r.id\n"
-     "WHERE f.file_name = $1 AND ($2 = '' OR f.file_version = $2)\n"
+     "WHERE f.file_name = $1 AND f.file_version IS NOT NULL AND ($2 = '' OR f.file_version = $2)\n"
      "ORDER BY r.computer, f.path"},
     {"automatic-stopped",
      "Dienste mit automatischem Start, die angehalten sind",

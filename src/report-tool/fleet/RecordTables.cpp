@@ -42,6 +42,12 @@ template <std::size_t index>
 Value text(const RowSource& source) {
     return textOrNull(fieldOf(source.record, index));
 }
+// "none" is what a file without a version resource shows.
+template <std::size_t index>
+Value version(const RowSource& source) {
+    const std::string_view text = fieldOf(source.record, index);
+    return text == "none" ? Value{} : textOrNull(text);
+}
 template <std::size_t index>
 Value integer(const RowSource& source) {
     return integerOf(fieldOf(source.record, index));
@@ -110,10 +116,11 @@ std::vector<RecordTable> describeTables() {
       {"last_write", ColumnType::integer, integer<0>},
       {"created", ColumnType::integer, integer<1>},
       {"size", ColumnType::integer, integer<2>},
-      {"file_version", ColumnType::text, text<3>},
-      {"product_version", ColumnType::text, text<4>},
+      {"file_version", ColumnType::text, version<3>},
+      {"product_version", ColumnType::text, version<4>},
       {"requested", ColumnType::integer, requested}},
-     {{"file_name", "file_version"}}},
+     // Only files with a version are asked for by name: most listed files have none.
+     {{{"file_name", "file_version"}, "file_version IS NOT NULL"}}},
     {"directory_entry", {"directory"}, {{"path", ColumnType::text, name}, {"last_write", ColumnType::integer, integer<0>},
                                         {"created", ColumnType::integer, integer<1>}}},
     {"system_figures", {"system"}, {{"handles", ColumnType::integer, handles, true},
@@ -130,13 +137,13 @@ std::vector<RecordTable> describeTables() {
                             {"logical_processors", ColumnType::integer, integer<1>},
                             {"load_percent", ColumnType::real, real<2>, true}}},
     {"local_account", {"localuser"}, {{"name", ColumnType::text, name}, {"privilege", ColumnType::text, text<0>}},
-     {{"privilege"}}},
+     {{{"privilege"}}}},
     {"group_membership", {"user"}, {{"account", ColumnType::text, name}, {"group_name", ColumnType::text, group}},
-     {{"group_name"}}, groupCount},
+     {{{"group_name"}}}, groupCount},
     {"service", {"service"}, {{"name", ColumnType::text, name}, {"display_name", ColumnType::text, text<0>},
                               {"type", ColumnType::text, text<1>}, {"state", ColumnType::text, text<2>},
                               {"account", ColumnType::text, text<3>}, {"start_type", ColumnType::text, text<4>}},
-     {{"state", "start_type"}}},
+     {{{"state", "start_type"}}}},
     {"failure", {}, {{"element", ColumnType::text, failedElement}, {"request", ColumnType::text, name},
                      {"text", ColumnType::text, failureText}}},
     };

@@ -49,8 +49,12 @@ struct RecordTable {
     const char* name;
     std::vector<std::string_view> elements;  // the report elements it holds
     std::vector<Column> columns;
-    // Column lists of its indexes besides the one on report_id.
-    std::vector<std::vector<const char*>> indexes = {};
+    // Its indexes besides the one on report_id; a condition limits one to the rows it holds.
+    struct Index {
+        std::vector<const char*> columns;
+        const char* condition = nullptr;
+    };
+    std::vector<Index> indexes = {};
     // Rows of a record: one unless the record lists several items.
     std::size_t (*rowCount)(const report::Record& record) = nullptr;
 

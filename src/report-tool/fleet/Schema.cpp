@@ -16,9 +16,10 @@ void appendRecordTable(const Database& database, const RecordTable& table, std::
     for (const Column& column : table.columns) create += std::string(", ") + column.name + " " + database.sqlType(column.type);
     statements.push_back(create + ")");
     statements.push_back(std::string("CREATE INDEX ") + table.name + "_report ON " + table.name + " (report_id)");
-    for (const auto& index : table.indexes)
-        statements.push_back(std::string("CREATE INDEX ") + table.name + "_" + columnList(index, "_") + " ON " +
-                             table.name + " (" + columnList(index, ", ") + ")");
+    for (const RecordTable::Index& index : table.indexes)
+        statements.push_back(std::string("CREATE INDEX ") + table.name + "_" + columnList(index.columns, "_") + " ON " +
+                             table.name + " (" + columnList(index.columns, ", ") + ")" +
+                             (index.condition ? std::string(" WHERE ") + index.condition : ""));
     statements.push_back(std::string("CREATE VIEW latest_") + table.name +
                          " AS SELECT r.computer, r.collected_at, t.* FROM latest_report r JOIN " + table.name +
                          " t ON t.report_id = r.id");
@@ -32,6 +33,17 @@ int storedVersion(Database& database) {
     if (!database.hasTable("schema_version")) return 0;
     const QueryResult result = database.query("SELECT MAX(version) FROM schema_version");
     return result.rows.empty() || !result.rows[0][0] ? 0 : std::stoi(*result.rows[0][0]);
+}
+
+// What the stored version allows; throws where it allows nothing.
+bool needsChange(int version, bool create) {
+    if (version > schemaVersion)
+        throw DatabaseError("Die Datenbank hat die Schema-Version " + std::to_string(version) +
+                            ", dieses tavisk-report kennt nur bis " + std::to_string(schemaVersion) +
+                            ". Bitte ein neueres tavisk-report verwenden; die Datenbank bleibt unveraendert.");
+    if (version == 0 && !create)
+        throw DatabaseError("Die Datenbank enthaelt noch keine Berichte (zuerst 'tavisk-report load').");
+    return version < schemaVersion;
 }
 
 }  // namespace
@@ -54,21 +66,18 @@ std::vector<std::string> schemaStatements(const Database& database) {
 }
 
 void prepareSchema(Database& database, bool create) {
+    // The usual case reads the version only, so that a question never waits for a load.
+    if (!needsChange(storedVersion(database), create)) return;
     database.begin();
     try {
         database.lockSchema();
-        const int version = storedVersion(database);
-        if (version > schemaVersion)
-            throw DatabaseError("Die Datenbank hat die Schema-Version " + std::to_string(version) +
-                                ", dieses tavisk-report kennt nur bis " + std::to_string(schemaVersion) +
-                                ". Bitte ein neueres tavisk-report verwenden; die Datenbank bleibt unveraendert.");
-        if (version == 0 && !create)
-            throw DatabaseError("Die Datenbank enthaelt noch keine Berichte (zuerst 'tavisk-report load').");
-        const std::vector<std::string> statements = version == 0 ? schemaStatements(database) : std::vector<std::string>{};
-        for (const std::string& statement : statements) database.execute(statement);
-        for (int from = std::max(version, 1); from < schemaVersion; ++from)
-            for (const std::string& statement : upgrades.at(from - 1)) database.execute(statement);
-        if (version < schemaVersion) {
+        const int version = storedVersion(database);  // another program may have changed it meanwhile
+        if (needsChange(version, create)) {
+            const std::vector<std::string> statements =
+                version == 0 ? schemaStatements(database) : std::vector<std::string>{};
+            for (const std::string& statement : statements) database.execute(statement);
+            for (int from = std::max(version, 1); from < schemaVersion; ++from)
+                for (const std::string& statement : upgrades.at(from - 1)) database.execute(statement);
             database.execute("DELETE FROM schema_version");
             database.execute("INSERT INTO schema_version (version) VALUES (" + std::to_string(schemaVersion) + ")");
         }

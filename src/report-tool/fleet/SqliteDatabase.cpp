@@ -11,11 +11,19 @@ namespace {
 // A writer waits this long for another one before the database counts as busy.
 constexpr int busyTimeoutMilliseconds = 60'000;
 
+// The error of the connection's last call; a writer that waited in vain is named as such.
+[[noreturn]] void fail(sqlite3* connection, const std::string& message) {
+    if ((sqlite3_extended_errcode(connection) & 0xFF) == SQLITE_BUSY)
+        throw DatabaseError("belegt: ein anderes Programm schreibt seit " + std::to_string(busyTimeoutMilliseconds / 1000) +
+                            " s in die Datenbank");
+    throw DatabaseError(message);
+}
+
 class Statement {
 public:
     Statement(sqlite3* connection, const std::string& sql) {
         if (sqlite3_prepare_v2(connection, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) != SQLITE_OK)
-            throw DatabaseError(sqlite3_errmsg(connection));
+            fail(connection, sqlite3_errmsg(connection));
     }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -87,7 +95,7 @@ public:
         if (sqlite3_exec(connection_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return;
         const std::string text = message ? message : sqlite3_errmsg(connection_);
         sqlite3_free(message);
-        throw DatabaseError(text);
+        fail(connection_, text);
     }
 
     QueryResult query(const std::string& sql, const std::vector<std::string>& parameters) override {
@@ -107,7 +115,7 @@ public:
             auto& row = result.rows.emplace_back();
             for (int column = 0; column < columns; ++column) row.push_back(cellText(handle, column));
         }
-        if (status != SQLITE_DONE) throw DatabaseError(sqlite3_errmsg(connection_));
+        if (status != SQLITE_DONE) fail(connection_, sqlite3_errmsg(connection_));
         return result;
     }
 
@@ -125,7 +133,7 @@ public:
         for (std::size_t index = 0; index < row.size(); ++index) bind(handle, static_cast<int>(index + 1), row[index]);
         const int status = sqlite3_step(handle);
         sqlite3_reset(handle);
-        if (status != SQLITE_DONE) throw DatabaseError(sqlite3_errmsg(connection_));
+        if (status != SQLITE_DONE) fail(connection_, sqlite3_errmsg(connection_));
     }
 
 private:
