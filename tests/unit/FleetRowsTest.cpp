@@ -26,10 +26,14 @@ public:
 private:
     static std::string text(const fleet::Value& value) {
         switch (value.kind) {
-            case fleet::Value::Kind::null: return "~";
-            case fleet::Value::Kind::integer: return std::to_string(value.integer);
-            case fleet::Value::Kind::real: return std::string("r").append(std::to_string(value.real).substr(0, 5));
-            default: return std::string(value.text);
+            case fleet::Value::Kind::null:
+                return "~";
+            case fleet::Value::Kind::integer:
+                return std::to_string(value.integer);
+            case fleet::Value::Kind::real:
+                return std::string("r").append(std::to_string(value.real).substr(0, 5));
+            default:
+                return std::string(value.text);
         }
     }
     std::uint64_t keptContents_;

@@ -41,7 +41,10 @@ class RowWriter final : public report::RecordHandler {
 public:
     RowWriter(Database& database, std::uint64_t keptContents, const std::function<void(std::uint64_t)>& rowsWritten,
               std::vector<std::string> reportTexts)
-        : database_(database), keptContents_(keptContents), rowsWritten_(rowsWritten), reportTexts_(std::move(reportTexts)) {}
+        : database_(database),
+          keptContents_(keptContents),
+          rowsWritten_(rowsWritten),
+          reportTexts_(std::move(reportTexts)) {}
 
     void record(report::Record&& record) override {
         if (record.element == "computer") return insertReport(record);
@@ -138,7 +141,10 @@ std::string sha256Of(platform::FileStream& file) {
 
 ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& libraries, std::uint64_t keptContents,
                              std::function<void(std::uint64_t rowsWritten)> rowsWritten)
-    : database_(database), libraries_(libraries), residentEngine_(libraries), keptContents_(keptContents),
+    : database_(database),
+      libraries_(libraries),
+      residentEngine_(libraries),
+      keptContents_(keptContents),
       rowsWritten_(std::move(rowsWritten)) {
     try {
         residentEngine_.load(libraries.engineFileName());

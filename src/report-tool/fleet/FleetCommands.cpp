@@ -2,7 +2,9 @@
 
 #include "driver/TerminalProgress.h"
 #include "read/ReportRecord.h"
+#include "report-tool/fleet/AnswerTable.h"
 #include "report-tool/fleet/ArchiveLoader.h"
+#include "report-tool/fleet/ArchiveSearch.h"
 #include "report-tool/fleet/Questions.h"
 #include "report-tool/fleet/Schema.h"
 #include "text/AsciiCase.h"
@@ -10,7 +12,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <optional>
 
 namespace reporttool {
@@ -92,41 +93,11 @@ std::string queryUsage() {
     for (const fleet::Question& question : fleet::questions()) {
         std::string call = question.name;
         for (const fleet::Argument& argument : question.arguments)
-            call += argument.optional ? " [" + argument.name + (question.lastRepeats ? "...]" : "]") : " " + argument.name;
+            call +=
+                argument.optional ? " [" + argument.name + (question.lastRepeats ? "...]" : "]") : " " + argument.name;
         text += "  " + call + "\n      " + question.description + "\n";
     }
     return text + "\nExit-Status: 0 beantwortet, 2 Fehler\n";
-}
-
-// ---- finding the archives
-
-bool isArchiveName(const std::wstring& name) {
-    return name.size() > 7 && text::lowerAscii(name.substr(name.size() - 7)) == L".tavisk";
-}
-
-// The ".tavisk" files in a folder and below it, in name order; links are listed
-// but never entered, so a loop of links cannot hold the walk.
-void collectArchives(const std::wstring& folder, const platform::FileStreams& streams, std::vector<std::wstring>& found) {
-    std::vector<platform::ListedEntry> entries = streams.list(folder + streams.separator() + L"*");
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-    for (const platform::ListedEntry& entry : entries) {
-        if (entry.name == L"." || entry.name == L"..") continue;
-        const std::wstring path = folder + streams.separator() + entry.name;
-        const bool isFolder = (entry.attributes & platform::directoryAttribute) != 0;
-        if (isFolder && !(entry.attributes & platform::reparsePointAttribute)) collectArchives(path, streams, found);
-        else if (!isFolder && isArchiveName(entry.name)) found.push_back(path);
-    }
-}
-
-std::vector<std::wstring> archivesNamed(const std::vector<std::string>& paths, const platform::FileStreams& streams) {
-    std::vector<std::wstring> archives;
-    for (const std::string& path : paths) {
-        std::wstring wide = text::utf8ToWide(path);
-        while (wide.size() > 1 && wide.back() == streams.separator()) wide.pop_back();
-        if (streams.isDirectory(wide)) collectArchives(wide, streams, archives);
-        else archives.push_back(wide);
-    }
-    return archives;
 }
 
 std::string baseName(const std::wstring& path, const platform::FileSystem& files) {
@@ -155,7 +126,8 @@ void createDatabaseFile(const std::string& path, platform::FileSystem& files) {
 std::unique_ptr<fleet::Database> openDatabase(const std::string& location, bool create, platform::FileSystem& files) {
     if (fleet::isServerLocation(location)) return fleet::openPostgresDatabase(location);
     platform::ErrorCode error = platform::error::success;
-    if (create) createDatabaseFile(location, files);
+    if (create)
+        createDatabaseFile(location, files);
     else if (!files.openForReading(text::utf8ToWide(location), error))
         throw DatabaseError(location + ": Datenbank nicht gefunden");
     return fleet::openSqliteDatabase(location);
@@ -207,7 +179,7 @@ private:
 int load(const Invocation& invocation, ToolEnvironment& environment) {
     if (invocation.operands.size() < 2) throw UsageError("load erwartet eine Datenbank und mindestens ein Archiv");
     const std::vector<std::wstring> archives =
-        archivesNamed({invocation.operands.begin() + 1, invocation.operands.end()}, environment.streams);
+        fleet::archivesNamed({invocation.operands.begin() + 1, invocation.operands.end()}, environment.streams);
     const auto database = openDatabase(invocation.operands[0], true, environment.files);
     fleet::prepareSchema(*database, true);
     LoadProgress progress(environment.console, archives.size());
@@ -224,7 +196,8 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
             ++(outcome.added ? added : present);
         } catch (const report::ReportError& error) {
             progress.hide();
-            writeText(environment.console, "tavisk-report: " + text::wideToUtf8(archive) + ": " + error.what() + "\n", true);
+            writeText(environment.console, "tavisk-report: " + text::wideToUtf8(archive) + ": " + error.what() + "\n",
+                      true);
             ++failures;
         }
         progress.archiveDone(outcome.rows);
@@ -240,55 +213,9 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
 
 // ---- query
 
-// Seconds since 1970 as a UTC date.
-std::string utcDate(const std::string& seconds) {
-    if (seconds.empty() || seconds.find_first_not_of("-0123456789") != std::string::npos) return seconds;
-    const auto time = static_cast<std::time_t>(std::stoll(seconds));
-    const std::tm* parts = std::gmtime(&time);
-    char text[32];
-    if (!parts || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", parts)) return seconds;
-    return text;
-}
-
-std::size_t characters(const std::string& utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
-
-std::string cellText(const std::optional<std::string>& cell, const std::string& column) {
-    if (!cell) return "";
-    std::string text = column.ends_with("_at") ? utcDate(*cell) : *cell;
-    // A cell stays on its line.
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-    return text;
-}
-
-std::string table(const fleet::QueryResult& result) {
-    std::vector<std::vector<std::string>> lines = {result.columns};
-    for (const auto& row : result.rows) {
-        auto& line = lines.emplace_back();
-        for (std::size_t column = 0; column < row.size(); ++column) line.push_back(cellText(row[column], result.columns[column]));
-    }
-    std::vector<std::size_t> widths(result.columns.size(), 0);
-    for (const auto& line : lines)
-        for (std::size_t column = 0; column < line.size(); ++column) widths[column] = std::max(widths[column], characters(line[column]));
-    std::string out;
-    for (const auto& line : lines) {
-        std::string text;
-        for (std::size_t column = 0; column < line.size(); ++column)
-            text += line[column] + std::string(column + 1 < line.size() ? widths[column] - characters(line[column]) + 2 : 0, ' ');
-        out += text + "\n";
-        if (&line == &lines.front()) {
-            std::size_t total = 0;
-            for (std::size_t width : widths) total += width + 2;
-            out += std::string(total > 2 ? total - 2 : 0, '-') + "\n";
-        }
-    }
-    return result.rows.empty() ? out + "(keine Treffer)\n" : out;
-}
-
 // The parameters of each asking: one set, or one per value of a repeated last argument.
-std::vector<std::vector<std::string>> parameterSets(const fleet::Question& question, const std::vector<std::string>& given) {
+std::vector<std::vector<std::string>> parameterSets(const fleet::Question& question,
+                                                    const std::vector<std::string>& given) {
     const std::size_t count = question.arguments.size();
     std::size_t required = 0;
     for (const fleet::Argument& argument : question.arguments) required += !argument.optional;
@@ -329,7 +256,7 @@ int query(const Invocation& invocation, ToolEnvironment& environment) {
         answer.columns = std::move(part.columns);
         std::move(part.rows.begin(), part.rows.end(), std::back_inserter(answer.rows));
     }
-    writeText(environment.console, table(answer));
+    writeText(environment.console, fleet::answerTable(answer));
     return done;
 }
 
@@ -346,9 +273,10 @@ int runFleetCommand(const std::vector<std::string>& arguments, ToolEnvironment& 
         }
         return invocation.command == "load" ? load(invocation, environment) : query(invocation, environment);
     } catch (const UsageError& error) {
-        writeText(environment.console,
-                  "tavisk-report: " + error.message + "\n'tavisk-report " + arguments[0] + " --help' zeigt den Aufruf.\n",
-                  true);
+        writeText(
+            environment.console,
+            "tavisk-report: " + error.message + "\n'tavisk-report " + arguments[0] + " --help' zeigt den Aufruf.\n",
+            true);
     } catch (const DatabaseError& error) {
         writeText(environment.console, std::string("tavisk-report: Datenbank: ") + error.what() + "\n", true);
     } catch (const report::ReportError& error) {

@@ -25,11 +25,20 @@ void appendNumber(std::string& out, auto number) {
 void appendCopyText(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
 }
@@ -54,7 +63,8 @@ public:
             throw DatabaseError("Verbindung zum PostgreSQL-Server fehlgeschlagen: " + trimmed(message));
         }
         // Notices such as "already exists, skipping" are nothing for the user.
-        PQsetNoticeProcessor(connection_, [](void*, const char*) {}, nullptr);
+        PQsetNoticeProcessor(
+            connection_, [](void*, const char*) {}, nullptr);
         try {
             execute("SET client_encoding = 'UTF8'");
         } catch (...) {
@@ -66,10 +76,14 @@ public:
 
     std::string sqlType(ColumnType type) const override {
         switch (type) {
-            case ColumnType::integer: return "BIGINT";
-            case ColumnType::real: return "DOUBLE PRECISION";
-            case ColumnType::bytes: return "BYTEA";
-            case ColumnType::text: break;
+            case ColumnType::integer:
+                return "BIGINT";
+            case ColumnType::real:
+                return "DOUBLE PRECISION";
+            case ColumnType::bytes:
+                return "BYTEA";
+            case ColumnType::text:
+                break;
         }
         // Compared byte by byte, as SQLite does: the same order on every server, and faster indexes.
         return "TEXT COLLATE \"C\"";
@@ -89,17 +103,19 @@ public:
         endCopy();
         std::vector<const char*> values;
         for (const std::string& parameter : parameters) values.push_back(parameter.c_str());
-        const Result result = check(Result(PQexecParams(connection_, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                                                        values.data(), nullptr, nullptr, 0)));
+        const Result result = check(Result(PQexecParams(connection_, sql.c_str(), static_cast<int>(values.size()),
+                                                        nullptr, values.data(), nullptr, nullptr, 0)));
         QueryResult answer;
         const int columns = PQnfields(result.get());
         for (int column = 0; column < columns; ++column) answer.columns.emplace_back(PQfname(result.get(), column));
         for (int row = 0; row < PQntuples(result.get()); ++row) {
             auto& cells = answer.rows.emplace_back();
             for (int column = 0; column < columns; ++column) {
-                if (PQgetisnull(result.get(), row, column)) cells.emplace_back();
-                else cells.emplace_back(std::string(PQgetvalue(result.get(), row, column),
-                                                    static_cast<std::size_t>(PQgetlength(result.get(), row, column))));
+                if (PQgetisnull(result.get(), row, column))
+                    cells.emplace_back();
+                else
+                    cells.emplace_back(std::string(PQgetvalue(result.get(), row, column),
+                                                   static_cast<std::size_t>(PQgetlength(result.get(), row, column))));
             }
         }
         return answer;
@@ -125,11 +141,21 @@ public:
             if (index > 0) copyBuffer_ += '\t';
             const Value& value = row[index];
             switch (value.kind) {
-                case Value::Kind::null: copyBuffer_ += "\\N"; break;
-                case Value::Kind::integer: appendNumber(copyBuffer_, value.integer); break;
-                case Value::Kind::real: appendNumber(copyBuffer_, value.real); break;
-                case Value::Kind::text: appendCopyText(copyBuffer_, value.text); break;
-                case Value::Kind::bytes: appendCopyBytes(copyBuffer_, value.text); break;
+                case Value::Kind::null:
+                    copyBuffer_ += "\\N";
+                    break;
+                case Value::Kind::integer:
+                    appendNumber(copyBuffer_, value.integer);
+                    break;
+                case Value::Kind::real:
+                    appendNumber(copyBuffer_, value.real);
+                    break;
+                case Value::Kind::text:
+                    appendCopyText(copyBuffer_, value.text);
+                    break;
+                case Value::Kind::bytes:
+                    appendCopyBytes(copyBuffer_, value.text);
+                    break;
             }
         }
         copyBuffer_ += '\n';

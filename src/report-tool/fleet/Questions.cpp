@@ -49,7 +49,8 @@ std::string changesSql() {
 
 const std::vector<Question> shipped = {
     {"dll-version",
-     "Rechner mit der Datei DATEI (Name ohne Pfad, z. B. kernel32.dll) und ihrer Version, mit VERSION nur die mit dieser Dateiversion",
+     "Rechner mit der Datei DATEI (Name ohne Pfad, z. B. kernel32.dll) und ihrer Version, mit VERSION nur die mit "
+     "dieser Dateiversion",
      {{"DATEI", Argument::Kind::fileName}, {"VERSION", Argument::Kind::text, true}},
      false,
      "SELECT r.computer, f.path, f.file_version, f.product_version\n"
@@ -104,14 +105,16 @@ const Question* findQuestion(const std::string& name) {
 
 std::optional<std::string> parameterOf(const Argument& argument, const std::string& given) {
     switch (argument.kind) {
-        case Argument::Kind::fileName: return fileNameKey(given);
+        case Argument::Kind::fileName:
+            return fileNameKey(given);
         case Argument::Kind::number: {
             double number = 0;
             const auto [end, error] = std::from_chars(given.data(), given.data() + given.size(), number);
             if (error != std::errc() || end != given.data() + given.size() || given.empty()) return std::nullopt;
             return given;
         }
-        case Argument::Kind::text: break;
+        case Argument::Kind::text:
+            break;
     }
     return given;
 }

@@ -8,7 +8,7 @@ namespace fleet {
 
 struct Argument {
     enum class Kind { text, number, fileName };
-    std::string name;      // for the help, e.g. "VERSION"
+    std::string name;  // for the help, e.g. "VERSION"
     Kind kind = Kind::text;
     bool optional = false;  // left out, it is the empty text (a number: the default)
     std::string fallback = {};

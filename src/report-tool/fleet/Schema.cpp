@@ -13,7 +13,8 @@ std::string columnList(const std::vector<const char*>& columns, const char* sepa
 
 void appendRecordTable(const Database& database, const RecordTable& table, std::vector<std::string>& statements) {
     std::string create = std::string("CREATE TABLE ") + table.name + " (report_id BIGINT NOT NULL";
-    for (const Column& column : table.columns) create += std::string(", ") + column.name + " " + database.sqlType(column.type);
+    for (const Column& column : table.columns)
+        create += std::string(", ") + column.name + " " + database.sqlType(column.type);
     statements.push_back(create + ")");
     statements.push_back(std::string("CREATE INDEX ") + table.name + "_report ON " + table.name + " (report_id)");
     for (const RecordTable::Index& index : table.indexes)

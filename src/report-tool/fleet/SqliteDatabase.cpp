@@ -14,15 +14,16 @@ constexpr int busyTimeoutMilliseconds = 60'000;
 // The error of the connection's last call; a writer that waited in vain is named as such.
 [[noreturn]] void fail(sqlite3* connection, const std::string& message) {
     if ((sqlite3_extended_errcode(connection) & 0xFF) == SQLITE_BUSY)
-        throw DatabaseError("belegt: ein anderes Programm schreibt seit " + std::to_string(busyTimeoutMilliseconds / 1000) +
-                            " s in die Datenbank");
+        throw DatabaseError("belegt: ein anderes Programm schreibt seit " +
+                            std::to_string(busyTimeoutMilliseconds / 1000) + " s in die Datenbank");
     throw DatabaseError(message);
 }
 
 class Statement {
 public:
     Statement(sqlite3* connection, const std::string& sql) {
-        if (sqlite3_prepare_v2(connection, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(connection, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) !=
+            SQLITE_OK)
             fail(connection, sqlite3_errmsg(connection));
     }
     Statement(const Statement&) = delete;
@@ -77,10 +78,14 @@ public:
 
     std::string sqlType(ColumnType type) const override {
         switch (type) {
-            case ColumnType::integer: return "INTEGER";
-            case ColumnType::real: return "REAL";
-            case ColumnType::bytes: return "BLOB";
-            case ColumnType::text: break;
+            case ColumnType::integer:
+                return "INTEGER";
+            case ColumnType::real:
+                return "REAL";
+            case ColumnType::bytes:
+                return "BLOB";
+            case ColumnType::text:
+                break;
         }
         return "TEXT";
     }
@@ -105,11 +110,13 @@ public:
             const std::string placeholder = std::string("$").append(std::to_string(number));
             const int index = sqlite3_bind_parameter_index(handle, placeholder.c_str());
             const std::string& value = parameters[number - 1];
-            if (index > 0) sqlite3_bind_text(handle, index, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+            if (index > 0)
+                sqlite3_bind_text(handle, index, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
         }
         QueryResult result;
         const int columns = sqlite3_column_count(handle);
-        for (int column = 0; column < columns; ++column) result.columns.emplace_back(sqlite3_column_name(handle, column));
+        for (int column = 0; column < columns; ++column)
+            result.columns.emplace_back(sqlite3_column_name(handle, column));
         int status = SQLITE_ROW;
         while ((status = sqlite3_step(handle)) == SQLITE_ROW) {
             auto& row = result.rows.emplace_back();
@@ -139,9 +146,12 @@ public:
 private:
     static std::optional<std::string> cellText(sqlite3_stmt* handle, int column) {
         switch (sqlite3_column_type(handle, column)) {
-            case SQLITE_NULL: return std::nullopt;
-            case SQLITE_FLOAT: return realText(sqlite3_column_double(handle, column));
-            default: break;
+            case SQLITE_NULL:
+                return std::nullopt;
+            case SQLITE_FLOAT:
+                return realText(sqlite3_column_double(handle, column));
+            default:
+                break;
         }
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(handle, column));
         return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(handle, column)));
@@ -149,13 +159,21 @@ private:
 
     static void bind(sqlite3_stmt* handle, int index, const Value& value) {
         switch (value.kind) {
-            case Value::Kind::null: sqlite3_bind_null(handle, index); break;
-            case Value::Kind::integer: sqlite3_bind_int64(handle, index, value.integer); break;
-            case Value::Kind::real: sqlite3_bind_double(handle, index, value.real); break;
+            case Value::Kind::null:
+                sqlite3_bind_null(handle, index);
+                break;
+            case Value::Kind::integer:
+                sqlite3_bind_int64(handle, index, value.integer);
+                break;
+            case Value::Kind::real:
+                sqlite3_bind_double(handle, index, value.real);
+                break;
             case Value::Kind::text:
                 sqlite3_bind_text64(handle, index, dataOf(value.text), value.text.size(), SQLITE_STATIC, SQLITE_UTF8);
                 break;
-            case Value::Kind::bytes: sqlite3_bind_blob64(handle, index, dataOf(value.text), value.text.size(), SQLITE_STATIC); break;
+            case Value::Kind::bytes:
+                sqlite3_bind_blob64(handle, index, dataOf(value.text), value.text.size(), SQLITE_STATIC);
+                break;
         }
     }
 
