@@ -5,6 +5,7 @@ set -euo pipefail
 purpose=${1:-test}
 
 packages=(g++ cmake ninja-build p7zip-full)
+packages+=(libsqlite3-dev libpq-dev libssl-dev)  # tavisk-report's fleet database and the archives' SHA-256
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
              wine wine64 wine32:i386 7zip lintian ansible-core ansible ansible-lint clang libclang-rt-dev)
@@ -13,6 +14,7 @@ if [ "$purpose" = test ]; then
   packages+=(dbus-daemon python3-dbusmock)  # the private bus and mock service manager of the service tests
   packages+=(systemd dbus-user-session)     # a real user manager with its own bus for the service tests
   packages+=(chromium)                      # opens the pages of tavisk-report html in its test
+  packages+=(postgresql sqlite3)            # a real server and the shell for the fleet database tests
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

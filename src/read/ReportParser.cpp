@@ -233,7 +233,10 @@ void ReportParser::contentLine(std::string_view text) {
 
 void ReportParser::appendContents(std::string_view text, bool endsLine) {
     contents_.contentSize += text.size() + endsLine;
-    if (!keepContents_) return;
+    if (contents_.contentSize > keptContents_) {
+        if (!contents_.fields[0].empty()) std::string().swap(contents_.fields[0]);
+        return;
+    }
     contents_.fields[0] += text;
     if (endsLine) contents_.fields[0] += '\n';
 }

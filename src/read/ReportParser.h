@@ -2,6 +2,7 @@
 #include "read/ReportRecord.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,10 +13,16 @@ namespace report {
 // the line for anything the writer cannot have written.
 class ReportParser {
 public:
-    // Without kept contents a file's contents are only measured, so memory stays
-    // flat whatever the files' sizes.
+    // At most this many bytes of a file's contents are kept: longer contents are
+    // only measured (the record's fields[0] stays empty), so memory stays flat
+    // whatever the files' sizes.
+    struct ContentsLimit {
+        std::uint64_t bytes;
+    };
+
     explicit ReportParser(RecordHandler& handler, bool keepContents = true)
-        : handler_(handler), keepContents_(keepContents) {}
+        : ReportParser(handler, ContentsLimit{keepContents ? UINT64_MAX : 0}) {}
+    ReportParser(RecordHandler& handler, ContentsLimit keptContents) : handler_(handler), keptContents_(keptContents.bytes) {}
 
     void feed(const char* data, std::size_t size);
     // The report ends here; throws when it ends anywhere but after "</computer>".
@@ -41,7 +48,7 @@ private:
     [[noreturn]] void fail(const std::string& what) const;
 
     RecordHandler& handler_;
-    const bool keepContents_;
+    const std::uint64_t keptContents_;
     Stage stage_ = Stage::declaration;
     std::string pending_;  // the line not yet ended
     bool pendingIsContinuation_ = false;  // part of it already went to the contents

@@ -135,12 +135,17 @@ void readReport(const std::wstring& path, const platform::FileSystem& files, pla
     platform::ErrorCode error = platform::error::success;
     std::unique_ptr<platform::FileStream> file = files.openForReading(path, error);
     if (!file) throw ReportError("Datei nicht lesbar: " + narrow(path));
+    readReport(std::move(file), libraries, parser);
+}
+
+void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser) {
     unsigned char start[sizeof archiveSignature] = {};
     std::uint32_t read = 0;
     std::uint64_t position = 0;
-    if (file->read(start, sizeof start, read) != platform::error::success ||
+    if (file->seek(0, platform::FileStream::fromBegin, position) != platform::error::success ||
+        file->read(start, sizeof start, read) != platform::error::success ||
         file->seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
-        throw ReportError("Datei nicht lesbar: " + narrow(path));
+        throw ReportError("Datei nicht lesbar");
     if (read == sizeof start && std::equal(start, start + sizeof start, archiveSignature))
         extractArchive(std::move(file), libraries, parser);
     else

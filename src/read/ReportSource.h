@@ -3,6 +3,7 @@
 #include "platform/DynamicLibraries.h"
 #include "platform/FileSystem.h"
 
+#include <memory>
 #include <string>
 
 namespace report {
@@ -13,5 +14,7 @@ namespace report {
 // Only a regular file is opened, and nothing is written to disk. Throws ReportError.
 void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
                 ReportParser& parser);
+// The same from a file already open, read from its start.
+void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser);
 
 }  // namespace report

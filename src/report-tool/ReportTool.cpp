@@ -3,6 +3,7 @@
 #include "read/ReportParser.h"
 #include "read/ReportSource.h"
 #include "report-tool/Diff.h"
+#include "report-tool/FleetCommands.h"
 #include "report-tool/HtmlPage.h"
 #include "report-tool/Summary.h"
 #include "text/Utf8.h"
@@ -20,6 +21,9 @@ const char* const usage =
     "  html DATEI [-o SEITE]          eine in sich geschlossene Web-Seite des Berichts\n"
     "                                 (ohne -o auf die Standardausgabe; SEITE darf nicht existieren)\n"
     "  diff ALT NEU [--all] [--json]  Unterschiede zwischen zwei Inventaren\n"
+    "  load DATENBANK ARCHIV...       Archive in eine Flottendatenbank laden (SQLite-Datei oder\n"
+    "                                 postgresql://...; 'load --help' zeigt mehr)\n"
+    "  query DATENBANK FRAGE [ARG...] eine mitgelieferte Frage an die Datenbank ('query --help')\n"
     "\n"
     "Optionen:\n"
     "  --json     Ausgabe als ein JSON-Objekt\n"
@@ -81,13 +85,6 @@ Invocation parse(const std::vector<std::string>& arguments) {
     return invocation;
 }
 
-// Text for people: wide where the console shows wide text (Windows), so that its
-// characters appear as they are; the same UTF-8 bytes everywhere else.
-void writeText(platform::Console& console, const std::string& utf8, bool error = false) {
-    if (!text::isUtf8(utf8)) return error ? console.writeNarrowError(utf8) : console.writeNarrowOutput(utf8);
-    error ? console.writeError(text::utf8ToWide(utf8)) : console.write(text::utf8ToWide(utf8));
-}
-
 void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment) {
     report::ReportParser parser(handler, keepContents);
     try {
@@ -109,9 +106,8 @@ int show(const Invocation& invocation, ToolEnvironment& environment) {
 // what is there already, a link included, is never followed or replaced.
 void writeNewFile(platform::FileSystem& files, const std::string& name, const std::string& bytes) {
     const std::wstring target = text::utf8ToWide(name);
-    const std::size_t cut = files.separator() == L'\\' ? target.find_last_of(L"\\/") : target.rfind(L'/');
     platform::ErrorCode error = platform::error::success;
-    platform::OwnFile page = files.createOwn(cut == std::wstring::npos ? L"" : target.substr(0, cut + 1), error);
+    platform::OwnFile page = files.createOwn(folderOf(files, target), error);
     if (!page.stream) throw report::ReportError(name + ": Seite kann nicht angelegt werden");
     std::size_t written = 0;
     while (error == platform::error::success && written < bytes.size()) {
@@ -153,7 +149,20 @@ int diff(const Invocation& invocation, ToolEnvironment& environment) {
 
 }  // namespace
 
+std::wstring folderOf(const platform::FileSystem& files, const std::wstring& path) {
+    const std::size_t cut = files.separator() == L'\\' ? path.find_last_of(L"\\/") : path.rfind(L'/');
+    return cut == std::wstring::npos ? L"" : path.substr(0, cut + 1);
+}
+
+// Wide where the console shows wide text (Windows), so that its characters
+// appear as they are; the same UTF-8 bytes everywhere else.
+void writeText(platform::Console& console, const std::string& utf8, bool error) {
+    if (!text::isUtf8(utf8)) return error ? console.writeNarrowError(utf8) : console.writeNarrowOutput(utf8);
+    error ? console.writeError(text::utf8ToWide(utf8)) : console.write(text::utf8ToWide(utf8));
+}
+
 int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& environment) {
+    if (!arguments.empty() && isFleetCommand(arguments[0])) return runFleetCommand(arguments, environment);
     try {
         const Invocation invocation = parse(arguments);
         if (invocation.command == "help") {

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/Console.h"
 #include "platform/DynamicLibraries.h"
+#include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
 
 #include <string>
@@ -12,10 +13,17 @@ struct ToolEnvironment {
     platform::Console& console;
     platform::FileSystem& files;
     platform::DynamicLibraries& libraries;
+    platform::FileStreams& streams;  // lists the folders "load" searches
 };
 
 // Exit status: 0 done, 1 differences found ("diff"), 2 anything that went wrong.
 enum ExitStatus { done = 0, differencesFound = 1, failed = 2 };
+
+// The folder part of a path, with its separator; empty for a bare name.
+std::wstring folderOf(const platform::FileSystem& files, const std::wstring& path);
+
+// Text for people, UTF-8, on standard output (or error).
+void writeText(platform::Console& console, const std::string& utf8, bool error = false);
 
 // The command line after the program's name, UTF-8.
 int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& environment);

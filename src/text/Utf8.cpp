@@ -99,6 +99,17 @@ bool isUtf8(std::string_view bytes) {
     return true;
 }
 
+std::string repairedUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const Decoded decoded = decodeCharacter(bytes, i);
+        appendUtf8(out, decoded.length == 0 ? replacementCharacter : decoded.character);
+        i += decoded.length == 0 ? 1 : decoded.length;
+    }
+    return out;
+}
+
 std::string wideToUtf8(const std::wstring& text) {
     std::string out;
     out.reserve(text.size());

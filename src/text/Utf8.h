@@ -10,6 +10,8 @@ namespace text {
 std::wstring utf8ToWide(std::string_view bytes);
 // True when utf8ToWide decodes the bytes.
 bool isUtf8(std::string_view bytes);
+// The bytes with every byte that starts no valid sequence replaced by U+FFFD.
+std::string repairedUtf8(std::string_view bytes);
 // Surrogate pairs become one 4-byte sequence; unpaired surrogates and other
 // non-characters become U+FFFD, so encoding never fails.
 std::string wideToUtf8(const std::wstring& text);

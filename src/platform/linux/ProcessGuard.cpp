@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <thread>
 #include <unistd.h>
@@ -15,6 +16,9 @@ void guardProcess() {
     for (int descriptor = 0; descriptor <= 2; ++descriptor) {
         if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDWR);
     }
+    // Large blocks always come from the system and go back to it: otherwise the allocator raises
+    // that limit with each one freed, and a process that reads archive after archive creeps up.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     // A reader of the console that went away never ends the run: the lines are lost, nothing else.
     std::signal(SIGPIPE, SIG_IGN);
     // Every thread, the engine's too, leaves these signals to one thread that removes the run's own files first.

@@ -1,0 +1,44 @@
+#pragma once
+#include "archive/EngineLibrary.h"
+#include "platform/DynamicLibraries.h"
+#include "platform/FileStreams.h"
+#include "report-tool/fleet/Database.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace fleet {
+
+// Loads archives (or report files) into the database, each in one transaction,
+// streaming its records into rows: nothing of a report is held but the element
+// being read and a file's contents up to the limit.
+class ArchiveLoader {
+public:
+    struct Outcome {
+        bool added = false;  // false: an archive with the same SHA-256 is there already
+        std::uint64_t rows = 0;
+    };
+
+    // rowsWritten hears the rows of the running archive now and then.
+    ArchiveLoader(Database& database, platform::DynamicLibraries& libraries, std::uint64_t keptContents,
+                  std::function<void(std::uint64_t rowsWritten)> rowsWritten);
+
+    // Throws report::ReportError for an archive that cannot be read, leaving
+    // nothing of it behind, and DatabaseError when the database fails.
+    Outcome load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName);
+
+private:
+    Database& database_;
+    platform::DynamicLibraries& libraries_;
+    // Held for all archives, so that each one's reader finds the engine mapped already.
+    SevenZip::EngineLibrary residentEngine_;
+    const std::uint64_t keptContents_;
+    std::function<void(std::uint64_t)> rowsWritten_;
+};
+
+// The SHA-256 of the file from its start, in lower-case hex.
+std::string sha256Of(platform::FileStream& file);
+
+}  // namespace fleet
