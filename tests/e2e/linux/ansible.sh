@@ -22,6 +22,7 @@ set +e
 TMPDIR=$WORK/hosttmp ANSIBLE_NOCOLOR=1 ansible-playbook -i localhost, -c local \
   -e ansible_python_interpreter=/usr/bin/python3 -e tavisk_hosts=localhost -e tavisk_become=false \
   -e "tavisk_configuration=$WORK/fleet.xml" -e "tavisk_deb=$deb" -e "tavisk_fetch_dir=$WORK/archives" \
+  -e "tavisk_database=$WORK/fleet.db" -e "tavisk_report=$TAVISK_BUILD_DIR/tavisk-report" \
   "$TAVISK_SOURCE_DIR/deploy/ansible/site.yml" >playbook.log 2>&1
 status=$?
 set -e
@@ -29,6 +30,8 @@ expect_eq "$status" 0 "the playbook succeeds: $(tail -n 20 playbook.log)"
 expect_contains "$(7zz e -so archives/localhost/localhost.tavisk 2>/dev/null | tr -d '\r')" \
   "<filecontent name=\"$WORK/marker.txt\" noparse=\"TRUE\">
 fleet marker" "the fetched archive holds the report of the named configuration"
+expect_eq "$(sqlite3 fleet.db "SELECT count(*) FROM report WHERE archive_name LIKE '%localhost.tavisk'")" 1 \
+  "the controller loaded the fetched archive into the fleet database"
 expect_eq "$(installed)" "$before" "the package is installed afterwards only if it was before"
 expect_eq "$(ls -A hosttmp)" "" "the working folder on the host is gone"
 
