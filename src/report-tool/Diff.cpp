@@ -2,38 +2,24 @@
 
 #include "report-tool/Json.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <functional>
-#include <map>
-#include <set>
 
 namespace reporttool {
 namespace {
 
-// Field positions that move between any two runs, by element.
-const std::map<std::string, std::set<std::size_t>>& movingFields() {
-    static const std::map<std::string, std::set<std::size_t>> fields{{"disk", {1}}, {"ram", {0, 2}}, {"cpu", {2}}};
-    return fields;
+constexpr std::size_t blockSize = 1u << 20;
+
+// Field positions that move between any two runs, as a mask by element.
+unsigned movingFields(std::string_view element) {
+    if (element == "disk") return 1u << 1;
+    if (element == "ram") return 1u << 0 | 1u << 2;
+    return element == "cpu" ? 1u << 2 : 0;
 }
 
-std::string joined(const std::vector<std::string>& fields, const std::set<std::size_t>& left) {
-    std::string value;
-    for (std::size_t index = 0; index < fields.size(); ++index) {
-        if (left.count(index)) continue;
-        if (!value.empty()) value += '|';
-        value += fields[index];
-    }
-    return value;
-}
-
-std::string contentsValue(const report::Record& record) {
-    if (record.failure) return record.fields.empty() ? "" : record.fields[0];
-    char hash[24];
-    std::snprintf(hash, sizeof hash, "%016llx",
-                  static_cast<unsigned long long>(std::hash<std::string>{}(record.fields.empty() ? "" : record.fields[0])));
-    return std::to_string(record.contentSize) + " Bytes, Pruefsumme " + hash;
-}
+std::uint64_t hashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
 
 const char* kindWord(Change::Kind kind) {
     switch (kind) {
@@ -56,56 +42,131 @@ void Inventory::record(report::Record&& record) {
             for (const auto& [key, value] : record.attributes) add(record, key, value);
     } else if (element == "key") {
         const std::string type = record.attribute("type");
-        add(record, type.empty() ? record.name : record.name + " (" + type + ")", joined(record.fields, {}));
+        identity_.assign(record.name);
+        if (!type.empty()) identity_.append(" (").append(type).append(")");
+        add(record, identity_, joined(record.fields, 0));
     } else if (element == "filecontent") {
         add(record, record.name, contentsValue(record));
     } else if (element == "user") {
         if (record.fields.empty()) add(record, record.name, "");
-        for (const std::string& group : record.fields) add(record, record.name + " / " + group, "Mitglied");
+        for (const std::string& group : record.fields) {
+            identity_.assign(record.name).append(" / ").append(group);
+            add(record, identity_, "Mitglied");
+        }
     } else if (element == "disk") {
-        const auto moving = movingFields().find(element);
         add(record, record.failure ? "" : record.fields[0],
-            joined(record.fields, withMovingFigures_ || record.failure ? std::set<std::size_t>{} : moving->second));
+            joined(record.fields, withMovingFigures_ || record.failure ? 0 : movingFields(element)));
     } else {
-        const auto moving = movingFields().find(element);
-        const bool leaveOut = !withMovingFigures_ && moving != movingFields().end();
-        add(record, record.name, joined(record.fields, leaveOut ? moving->second : std::set<std::size_t>{}));
+        add(record, record.name, joined(record.fields, withMovingFigures_ ? 0 : movingFields(element)));
     }
+}
+
+std::string_view Inventory::joined(const std::vector<std::string>& fields, unsigned leftOut) {
+    value_.clear();
+    for (std::size_t index = 0; index < fields.size(); ++index) {
+        if (index < 32 && (leftOut >> index & 1)) continue;
+        if (!value_.empty()) value_ += '|';
+        value_ += fields[index];
+    }
+    return value_;
+}
+
+std::string_view Inventory::contentsValue(const report::Record& record) {
+    if (record.failure) return record.fields.empty() ? "" : record.fields[0];
+    char hash[24];
+    std::snprintf(hash, sizeof hash, "%016llx",
+                  static_cast<unsigned long long>(hashOf(record.fields.empty() ? "" : record.fields[0])));
+    value_.assign(std::to_string(record.contentSize)).append(" Bytes, Pruefsumme ").append(hash);
+    return value_;
 }
 
 // A thing listed twice (two requests for one file) is told apart by its count.
-void Inventory::add(const report::Record& record, const std::string& identity, const std::string& value) {
-    std::string key;
-    key.reserve(record.section.size() + record.element.size() + identity.size() + 2);
-    key.append(record.section).append(1, '\x1f').append(record.element).append(1, '\x1f').append(identity);
-    // Copies hold no spare capacity; memory grows with every entry.
-    if (entries_.try_emplace(key, value).second) return;
-    for (int occurrence = 2;; ++occurrence)
-        if (entries_.try_emplace(key + " #" + std::to_string(occurrence), value).second) return;
+void Inventory::add(const report::Record& record, std::string_view identity, std::string_view value) {
+    key_.assign(record.section).append(1, '\x1f').append(record.element).append(1, '\x1f').append(identity);
+    const std::size_t size = key_.size();
+    std::uint64_t hash = hashOf(key_);
+    for (int occurrence = 2; find(key_, hash); ++occurrence) {
+        key_.resize(size);
+        key_.append(" #").append(std::to_string(occurrence));
+        hash = hashOf(key_);
+    }
+    insert(key_, value, hash);
+}
+
+const Inventory::Entry* Inventory::find(std::string_view key, std::uint64_t hash) const {
+    if (slots_.empty()) return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+        const Entry& entry = entries_[slots_[slot] - 1];
+        if (entry.hash == hash && entry.key() == key) return &entry;
+    }
+    return nullptr;
+}
+
+void Inventory::insert(std::string_view key, std::string_view value, std::uint64_t hash) {
+    entries_.push_back({keep(key, value), static_cast<std::uint32_t>(key.size()),
+                        static_cast<std::uint32_t>(value.size()), hash});
+    // At most half the slots taken keeps the probes short.
+    if (entries_.size() * 2 <= slots_.size()) return index(static_cast<std::uint32_t>(entries_.size() - 1));
+    slots_.assign(std::max<std::size_t>(slots_.size() * 2, 1024), 0);
+    for (std::uint32_t entry = 0; entry < entries_.size(); ++entry) index(entry);
+}
+
+void Inventory::index(std::uint32_t entry) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = entries_[entry].hash & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = entry + 1;
+}
+
+const char* Inventory::keep(std::string_view key, std::string_view value) {
+    const std::size_t size = key.size() + value.size();
+    if (size > freeSize_) {
+        freeSize_ = std::max(size, blockSize);
+        blocks_.emplace_back(new char[freeSize_]);
+        free_ = blocks_.back().get();
+    }
+    char* text = free_;
+    std::memcpy(text, key.data(), key.size());
+    std::memcpy(text + key.size(), value.data(), value.size());
+    free_ += size;
+    freeSize_ -= size;
+    return text;
 }
 
 std::vector<Change> compare(const Inventory& older, const Inventory& newer) {
-    std::vector<std::pair<std::string, Change>> found;
-    auto note = [&](const std::string& key, Change::Kind kind, std::string oldValue, std::string newValue) {
-        const std::size_t elementStart = key.find('\x1f') + 1;
-        const std::size_t nameStart = key.find('\x1f', elementStart) + 1;
-        found.push_back({key, {kind, key.substr(0, elementStart - 1), key.substr(elementStart, nameStart - elementStart - 1),
-                               key.substr(nameStart), std::move(oldValue), std::move(newValue)}});
+    struct Found {
+        std::string_view key;
+        Change::Kind kind;
+        const Inventory::Entry *old, *now;
     };
-    for (const auto& [key, value] : older.entries()) {
-        const auto match = newer.entries().find(key);
-        if (match == newer.entries().end()) note(key, Change::Kind::removed, value, {});
-        else if (match->second != value) note(key, Change::Kind::changed, value, match->second);
+    std::vector<Found> found;
+    std::vector<bool> matched(newer.entries().size());
+    for (const Inventory::Entry& entry : older.entries()) {
+        const Inventory::Entry* match = newer.find(entry);
+        if (!match) {
+            found.push_back({entry.key(), Change::Kind::removed, &entry, nullptr});
+            continue;
+        }
+        matched[match - newer.entries().data()] = true;
+        if (match->value() != entry.value()) found.push_back({entry.key(), Change::Kind::changed, &entry, match});
     }
-    for (const auto& [key, value] : newer.entries())
-        if (!older.entries().count(key)) note(key, Change::Kind::added, {}, value);
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t index = 0; index < matched.size(); ++index)
+        if (!matched[index]) found.push_back({newer.entries()[index].key(), Change::Kind::added, nullptr, &newer.entries()[index]});
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.key < b.key; });
     std::vector<Change> changes;
     changes.reserve(found.size());
-    for (auto& [key, change] : found) changes.push_back(std::move(change));
+    for (const Found& each : found) {
+        const std::size_t elementStart = each.key.find('\x1f') + 1;
+        const std::size_t nameStart = each.key.find('\x1f', elementStart) + 1;
+        changes.push_back({each.kind, std::string(each.key.substr(0, elementStart - 1)),
+                           std::string(each.key.substr(elementStart, nameStart - elementStart - 1)),
+                           std::string(each.key.substr(nameStart)),
+                           each.old ? std::string(each.old->value()) : std::string(),
+                           each.now ? std::string(each.now->value()) : std::string()});
+    }
     return changes;
 }
-
 std::string diffText(const std::vector<Change>& changes, const std::string& warning) {
     std::string out = warning.empty() ? "" : "Warnung: " + warning + "\n";
     for (const Change& change : changes) {

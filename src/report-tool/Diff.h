@@ -1,14 +1,18 @@
 #pragma once
 #include "read/ReportRecord.h"
 
-#include <unordered_map>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace reporttool {
 
 // One report's records keyed by what they describe, for comparing inventories.
-// Memory grows with the records (a file's contents count as size and hash).
+// An entry is its key and value side by side in blocks of text, 24 bytes of
+// entry and an index slot or two: nothing is allocated per record, and memory
+// grows with the records (a file's contents count as size and checksum).
 class Inventory final : public report::RecordHandler {
 public:
     // Moving figures (free space and memory, loads, counts, uptime, the
@@ -16,16 +20,36 @@ public:
     explicit Inventory(bool withMovingFigures) : withMovingFigures_(withMovingFigures) {}
     void record(report::Record&& record) override;
 
-    // Values keyed by section, element and what the element describes, separated by '\x1f'.
-    const std::unordered_map<std::string, std::string>& entries() const { return entries_; }
+    struct Entry {
+        const char* text;  // the key, then the value
+        std::uint32_t keySize, valueSize;
+        std::uint64_t hash;  // of the key
+        std::string_view key() const { return {text, keySize}; }
+        std::string_view value() const { return {text + keySize, valueSize}; }
+    };
+    // In report order; a key is section, element and what the element describes, separated by '\x1f'.
+    const std::vector<Entry>& entries() const { return entries_; }
+    // This inventory's entry under the other's key, or nothing.
+    const Entry* find(const Entry& other) const { return find(other.key(), other.hash); }
     const std::string& hostname() const { return hostname_; }
 
 private:
-    void add(const report::Record& record, const std::string& identity, const std::string& value);
+    void add(const report::Record& record, std::string_view identity, std::string_view value);
+    std::string_view joined(const std::vector<std::string>& fields, unsigned leftOut);
+    std::string_view contentsValue(const report::Record& record);
+    const Entry* find(std::string_view key, std::uint64_t hash) const;
+    void insert(std::string_view key, std::string_view value, std::uint64_t hash);
+    void index(std::uint32_t entry);
+    const char* keep(std::string_view key, std::string_view value);
 
     const bool withMovingFigures_;
-    std::unordered_map<std::string, std::string> entries_;
+    std::vector<Entry> entries_;
+    std::vector<std::uint32_t> slots_;  // entry number + 1 by the key's hash; 0 is free
+    std::vector<std::unique_ptr<char[]>> blocks_;  // the entries' texts, never moved
+    char* free_ = nullptr;  // the rest of the last block
+    std::size_t freeSize_ = 0;
     std::string hostname_;
+    std::string key_, identity_, value_;  // reused for every record
 };
 
 struct Change {

@@ -8,6 +8,7 @@
 #include "text/Utf8.h"
 
 #include <algorithm>
+#include <future>
 
 namespace reporttool {
 namespace {
@@ -139,8 +140,10 @@ int html(const Invocation& invocation, ToolEnvironment& environment) {
 
 int diff(const Invocation& invocation, ToolEnvironment& environment) {
     Inventory older(invocation.all), newer(invocation.all);
+    // Both at once, each on its own thread; an error of the older one is told first.
+    auto newerRead = std::async(std::launch::async, [&] { read(invocation.files[1], newer, true, environment); });
     read(invocation.files[0], older, true, environment);
-    read(invocation.files[1], newer, true, environment);
+    newerRead.get();
     const std::string warning = older.hostname() == newer.hostname()
                                     ? ""
                                     : "Berichte verschiedener Computer (" + older.hostname() + ", " +
