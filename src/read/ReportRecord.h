@@ -38,6 +38,8 @@ class RecordHandler {
 public:
     virtual ~RecordHandler() = default;
     virtual void record(Record&& record) = 0;
+    // The report ended whole after its last record.
+    virtual void end() {}
 };
 
 }  // namespace report

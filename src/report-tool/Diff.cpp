@@ -32,7 +32,7 @@ const char* kindWord(Change::Kind kind) {
 }  // namespace
 
 void Inventory::record(report::Record&& record) {
-    const std::string& element = record.element;
+    const std::string_view element = record.element;
     if (element == "computer") {
         hostname_ = record.attribute("hostname");
         add(record, "username", record.attribute("username"));
@@ -61,6 +61,7 @@ void Inventory::record(report::Record&& record) {
     }
 }
 
+// Fields that come first and are empty leave no bar.
 std::string_view Inventory::joined(const std::vector<std::string>& fields, unsigned leftOut) {
     value_.clear();
     for (std::size_t index = 0; index < fields.size(); ++index) {
@@ -80,36 +81,42 @@ std::string_view Inventory::contentsValue(const report::Record& record) {
     return value_;
 }
 
-// A thing listed twice (two requests for one file) is told apart by its count.
 void Inventory::add(const report::Record& record, std::string_view identity, std::string_view value) {
     key_.assign(record.section).append(1, '\x1f').append(record.element).append(1, '\x1f').append(identity);
-    const std::size_t size = key_.size();
-    std::uint64_t hash = hashOf(key_);
-    for (int occurrence = 2; find(key_, hash); ++occurrence) {
-        key_.resize(size);
-        key_.append(" #").append(std::to_string(occurrence));
-        hash = hashOf(key_);
-    }
-    insert(key_, value, hash);
+    entries_.push_back({keep(key_, value), static_cast<std::uint32_t>(key_.size()),
+                        static_cast<std::uint32_t>(value.size()), hashOf(key_)});
 }
 
-const Inventory::Entry* Inventory::find(std::string_view key, std::uint64_t hash) const {
-    if (slots_.empty()) return nullptr;
+// Indexed once the report is whole, so reading stays sequential. A thing listed
+// twice (two requests for one file) is told apart by its count, in report order.
+void Inventory::end() {
+    std::size_t size = 1024;
+    while (size < entries_.size() * 2) size *= 2;  // at most half the slots taken keeps the probes short
+    slots_.assign(size, 0);
+    for (std::uint32_t entry = 0; entry < entries_.size(); ++entry) {
+        if (find(entries_[entry]) != none) rename(entries_[entry]);
+        index(entry);
+    }
+}
+
+void Inventory::rename(Entry& entry) {
+    for (int occurrence = 2;; ++occurrence) {
+        key_.assign(entry.key()).append(" #").append(std::to_string(occurrence));
+        const std::uint64_t hash = hashOf(key_);
+        if (find(key_, hash) != none) continue;
+        entry = {keep(key_, entry.value()), static_cast<std::uint32_t>(key_.size()), entry.valueSize, hash};
+        return;
+    }
+}
+
+std::size_t Inventory::find(std::string_view key, std::uint64_t hash) const {
+    if (slots_.empty()) return none;
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
         const Entry& entry = entries_[slots_[slot] - 1];
-        if (entry.hash == hash && entry.key() == key) return &entry;
+        if (entry.hash == hash && entry.key() == key) return slots_[slot] - 1;
     }
-    return nullptr;
-}
-
-void Inventory::insert(std::string_view key, std::string_view value, std::uint64_t hash) {
-    entries_.push_back({keep(key, value), static_cast<std::uint32_t>(key.size()),
-                        static_cast<std::uint32_t>(value.size()), hash});
-    // At most half the slots taken keeps the probes short.
-    if (entries_.size() * 2 <= slots_.size()) return index(static_cast<std::uint32_t>(entries_.size() - 1));
-    slots_.assign(std::max<std::size_t>(slots_.size() * 2, 1024), 0);
-    for (std::uint32_t entry = 0; entry < entries_.size(); ++entry) index(entry);
+    return none;
 }
 
 void Inventory::index(std::uint32_t entry) {
@@ -141,18 +148,25 @@ std::vector<Change> compare(const Inventory& older, const Inventory& newer) {
         const Inventory::Entry *old, *now;
     };
     std::vector<Found> found;
-    std::vector<bool> matched(newer.entries().size());
+    const std::deque<Inventory::Entry>& candidates = newer.entries();
+    std::vector<bool> matched(candidates.size());
+    // Two reports of one configuration list things in the same order: the entry
+    // after the last match is tried first, and the index only where they part.
+    std::size_t next = 0;
     for (const Inventory::Entry& entry : older.entries()) {
-        const Inventory::Entry* match = newer.find(entry);
-        if (!match) {
+        const std::size_t match =
+            next < candidates.size() && candidates[next].sameKey(entry) ? next : newer.find(entry);
+        if (match == Inventory::none) {
             found.push_back({entry.key(), Change::Kind::removed, &entry, nullptr});
             continue;
         }
-        matched[match - newer.entries().data()] = true;
-        if (match->value() != entry.value()) found.push_back({entry.key(), Change::Kind::changed, &entry, match});
+        matched[match] = true;
+        next = match + 1;
+        const Inventory::Entry& now = candidates[match];
+        if (now.value() != entry.value()) found.push_back({entry.key(), Change::Kind::changed, &entry, &now});
     }
-    for (std::size_t index = 0; index < matched.size(); ++index)
-        if (!matched[index]) found.push_back({newer.entries()[index].key(), Change::Kind::added, nullptr, &newer.entries()[index]});
+    for (std::size_t index = 0; index < candidates.size(); ++index)
+        if (!matched[index]) found.push_back({candidates[index].key(), Change::Kind::added, nullptr, &candidates[index]});
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.key < b.key; });
     std::vector<Change> changes;
     changes.reserve(found.size());

@@ -89,10 +89,11 @@ void writeText(platform::Console& console, const std::string& utf8, bool error =
     error ? console.writeError(text::utf8ToWide(utf8)) : console.write(text::utf8ToWide(utf8));
 }
 
-void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment) {
+void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment,
+          report::Decoding decoding = report::Decoding::parallel) {
     report::ReportParser parser(handler, keepContents);
     try {
-        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser);
+        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser, decoding);
     } catch (const report::ReportError& error) {
         throw report::ReportError(path + ": " + error.what());
     }
@@ -141,8 +142,10 @@ int html(const Invocation& invocation, ToolEnvironment& environment) {
 int diff(const Invocation& invocation, ToolEnvironment& environment) {
     Inventory older(invocation.all), newer(invocation.all);
     // Both at once, each on its own thread; an error of the older one is told first.
-    auto newerRead = std::async(std::launch::async, [&] { read(invocation.files[1], newer, true, environment); });
-    read(invocation.files[0], older, true, environment);
+    const auto oneThread = report::Decoding::oneThread;
+    auto newerRead =
+        std::async(std::launch::async, [&] { read(invocation.files[1], newer, true, environment, oneThread); });
+    read(invocation.files[0], older, true, environment, oneThread);
     newerRead.get();
     const std::string warning = older.hostname() == newer.hostname()
                                     ? ""
