@@ -4,13 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <functional>
+#include <future>
 
 namespace reporttool {
 namespace {
-
-constexpr std::size_t blockSize = 1u << 20;
 
 // Field positions that move between any two runs, as a mask by element.
 unsigned movingFields(std::string_view element) {
@@ -18,8 +15,6 @@ unsigned movingFields(std::string_view element) {
     if (element == "ram") return 1u << 0 | 1u << 2;
     return element == "cpu" ? 1u << 2 : 0;
 }
-
-std::uint64_t hashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
 
 const char* kindWord(Change::Kind kind) {
     switch (kind) {
@@ -29,9 +24,113 @@ const char* kindWord(Change::Kind kind) {
     }
 }
 
+// The older report's entries, indexed once the report is whole, so that reading
+// stays sequential. A thing listed twice (two requests for one file) is told
+// apart by its count, in report order.
+class Inventory final : public EntrySink {
+public:
+    void add(std::string_view key, std::string_view value) override { store_.add(key, value, keyHash(key)); }
+    void end() override {
+        const std::size_t count = store_.entries().size();
+        store_.reserve(count);
+        for (std::size_t entry = 0; entry < count; ++entry) {
+            if (store_.find(store_.entries()[entry]) != EntryStore::none) rename(entry);
+            store_.indexNext();
+        }
+    }
+    const EntryStore& store() const { return store_; }
+
+private:
+    void rename(std::size_t entry) {
+        const std::string listed(store_.entries()[entry].key());
+        for (int occurrence = 2;; ++occurrence) {
+            const std::string key = listed + " #" + std::to_string(occurrence);
+            if (store_.find(key, keyHash(key)) == EntryStore::none) return store_.rekey(entry, key, keyHash(key));
+        }
+    }
+
+    EntryStore store_;
+};
+
+// The newer report's entries against the older inventory, as they come. A key
+// the newer report has used already (it matched an older entry or was added)
+// is told apart by its count, as in the older report.
+class Comparison final : public EntrySink {
+public:
+    explicit Comparison(const EntryStore& older) : older_(older), matched_(older.entries().size()) {}
+
+    void add(std::string_view key, std::string_view value) override {
+        key_.assign(key);
+        for (int occurrence = 2;; ++occurrence) {
+            if (take(key_, keyHash(key_), value)) return;
+            key_.assign(key).append(" #").append(std::to_string(occurrence));
+        }
+    }
+
+    // Sorted by section, element and name.
+    std::vector<Change> changes() const;
+
+private:
+    struct Found {
+        std::string_view key;
+        Change::Kind kind;
+        std::string_view oldValue, newValue;
+    };
+
+    // Two reports of one configuration list things in the same order: the older
+    // entry after the last match is tried first, the index only where they part.
+    bool take(std::string_view key, std::uint64_t hash, std::string_view value) {
+        const auto& entries = older_.entries();
+        const std::size_t match = next_ < entries.size() && entries[next_].hash == hash && entries[next_].key() == key
+                                      ? next_
+                                      : older_.find(key, hash);
+        if (match == EntryStore::none) {
+            if (added_.find(key, hash) != EntryStore::none) return false;
+            added_.add(key, value, hash);
+            added_.indexNext();
+            return true;
+        }
+        if (matched_[match]) return false;
+        matched_[match] = true;
+        next_ = match + 1;
+        const EntryStore::Entry& old = entries[match];
+        if (old.value() != value) found_.push_back({old.key(), Change::Kind::changed, old.value(), added_.keep(value)});
+        return true;
+    }
+
+    const EntryStore& older_;
+    std::vector<bool> matched_;
+    std::size_t next_ = 0;
+    EntryStore added_;  // what the older report lacks; also keeps changed values
+    std::vector<Found> found_;
+    std::string key_;
+};
+
+std::vector<Change> Comparison::changes() const {
+    std::vector<Found> found = found_;
+    for (std::size_t entry = 0; entry < matched_.size(); ++entry) {
+        const EntryStore::Entry& old = older_.entries()[entry];
+        if (!matched_[entry]) found.push_back({old.key(), Change::Kind::removed, old.value(), {}});
+    }
+    for (const EntryStore::Entry& entry : added_.entries())
+        found.push_back({entry.key(), Change::Kind::added, {}, entry.value()});
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.key < b.key; });
+    std::vector<Change> changes;
+    changes.reserve(found.size());
+    for (const Found& each : found) {
+        const std::size_t elementStart = each.key.find('\x1f') + 1;
+        const std::size_t nameStart = each.key.find('\x1f', elementStart) + 1;
+        changes.push_back({each.kind, std::string(each.key.substr(0, elementStart - 1)),
+                           std::string(each.key.substr(elementStart, nameStart - elementStart - 1)),
+                           std::string(each.key.substr(nameStart)), std::string(each.oldValue),
+                           std::string(each.newValue)});
+    }
+    return changes;
+}
+
 }  // namespace
 
-void Inventory::record(report::Record&& record) {
+void Keying::record(report::Record&& record) {
     const std::string_view element = record.element;
     if (element == "computer") {
         hostname_ = record.attribute("hostname");
@@ -62,7 +161,7 @@ void Inventory::record(report::Record&& record) {
 }
 
 // Fields that come first and are empty leave no bar.
-std::string_view Inventory::joined(const std::vector<std::string>& fields, unsigned leftOut) {
+std::string_view Keying::joined(const std::vector<std::string>& fields, unsigned leftOut) {
     value_.clear();
     for (std::size_t index = 0; index < fields.size(); ++index) {
         if (index < 32 && (leftOut >> index & 1)) continue;
@@ -72,115 +171,43 @@ std::string_view Inventory::joined(const std::vector<std::string>& fields, unsig
     return value_;
 }
 
-std::string_view Inventory::contentsValue(const report::Record& record) {
+std::string_view Keying::contentsValue(const report::Record& record) {
     if (record.failure) return record.fields.empty() ? "" : record.fields[0];
     char hash[24];
     std::snprintf(hash, sizeof hash, "%016llx",
-                  static_cast<unsigned long long>(hashOf(record.fields.empty() ? "" : record.fields[0])));
+                  static_cast<unsigned long long>(keyHash(record.fields.empty() ? "" : record.fields[0])));
     value_.assign(std::to_string(record.contentSize)).append(" Bytes, Pruefsumme ").append(hash);
     return value_;
 }
 
-void Inventory::add(const report::Record& record, std::string_view identity, std::string_view value) {
+void Keying::add(const report::Record& record, std::string_view identity, std::string_view value) {
     key_.assign(record.section).append(1, '\x1f').append(record.element).append(1, '\x1f').append(identity);
-    entries_.push_back({keep(key_, value), static_cast<std::uint32_t>(key_.size()),
-                        static_cast<std::uint32_t>(value.size()), hashOf(key_)});
+    sink_.add(key_, value);
 }
 
-// Indexed once the report is whole, so reading stays sequential. A thing listed
-// twice (two requests for one file) is told apart by its count, in report order.
-void Inventory::end() {
-    std::size_t size = 1024;
-    while (size < entries_.size() * 2) size *= 2;  // at most half the slots taken keeps the probes short
-    slots_.assign(size, 0);
-    for (std::uint32_t entry = 0; entry < entries_.size(); ++entry) {
-        if (find(entries_[entry]) != none) rename(entries_[entry]);
-        index(entry);
-    }
-}
-
-void Inventory::rename(Entry& entry) {
-    for (int occurrence = 2;; ++occurrence) {
-        key_.assign(entry.key()).append(" #").append(std::to_string(occurrence));
-        const std::uint64_t hash = hashOf(key_);
-        if (find(key_, hash) != none) continue;
-        entry = {keep(key_, entry.value()), static_cast<std::uint32_t>(key_.size()), entry.valueSize, hash};
-        return;
-    }
-}
-
-std::size_t Inventory::find(std::string_view key, std::uint64_t hash) const {
-    if (slots_.empty()) return none;
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-        const Entry& entry = entries_[slots_[slot] - 1];
-        if (entry.hash == hash && entry.key() == key) return slots_[slot] - 1;
-    }
-    return none;
-}
-
-void Inventory::index(std::uint32_t entry) {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = entries_[entry].hash & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = entry + 1;
-}
-
-const char* Inventory::keep(std::string_view key, std::string_view value) {
-    const std::size_t size = key.size() + value.size();
-    if (size > freeSize_) {
-        freeSize_ = std::max(size, blockSize);
-        blocks_.emplace_back(new char[freeSize_]);
-        free_ = blocks_.back().get();
-    }
-    char* text = free_;
-    std::memcpy(text, key.data(), key.size());
-    std::memcpy(text + key.size(), value.data(), value.size());
-    free_ += size;
-    freeSize_ -= size;
-    return text;
-}
-
-std::vector<Change> compare(const Inventory& older, const Inventory& newer) {
-    struct Found {
-        std::string_view key;
-        Change::Kind kind;
-        const Inventory::Entry *old, *now;
-    };
-    std::vector<Found> found;
-    const std::deque<Inventory::Entry>& candidates = newer.entries();
-    std::vector<bool> matched(candidates.size());
-    // Two reports of one configuration list things in the same order: the entry
-    // after the last match is tried first, and the index only where they part.
-    std::size_t next = 0;
-    for (const Inventory::Entry& entry : older.entries()) {
-        const std::size_t match =
-            next < candidates.size() && candidates[next].sameKey(entry) ? next : newer.find(entry);
-        if (match == Inventory::none) {
-            found.push_back({entry.key(), Change::Kind::removed, &entry, nullptr});
-            continue;
+Differences compareReports(const ReportReading& older, const ReportReading& newer, bool withMovingFigures) {
+    EntryQueue queue;
+    Keying newerKeys(withMovingFigures, queue);
+    auto newerRead = std::async(std::launch::async, [&] {
+        try {
+            newer(newerKeys);
+        } catch (...) {
+            queue.fail(std::current_exception());
         }
-        matched[match] = true;
-        next = match + 1;
-        const Inventory::Entry& now = candidates[match];
-        if (now.value() != entry.value()) found.push_back({entry.key(), Change::Kind::changed, &entry, &now});
+    });
+    try {
+        Inventory inventory;
+        Keying olderKeys(withMovingFigures, inventory);
+        older(olderKeys);
+        Comparison comparison(inventory.store());
+        queue.drainInto(comparison);
+        return {comparison.changes(), olderKeys.hostname(), newerKeys.hostname()};
+    } catch (...) {
+        queue.abandon();  // the reading thread stops, and the future's end waits for it
+        throw;
     }
-    for (std::size_t index = 0; index < candidates.size(); ++index)
-        if (!matched[index]) found.push_back({candidates[index].key(), Change::Kind::added, nullptr, &candidates[index]});
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.key < b.key; });
-    std::vector<Change> changes;
-    changes.reserve(found.size());
-    for (const Found& each : found) {
-        const std::size_t elementStart = each.key.find('\x1f') + 1;
-        const std::size_t nameStart = each.key.find('\x1f', elementStart) + 1;
-        changes.push_back({each.kind, std::string(each.key.substr(0, elementStart - 1)),
-                           std::string(each.key.substr(elementStart, nameStart - elementStart - 1)),
-                           std::string(each.key.substr(nameStart)),
-                           each.old ? std::string(each.old->value()) : std::string(),
-                           each.now ? std::string(each.now->value()) : std::string()});
-    }
-    return changes;
 }
+
 std::string diffText(const std::vector<Change>& changes, const std::string& warning) {
     std::string out = warning.empty() ? "" : "Warnung: " + warning + "\n";
     for (const Change& change : changes) {

@@ -8,7 +8,6 @@
 #include "text/Utf8.h"
 
 #include <algorithm>
-#include <future>
 
 namespace reporttool {
 namespace {
@@ -140,18 +139,19 @@ int html(const Invocation& invocation, ToolEnvironment& environment) {
 }
 
 int diff(const Invocation& invocation, ToolEnvironment& environment) {
-    Inventory older(invocation.all), newer(invocation.all);
-    // Both at once, each on its own thread; an error of the older one is told first.
-    const auto oneThread = report::Decoding::oneThread;
-    auto newerRead =
-        std::async(std::launch::async, [&] { read(invocation.files[1], newer, true, environment, oneThread); });
-    read(invocation.files[0], older, true, environment, oneThread);
-    newerRead.get();
-    const std::string warning = older.hostname() == newer.hostname()
+    // The two reports are read at once, each archive decoded in one thread.
+    const auto reading = [&](const std::string& path) {
+        return [&, path](report::RecordHandler& handler) {
+            read(path, handler, true, environment, report::Decoding::oneThread);
+        };
+    };
+    const Differences differences =
+        compareReports(reading(invocation.files[0]), reading(invocation.files[1]), invocation.all);
+    const std::string warning = differences.olderHost == differences.newerHost
                                     ? ""
-                                    : "Berichte verschiedener Computer (" + older.hostname() + ", " +
-                                          newer.hostname() + ")";
-    const std::vector<Change> changes = compare(older, newer);
+                                    : "Berichte verschiedener Computer (" + differences.olderHost + ", " +
+                                          differences.newerHost + ")";
+    const std::vector<Change>& changes = differences.changes;
     if (invocation.json) environment.console.writeNarrowOutput(diffJson(changes, warning));
     else writeText(environment.console, diffText(changes, warning));
     return changes.empty() ? done : differencesFound;
