@@ -125,18 +125,8 @@ void EntryQueue::handPiece() {
 }
 
 void EntryQueue::drainInto(EntrySink& sink) {
-    for (std::string piece;;) {
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            piece.clear();
-            spare_.push_back(std::move(piece));
-            changed_.wait(lock, [&] { return !waiting_.empty() || ended_ || failure_; });
-            if (failure_) std::rethrow_exception(failure_);
-            if (waiting_.empty()) break;
-            piece = std::move(waiting_.front());
-            waiting_.pop_front();
-            changed_.notify_all();
-        }
+    std::string piece;
+    while (take(piece)) {
         for (const char* at = piece.data(); at < piece.data() + piece.size();) {
             const std::uint32_t keySize = sizeAt(at), valueSize = sizeAt(at + 4);
             at += 8;
@@ -145,6 +135,22 @@ void EntryQueue::drainInto(EntrySink& sink) {
         }
     }
     sink.end();
+}
+
+// The next piece in place of the one read, which is used again; false at the end.
+bool EntryQueue::take(std::string& piece) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (piece.capacity() > 0) {
+        piece.clear();
+        spare_.push_back(std::move(piece));
+    }
+    changed_.wait(lock, [&] { return !waiting_.empty() || ended_ || failure_; });
+    if (failure_) std::rethrow_exception(failure_);
+    if (waiting_.empty()) return false;
+    piece = std::move(waiting_.front());
+    waiting_.pop_front();
+    changed_.notify_all();
+    return true;
 }
 
 }  // namespace reporttool

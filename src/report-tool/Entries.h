@@ -86,6 +86,7 @@ public:
 
 private:
     void handPiece();
+    bool take(std::string& piece);
 
     std::mutex mutex_;
     std::condition_variable changed_;
