@@ -161,16 +161,21 @@ void readElement(std::string_view section, std::string_view tag, std::string_vie
     record.section.assign(section);
     record.element.assign(tag);
     record.name.clear();
+    record.named = false;
     record.attributes.clear();
     record.failure = false;
     record.line = record.contentSize = 0;
     std::string_view rest = text.substr(1 + tag.size());  // after "<tag"
-    if (tag == "key") return readKey(record, rest.substr(7));  // after ' name="'
+    if (tag == "key") {
+        record.named = true;
+        return readKey(record, rest.substr(7));  // after ' name="'
+    }
     rest.remove_suffix(tag.size() + 3);  // "</tag>"
     if (startsWith(rest, " name=\"")) {
         const std::size_t close = rest.find("\">");
         if (close == std::string_view::npos) throw ReportError("Element <" + std::string(tag) + "> ohne Ende des Namens");
         record.name = rest.substr(7, close - 7);
+        record.named = true;
         rest = rest.substr(close + 2);
     } else if (startsWith(rest, ">")) {
         rest = rest.substr(1);

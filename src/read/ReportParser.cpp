@@ -181,6 +181,7 @@ void ReportParser::startElement(std::string_view text) {
         contents_.section = section_;
         contents_.element = tag;
         contents_.name = text.substr(19, text.size() - 19 - contentsStartEnd.size());
+        contents_.named = true;
         contents_.attributes = {{"noparse", "TRUE"}};
         contents_.fields = {std::string()};
         contents_.line = lineNumber_;
