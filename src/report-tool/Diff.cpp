@@ -81,9 +81,8 @@ private:
     // entry after the last match is tried first, the index only where they part.
     bool take(std::string_view key, std::uint64_t hash, std::string_view value) {
         const auto& entries = older_.entries();
-        const std::size_t match = next_ < entries.size() && entries[next_].hash == hash && entries[next_].key() == key
-                                      ? next_
-                                      : older_.find(key, hash);
+        const std::size_t match =
+            next_ < entries.size() && entries[next_].hasKey(key, hash) ? next_ : older_.find(key, hash);
         if (match == EntryStore::none) {
             if (added_.find(key, hash) != EntryStore::none) return false;
             added_.add(key, value, hash);

@@ -66,8 +66,7 @@ std::size_t EntryStore::find(std::string_view key, std::uint64_t hash) const {
     if (slots_.empty()) return none;
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-        const Entry& entry = entries_[slots_[slot] - 1];
-        if (entry.hash == hash && entry.key() == key) return slots_[slot] - 1;
+        if (entries_[slots_[slot] - 1].hasKey(key, hash)) return slots_[slot] - 1;
     }
     return none;
 }

@@ -34,7 +34,7 @@ public:
         std::uint64_t hash;  // of the key
         std::string_view key() const { return {text, keySize}; }
         std::string_view value() const { return {text + keySize, valueSize}; }
-        bool sameKey(const Entry& other) const { return hash == other.hash && key() == other.key(); }
+        bool hasKey(std::string_view other, std::uint64_t otherHash) const { return hash == otherHash && key() == other; }
     };
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
 
