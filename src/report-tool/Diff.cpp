@@ -152,7 +152,7 @@ void Keying::record(report::Record&& record) {
             add(record, identity_, "Mitglied");
         }
     } else if (element == "disk") {
-        add(record, record.failure ? "" : record.fields[0],
+        add(record, record.failure ? std::string_view() : record.fields[0],
             joined(record.fields, withMovingFigures_ || record.failure ? 0 : movingFields(element)));
     } else {
         add(record, record.name, joined(record.fields, withMovingFigures_ ? 0 : movingFields(element)));
@@ -171,10 +171,10 @@ std::string_view Keying::joined(const std::vector<std::string>& fields, unsigned
 }
 
 std::string_view Keying::contentsValue(const report::Record& record) {
-    if (record.failure) return record.fields.empty() ? "" : record.fields[0];
+    if (record.failure) return record.fields.empty() ? std::string_view() : record.fields[0];
     char hash[24];
     std::snprintf(hash, sizeof hash, "%016llx",
-                  static_cast<unsigned long long>(keyHash(record.fields.empty() ? "" : record.fields[0])));
+                  static_cast<unsigned long long>(keyHash(record.fields.empty() ? std::string_view() : record.fields[0])));
     value_.assign(std::to_string(record.contentSize)).append(" Bytes, Pruefsumme ").append(hash);
     return value_;
 }
