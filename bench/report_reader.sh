@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tavisk-report against extracting with `7zz e -so`, whole processes, medians of RUNS:
 #   1. show of an archive holding a report of SIZE_MB (one embedded log), and its peak memory;
-#   2. diff of two reports listing 100,000 files each, and its peak memory;
+#   2. diff of two reports listing 100,000 files each, and its peak memory; the
+#      memory per record from a second pair listing 300,000 files each;
 #   3. html of the 100,000-file report, and headless Chromium opening that page
 #      (the whole browser process: an upper bound of its first paint).
 # Usage: bench/report_reader.sh BUILD_DIR [RUNS] [SIZE_MB]
@@ -42,11 +43,11 @@ echo "show of a ${size_mb} MB report:"
 timed "7zz e -so" 7zz e -so "$work/big.tavisk"
 timed "tavisk-report show" "$build/tavisk-report" show "$work/big.tavisk"
 
-# 2. and 3. Listings of 100,000 files; the newer one changed in every hundredth.
+# 2. and 3. Listings of FILES files; the newer one changed in every hundredth.
 listing() {
   frame "$1"
   printf '<file>\r\n'
-  awk -v step="$2" 'BEGIN { for (i = 0; i < 100000; i++)
+  awk -v step="$2" -v files="${3:-100000}" 'BEGIN { for (i = 0; i < files; i++)
     printf "<properties name=\"/srv/data/d%03d/file%06d.dat\">%d|1700000000|%d|none|none</properties>\r\n", i % 1000, i, 1700000000 + (i % step == 0), i * 37 }'
   printf '</file>\r\n</computer>'
 }
@@ -57,6 +58,13 @@ listing 2 100 >"$work/new.xml"
 echo "diff of two 100,000-file reports:"
 timed "7zz e -so (both)" bash -c '7zz e -so "$1"; 7zz e -so "$2"' _ "$work/old.tavisk" "$work/new.tavisk"
 timed "tavisk-report diff" "$build/tavisk-report" diff "$work/old.tavisk" "$work/new.tavisk"
+peak() { cut -d' ' -f2 "$work/$1.times" | sort -n | tail -1; }
+listing 1 1000000 300000 >"$work/old3.xml"
+listing 2 100 300000 >"$work/new3.xml"
+7zz a -mx2 -bso0 "$work/old3.tavisk" "$work/old3.xml"
+7zz a -mx2 -bso0 "$work/new3.tavisk" "$work/new3.xml"
+timed "diff, 300,000 files each" "$build/tavisk-report" diff "$work/old3.tavisk" "$work/new3.tavisk"
+echo "memory per record: $(((($(peak "diff, 300,000 files each") - $(peak "tavisk-report diff")) * 1024) / 200000)) bytes"
 echo "html of the 100,000-file report:"
 timed "tavisk-report html" "$build/tavisk-report" html "$work/new.tavisk"
 "$build/tavisk-report" html "$work/new.tavisk" -o "$work/page.html"

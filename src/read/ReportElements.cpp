@@ -7,9 +7,9 @@ namespace report {
 namespace {
 
 struct ElementKind {
-    const char* section;
+    std::string_view section;
     const char* tag;
-    const char* start;  // how its line begins
+    std::string_view start;  // how its line begins
 };
 
 // Every element a collector writes, by the section it lands in.
@@ -41,68 +41,74 @@ bool isOneOf(std::string_view text, std::initializer_list<std::string_view> text
     return false;
 }
 
-std::vector<std::string> splitAll(std::string_view text) {
-    std::vector<std::string> fields;
-    for (std::size_t start = 0;;) {
+void setOne(std::vector<std::string>& fields, std::string_view text) {
+    fields.resize(1);
+    fields[0].assign(text);
+}
+
+void splitAll(std::vector<std::string>& fields, std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t start = 0;; ++count) {
         const std::size_t bar = text.find('|', start);
-        fields.emplace_back(text.substr(start, bar - start));
-        if (bar == std::string_view::npos) return fields;
+        if (count == fields.size()) fields.emplace_back();
+        fields[count].assign(text.substr(start, bar - start));
+        if (bar == std::string_view::npos) break;
         start = bar + 1;
     }
+    fields.resize(count + 1);
 }
 
 // The last count - 1 bars separate figures; the first field is free text that
-// may hold bars itself. Nothing when there are too few bars.
-std::vector<std::string> splitFromRight(std::string_view text, std::size_t count) {
-    std::vector<std::string> fields(count);
+// may hold bars itself. False when there are too few bars.
+bool splitFromRight(std::vector<std::string>& fields, std::string_view text, std::size_t count) {
+    fields.resize(count);
     std::size_t end = text.size();
     for (std::size_t index = count - 1; index > 0; --index) {
         const std::size_t bar = end == 0 ? std::string_view::npos : text.rfind('|', end - 1);
-        if (bar == std::string_view::npos) return {};
-        fields[index] = text.substr(bar + 1, end - bar - 1);
+        if (bar == std::string_view::npos) return false;
+        fields[index].assign(text.substr(bar + 1, end - bar - 1));
         end = bar;
     }
-    fields[0] = text.substr(0, end);
-    return fields;
+    fields[0].assign(text.substr(0, end));
+    return true;
 }
 
 // Content split into the element's fields; fields and failure of the record.
 void splitContent(Record& record, std::string_view content) {
     const std::string_view tag = record.element;
+    std::vector<std::string>& fields = record.fields;
     auto failed = [&] {
         record.failure = true;
-        record.fields = {std::string(content)};
+        setOne(fields, content);
     };
     if (tag == "searchedproperties") {
         if (isOneOf(content, {"File not found.", "Invalid parameter", "Unexpected error"})) return failed();
-        record.fields = splitAll(content);
+        splitAll(fields, content);
     } else if (tag == "properties") {
         if (startsWith(content, "Problem getting File information: ") ||
             isOneOf(content, {"Directory could not be found", "Directory not found"}))
             return failed();
-        record.fields = splitAll(content);
+        splitAll(fields, content);
     } else if (tag == "directory") {
         if (isOneOf(content, {"Does not exist", "Directory could not be found", "Directory does not Exist"}))
             return failed();
-        record.fields = splitAll(content);
+        splitAll(fields, content);
     } else if (tag == "disk") {
-        record.fields = splitFromRight(content, 3);
-        if (record.fields.empty()) failed();
+        if (!splitFromRight(fields, content, 3)) failed();
     } else if (tag == "os" || tag == "cpu") {
-        record.fields = splitFromRight(content, 3);
-        if (record.fields.empty()) record.fields = {std::string(content)};
+        if (!splitFromRight(fields, content, 3)) setOne(fields, content);
     } else if (tag == "ram") {
-        record.fields = splitAll(content);
+        splitAll(fields, content);
     } else if (tag == "user") {
-        if (!content.empty()) record.fields = splitAll(content.substr(0, content.size() - endsWith(content, "|")));
+        if (content.empty()) fields.clear();
+        else splitAll(fields, content.substr(0, content.size() - endsWith(content, "|")));
     } else if (tag == "service") {
-        if (record.name.empty() || startsWith(content, "Bei einer Dienstoperation ist folgender Fehler aufgetreten: "))
+        if (record.name.empty() || startsWith(content, "Bei einer Dienstoperation ist folgender Fehler aufgetreten: ") ||
+            !splitFromRight(fields, content, 5))
             return failed();
-        record.fields = splitFromRight(content, 5);
-        if (record.fields.empty()) failed();
     } else {  // localuser
         record.failure = record.name.empty();
-        record.fields = {std::string(content)};
+        setOne(fields, content);
     }
 }
 
@@ -110,6 +116,7 @@ void splitContent(Record& record, std::string_view content) {
 void readKey(Record& record, std::string_view rest) {
     if (endsWith(rest, "\"/>") && rest.find('\n') == std::string_view::npos) {
         record.name = rest.substr(0, rest.size() - 3);
+        record.fields.clear();
         return;
     }
     const std::string_view body = rest.substr(0, rest.size() - 6);  // without "</key>"
@@ -120,7 +127,7 @@ void readKey(Record& record, std::string_view rest) {
             if (!startsWith(after, type) || !startsWith(after.substr(type.size()), "\">")) continue;
             record.name = body.substr(0, at);
             record.attributes.emplace_back("type", type);
-            record.fields = {std::string(after.substr(type.size() + 2))};
+            setOne(record.fields, after.substr(type.size() + 2));
             return;
         }
     }
@@ -128,7 +135,7 @@ void readKey(Record& record, std::string_view rest) {
     if (close == std::string_view::npos) throw ReportError("Schluessel ohne Ende des Namens");
     record.name = body.substr(0, close);
     record.failure = true;
-    record.fields = {std::string(body.substr(close + 2))};
+    setOne(record.fields, body.substr(close + 2));
 }
 
 }  // namespace
@@ -139,27 +146,36 @@ const char* elementStartedBy(std::string_view section, std::string_view line) {
     return nullptr;
 }
 
+bool endsWithEndTag(std::string_view text, std::string_view tag) {
+    return text.size() >= tag.size() + 3 && text.back() == '>' &&
+           text.substr(text.size() - tag.size() - 3, 2) == "</" && text.substr(text.size() - tag.size() - 1, tag.size()) == tag;
+}
+
 bool closesElement(std::string_view tag, std::string_view text, bool firstLine) {
     if (tag == "key" && firstLine && endsWith(text, "\"/>") && text.find("\" type=\"") == std::string_view::npos)
         return true;
-    return endsWith(text, "</" + std::string(tag) + ">");
+    return endsWithEndTag(text, tag);
 }
 
-Record elementRecord(std::string_view section, std::string_view tag, std::string_view text) {
-    Record record;
-    record.section = section;
-    record.element = tag;
+void readElement(std::string_view section, std::string_view tag, std::string_view text, Record& record) {
+    record.section.assign(section);
+    record.element.assign(tag);
+    record.name.clear();
+    record.named = false;
+    record.attributes.clear();
+    record.failure = false;
+    record.line = record.contentSize = 0;
     std::string_view rest = text.substr(1 + tag.size());  // after "<tag"
     if (tag == "key") {
-        readKey(record, rest.substr(7));  // after ' name="'
-        return record;
+        record.named = true;
+        return readKey(record, rest.substr(7));  // after ' name="'
     }
-    const std::string endTag = "</" + std::string(tag) + ">";
-    rest = rest.substr(0, rest.size() - endTag.size());
+    rest.remove_suffix(tag.size() + 3);  // "</tag>"
     if (startsWith(rest, " name=\"")) {
         const std::size_t close = rest.find("\">");
         if (close == std::string_view::npos) throw ReportError("Element <" + std::string(tag) + "> ohne Ende des Namens");
         record.name = rest.substr(7, close - 7);
+        record.named = true;
         rest = rest.substr(close + 2);
     } else if (startsWith(rest, ">")) {
         rest = rest.substr(1);
@@ -168,11 +184,10 @@ Record elementRecord(std::string_view section, std::string_view tag, std::string
     }
     if (tag == "filecontent") {  // the form without contents: the file could not be read
         record.failure = true;
-        record.fields = {std::string(rest)};
-        return record;
+        setOne(record.fields, rest);
+        return;
     }
     splitContent(record, rest);
-    return record;
 }
 
 }  // namespace report

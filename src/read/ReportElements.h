@@ -10,8 +10,11 @@ namespace report {
 const char* elementStartedBy(std::string_view section, std::string_view line);
 // Whether the line ends the element: its end tag, or for a key without values "/>" on its first line.
 bool closesElement(std::string_view tag, std::string_view text, bool firstLine);
-// The record of a whole element text (start tag to end tag, lines joined by LF).
+// Whether the line ends with "</tag>".
+bool endsWithEndTag(std::string_view text, std::string_view tag);
+// The record of a whole element text (start tag to end tag, lines joined by LF),
+// filled in place: strings it held before keep their memory for the new texts.
 // Throws ReportError when the text is not such an element.
-Record elementRecord(std::string_view section, std::string_view tag, std::string_view text);
+void readElement(std::string_view section, std::string_view tag, std::string_view text, Record& record);
 
 }  // namespace report

@@ -59,8 +59,8 @@ void ReportParser::feed(const char* data, std::size_t size) {
     while (size > 0) {
         const auto* newline = static_cast<const char*>(std::memchr(data, '\n', size));
         const std::size_t taken = newline ? static_cast<std::size_t>(newline - data) : size;
-        pending_.append(data, taken);
         if (!newline) {
+            pending_.append(data, taken);
             if (pending_.size() > maximumElementSize) {
                 // A contents line this long cannot be the end tag: it goes on in pieces.
                 if (stage_ != Stage::contents) {
@@ -77,8 +77,10 @@ void ReportParser::feed(const char* data, std::size_t size) {
             }
             return;
         }
+        // A line within the piece is read where it is; one begun in an earlier piece is joined first.
+        std::string_view text(data, taken);
+        if (!pending_.empty()) text = pending_.append(data, taken);
         ++lineNumber_;
-        std::string_view text = pending_;
         if (endsWith(text, "\r")) text.remove_suffix(1);
         line(text);
         pending_.clear();
@@ -90,17 +92,15 @@ void ReportParser::feed(const char* data, std::size_t size) {
 
 void ReportParser::finish() {
     ++lineNumber_;
-    if (stage_ == Stage::body && elementTag_.empty() && !wrapped_ && pending_ == computerEnd) {
-        stage_ = Stage::done;
-        return;
+    const bool lastLineEnds = stage_ == Stage::body && elementTag_.empty() && !wrapped_ && pending_ == computerEnd;
+    if (!lastLineEnds) {
+        if (stage_ == Stage::done && !pending_.empty()) fail("Text nach \"</computer>\"");
+        if (stage_ == Stage::declaration)
+            fail(pending_.empty() && lineNumber_ == 1 ? "leer, kein Tavisk-Bericht" : "kein Tavisk-Bericht");
+        if (stage_ != Stage::done) fail("Bericht endet vorzeitig (\"</computer>\" fehlt)");
     }
-    if (stage_ == Stage::done) {
-        if (pending_.empty()) return;
-        fail("Text nach \"</computer>\"");
-    }
-    if (stage_ == Stage::declaration)
-        fail(pending_.empty() && lineNumber_ == 1 ? "leer, kein Tavisk-Bericht" : "kein Tavisk-Bericht");
-    fail("Bericht endet vorzeitig (\"</computer>\" fehlt)");
+    stage_ = Stage::done;
+    handler_.end();
 }
 
 void ReportParser::line(std::string_view text) {
@@ -128,7 +128,7 @@ void ReportParser::line(std::string_view text) {
 
 void ReportParser::bodyLine(std::string_view text) {
     if (wrapped_) {
-        if (text == "</" + section_ + ">") {
+        if (text.size() == section_.size() + 3 && endsWithEndTag(text, section_)) {
             wrapped_ = false;
             return;
         }
@@ -181,36 +181,39 @@ void ReportParser::startElement(std::string_view text) {
         contents_.section = section_;
         contents_.element = tag;
         contents_.name = text.substr(19, text.size() - 19 - contentsStartEnd.size());
+        contents_.named = true;
         contents_.attributes = {{"noparse", "TRUE"}};
         contents_.fields = {std::string()};
         contents_.line = lineNumber_;
         stage_ = Stage::contents;
         return;
     }
+    if (closesElement(tag, text, true)) return closeElement(tag, text);
     elementTag_ = tag;
     elementText_ = text;
-    if (closesElement(tag, text, true)) closeElement();
 }
 
 void ReportParser::continueElement(std::string_view text) {
     if (elementText_.size() + text.size() >= maximumElementSize) fail("Element laenger als 16 MiB");
     elementText_ += '\n';
     elementText_ += text;
-    if (closesElement(elementTag_, text, false)) closeElement();
+    if (!closesElement(elementTag_, text, false)) return;
+    closeElement(elementTag_, elementText_);
+    elementTag_.clear();
+    elementText_.clear();
 }
 
-void ReportParser::closeElement() {
-    Record record;
+// The element's record is filled in place and handed on; a handler that keeps
+// it takes it, one that does not leaves its memory for the next element.
+void ReportParser::closeElement(std::string_view tag, std::string_view text) {
     try {
-        record = elementRecord(section_, elementTag_, elementText_);
+        readElement(section_, tag, text, element_);
     } catch (const ReportError& error) {
         lineNumber_ = elementLine_;
         fail(error.what());
     }
-    record.line = elementLine_;
-    elementTag_.clear();
-    elementText_.clear();
-    emit(std::move(record));
+    element_.line = elementLine_;
+    emit(std::move(element_));
 }
 
 // A line "</filecontent>" ends the contents only where the next line can follow

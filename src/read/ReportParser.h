@@ -41,7 +41,7 @@ private:
     void continueElement(std::string_view text);
     void enterSection(const char* section, int rank, bool wrapped);
     void startSystem(std::string_view text);
-    void closeElement();
+    void closeElement(std::string_view tag, std::string_view text);
     void appendContents(std::string_view text, bool endsLine);
     void finishContents();
     void emit(Record&& record);
@@ -59,6 +59,7 @@ private:
     std::string elementTag_;  // the element open over several lines, if any
     std::string elementText_;
     std::uint64_t elementLine_ = 0;
+    Record element_;            // the record of the element last read
     Record contents_;           // the file contents being read
     bool endTagPending_ = false;  // a "</filecontent>" line awaits the next one
 };

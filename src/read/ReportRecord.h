@@ -14,6 +14,7 @@ struct Record {
     std::string section;  // computer, registry, file, directory, system, service
     std::string element;  // key, filecontent, properties, disk, service, ...
     std::string name;     // the name attribute; empty where the element has none
+    bool named = false;   // the element has a name attribute, empty or not
     std::vector<std::pair<std::string, std::string>> attributes;  // the others, in order
     std::vector<std::string> fields;  // the content, split where the element separates figures
     bool failure = false;             // the element reports that its request failed
@@ -38,6 +39,8 @@ class RecordHandler {
 public:
     virtual ~RecordHandler() = default;
     virtual void record(Record&& record) = 0;
+    // The report ended whole after its last record.
+    virtual void end() {}
 };
 
 }  // namespace report

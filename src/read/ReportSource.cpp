@@ -90,8 +90,22 @@ SEVENZIP_ENGINE_CALLS bool isDirectory(IInArchive& archive) {
     return archive.GetProperty(0, kpidIsDir, &value) == S_Ok && value.vt == VT_Bool && value.boolVal != 0;
 }
 
+// Only a hint: an engine that does not take it decodes as it would.
+SEVENZIP_ENGINE_CALLS void decodeInOneThread(IInArchive& archive) {
+    ComPointer<ISetProperties> properties;
+    if (archive.QueryInterface(IID_ISetProperties, reinterpret_cast<void**>(properties.receive())) != S_Ok ||
+        !properties)
+        return;
+    const wchar_t* names[] = {L"mt"};
+    PropVariant values[1];
+    values[0].vt = VT_UI4;
+    values[0].ulVal = 1;
+    properties->SetProperties(names, values, 1);
+}
+
 SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> file,
-                                          platform::DynamicLibraries& libraries, ReportParser& parser) {
+                                          platform::DynamicLibraries& libraries, Decoding decoding,
+                                          ReportParser& parser) {
     SevenZip::EngineLibrary engine(libraries);
     ComPointer<IInArchive> archive;
     try {
@@ -100,6 +114,7 @@ SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> 
     } catch (const SevenZip::SevenZipException& error) {
         throw ReportError("7-Zip-Engine nicht verfuegbar: " + narrow(error.message()));
     }
+    if (decoding == Decoding::oneThread) decodeInOneThread(*archive);
     ComPointer<InStreamWrapper> input(new InStreamWrapper(std::move(file)));
     const std::uint64_t scanLimit = 1u << 16;
     check(archive->Open(input.get(), &scanLimit, nullptr), L"Open");
@@ -131,14 +146,15 @@ void readText(platform::FileStream& file, ReportParser& parser) {
 }  // namespace
 
 void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
-                ReportParser& parser) {
+                ReportParser& parser, Decoding decoding) {
     platform::ErrorCode error = platform::error::success;
     std::unique_ptr<platform::FileStream> file = files.openForReading(path, error);
     if (!file) throw ReportError("Datei nicht lesbar: " + narrow(path));
-    readReport(std::move(file), libraries, parser);
+    readReport(std::move(file), libraries, parser, decoding);
 }
 
-void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser) {
+void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
+                Decoding decoding) {
     unsigned char start[sizeof archiveSignature] = {};
     std::uint32_t read = 0;
     std::uint64_t position = 0;
@@ -147,7 +163,7 @@ void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLib
         file->seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
         throw ReportError("Datei nicht lesbar");
     if (read == sizeof start && std::equal(start, start + sizeof start, archiveSignature))
-        extractArchive(std::move(file), libraries, parser);
+        extractArchive(std::move(file), libraries, decoding, parser);
     else
         readText(*file, parser);
     parser.finish();

@@ -8,13 +8,18 @@
 
 namespace report {
 
+// The engine's threads for one archive: as many as it likes (a large archive
+// decodes faster), or one (less memory, for reading several archives at once).
+enum class Decoding { parallel, oneThread };
+
 // Feeds the report in FILE to the parser and finishes it: a ".tavisk" archive
 // (recognised by its signature, not its name) is streamed through the engine,
 // which must hold exactly one file; anything else is read as the report itself.
 // Only a regular file is opened, and nothing is written to disk. Throws ReportError.
 void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
-                ReportParser& parser);
+                ReportParser& parser, Decoding decoding = Decoding::parallel);
 // The same from a file already open, read from its start.
-void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser);
+void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
+                Decoding decoding = Decoding::parallel);
 
 }  // namespace report

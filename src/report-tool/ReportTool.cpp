@@ -85,10 +85,11 @@ Invocation parse(const std::vector<std::string>& arguments) {
     return invocation;
 }
 
-void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment) {
+void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment,
+          report::Decoding decoding = report::Decoding::parallel) {
     report::ReportParser parser(handler, keepContents);
     try {
-        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser);
+        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser, decoding);
     } catch (const report::ReportError& error) {
         throw report::ReportError(path + ": " + error.what());
     }
@@ -134,14 +135,19 @@ int html(const Invocation& invocation, ToolEnvironment& environment) {
 }
 
 int diff(const Invocation& invocation, ToolEnvironment& environment) {
-    Inventory older(invocation.all), newer(invocation.all);
-    read(invocation.files[0], older, true, environment);
-    read(invocation.files[1], newer, true, environment);
-    const std::string warning = older.hostname() == newer.hostname()
+    // The two reports are read at once, each archive decoded in one thread.
+    const auto reading = [&](const std::string& path) {
+        return [&, path](report::RecordHandler& handler) {
+            read(path, handler, true, environment, report::Decoding::oneThread);
+        };
+    };
+    const Differences differences =
+        compareReports(reading(invocation.files[0]), reading(invocation.files[1]), invocation.all);
+    const std::string warning = differences.olderHost == differences.newerHost
                                     ? ""
-                                    : "Berichte verschiedener Computer (" + older.hostname() + ", " +
-                                          newer.hostname() + ")";
-    const std::vector<Change> changes = compare(older, newer);
+                                    : "Berichte verschiedener Computer (" + differences.olderHost + ", " +
+                                          differences.newerHost + ")";
+    const std::vector<Change>& changes = differences.changes;
     if (invocation.json) environment.console.writeNarrowOutput(diffJson(changes, warning));
     else writeText(environment.console, diffText(changes, warning));
     return changes.empty() ? done : differencesFound;

@@ -175,8 +175,8 @@ rm large.xml
 before=$(sql 'SELECT COUNT(*) FROM report')
 "$READER" load "$DB" large.tavisk >/dev/null 2>&1 &
 loader=$!
-# Interrupted once it has spent half a second of processor time: past hashing, inside the transaction.
-while kill -0 "$loader" 2>/dev/null && [ "$(awk '{ print $14 + $15 }' /proc/$loader/stat 2>/dev/null || echo 0)" -lt 50 ]; do
+# Interrupted once it has spent a fifth of a second of processor time: past hashing, inside the transaction.
+while kill -0 "$loader" 2>/dev/null && [ "$(awk '{ print $14 + $15 }' /proc/$loader/stat 2>/dev/null || echo 0)" -lt 20 ]; do
   sleep 0.05
 done
 kill -INT "$loader" 2>/dev/null || true

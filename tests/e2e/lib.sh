@@ -76,17 +76,51 @@ if [ -n "${TAVISK_WIN32_EXE:-}" ]; then
 fi
 
 # run_tool EXE ARGS...: runs a build with no input; sets OUT, ERR (CR removed) and STATUS.
+# Every report the run leaves in WORK is kept for reading back at the end.
 run_tool() {
   local exe=$1
   shift
   local runner=()
   case "$exe" in *.exe) runner=(wine_run) ;; esac
+  report_files >"$REPORTS/before"
   set +e
   "${runner[@]}" "$exe" "$@" </dev/null >"$WORK/.out" 2>"$WORK/.err"
   STATUS=$?
   set -e
   OUT=$(tr -d '\r' <"$WORK/.out")
   ERR=$(tr -d '\r' <"$WORK/.err")
+  keep_new_reports
+}
+
+# Reports a run wrote: archives, and reports kept where packing failed. A copy is
+# taken at once, as a later run may replace them.
+REPORTS=$WORK/.reports
+mkdir -p "$REPORTS"
+reports_kept=0
+report_files() {
+  { find "$WORK" -path "$REPORTS" -prune -o -type f \( -name '*.tavisk' -o -name '*.xml' \) -printf '%i %p\n' 2>/dev/null ||
+    true; } | sort
+}
+keep_new_reports() {
+  local inode path copy
+  while read -r inode path; do
+    copy=$REPORTS/$reports_kept.xml
+    case "$path" in
+      *.tavisk) 7zz e -so "$path" >"$copy" 2>/dev/null || fail "round trip: $path does not extract" ;;
+      *) head -c 400 "$path" | sed -n 2p | grep -q '^<computer ' && cp "$path" "$copy" || continue ;;
+    esac
+    reports_kept=$((reports_kept + 1))
+  done < <(report_files | comm -13 "$REPORTS/before" -)
+}
+
+# Every report kept is read back, and each element written again gives the report's bytes.
+read_back_reports() {
+  local reports=("$REPORTS"/*.xml)
+  [ -e "${reports[0]}" ] || return 0
+  checks=$((checks + 1))
+  TAVISK_ROUND_TRIP_REPORTS=$(IFS=:; echo "${reports[*]}") "$TAVISK_UNIT_TESTS" \
+    --gtest_filter='ReportRoundTrip.*' >"$REPORTS/check" 2>&1 && grep -q '^\[  PASSED  \] 1 test' "$REPORTS/check" ||
+    fail "round trip of ${#reports[@]} reports: $(tail -30 "$REPORTS/check")"
 }
 
 # The Windows form of a path of this machine, for arguments of the Windows builds.
@@ -95,8 +129,9 @@ winpath() { wine_run winepath -w "$1" 2>/dev/null; }
 # The report of a run as the file holds it, with the varying date replaced by 0.
 report_without_date() { sed -E 's/ date="-?[0-9]+"/ date="0"/' "$1"; }
 
-# Ends the script: the summary line, and a failing status when a check failed.
+# Ends the script: the reports read back, the summary line, and a failing status when a check failed.
 finish() {
+  read_back_reports
   echo "$((checks - failures)) passed, $failures failed"
   [ "$failures" -eq 0 ]
 }
