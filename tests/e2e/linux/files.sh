@@ -98,6 +98,12 @@ report=$REPORT
 expect_eq "$(grep -ac '^<directory ' <<<"$report")" 1200 "every level of a deep tree"
 expect_contains "$report" "<properties name=\"$deep/leaf.txt\">" "the file at its bottom"
 
+# Files examined together that find no descriptor to spare are examined again one at a time.
+mkdir "$WORK/many"
+for i in $(seq 1 200); do head -c "$i" /dev/zero >"$WORK/many/f$i"; done
+run_requests Directory "<getFiles>$WORK/many</getFiles>" bash -c 'ulimit -n 20 && exec "$@"' limited
+expect_eq "$(files_in <<<"$REPORT")" "$(entries_of "$WORK/many")" "every file of a listing with few descriptors to spare"
+
 # Without permission, as an ordinary user: a directory that cannot be listed and a file that cannot be read.
 if [ "$(id -u)" -eq 0 ]; then
   chmod 755 "$WORK"
