@@ -65,7 +65,8 @@ private:
         std::size_t length = 0;
     };
 
-    Ring(int descriptor, const io_uring_params& parameters) : descriptor_(descriptor), capacity_(parameters.sq_entries) {
+    Ring(int descriptor, const io_uring_params& parameters)
+        : descriptor_(descriptor), capacity_(parameters.sq_entries) {
         submissions_ = map(parameters.sq_off.array + parameters.sq_entries * sizeof(unsigned), IORING_OFF_SQ_RING);
         completions_ = map(parameters.cq_off.cqes + parameters.cq_entries * sizeof(io_uring_cqe), IORING_OFF_CQ_RING);
         entries_ = map(parameters.sq_entries * sizeof(io_uring_sqe), IORING_OFF_SQES);
@@ -104,9 +105,9 @@ private:
         std::memset(&entry, 0, sizeof entry);
         entry.opcode = opcodes[static_cast<int>(call.kind)];
         entry.fd = call.descriptor;
-        entry.addr = reinterpret_cast<std::uintptr_t>(call.address);
-        if (call.kind == Call::Kind::openAt) entry.open_flags = call.lengthOrFlags;
-        else entry.len = call.lengthOrFlags;
+        entry.addr = reinterpret_cast<std::uintptr_t>(call.name ? static_cast<const void*>(call.name) : call.buffer);
+        entry.open_flags = static_cast<std::uint32_t>(call.flags);
+        entry.len = call.length;
         entry.off = call.offset;
         entry.user_data = reinterpret_cast<std::uintptr_t>(call.result);
     }
@@ -153,14 +154,19 @@ CallBatch::CallBatch(bool withRing) : ring_(withRing ? Ring::open(ringEntries) :
 CallBatch::~CallBatch() = default;
 
 void CallBatch::openAt(int directory, const char* name, int flags, int& result) {
-    queue({Call::Kind::openAt, directory, name, static_cast<std::uint32_t>(flags), 0, &result});
+    queue({.kind = Call::Kind::openAt, .descriptor = directory, .name = name, .flags = flags, .result = &result});
 }
 
 void CallBatch::readAt(int descriptor, void* buffer, std::uint32_t length, std::uint64_t offset, int& result) {
-    queue({Call::Kind::readAt, descriptor, buffer, length, offset, &result});
+    queue({.kind = Call::Kind::readAt,
+           .descriptor = descriptor,
+           .buffer = buffer,
+           .length = length,
+           .offset = offset,
+           .result = &result});
 }
 
-void CallBatch::close(int descriptor) { queue({Call::Kind::close, descriptor, nullptr, 0, 0, nullptr}); }
+void CallBatch::close(int descriptor) { queue({.kind = Call::Kind::close, .descriptor = descriptor}); }
 
 // A call the ring gave up on reads as cancelled.
 void CallBatch::queue(const Call& call) {
@@ -186,12 +192,9 @@ void CallBatch::complete() {
 int CallBatch::makeAlone(const Call& call) {
     long result = 0;
     switch (call.kind) {
-    case Call::Kind::openAt:
-        result = ::openat(call.descriptor, static_cast<const char*>(call.address), static_cast<int>(call.lengthOrFlags));
-        break;
+    case Call::Kind::openAt: result = ::openat(call.descriptor, call.name, call.flags); break;
     case Call::Kind::readAt:
-        result = ::pread(call.descriptor, const_cast<void*>(call.address), call.lengthOrFlags,
-                         static_cast<off_t>(call.offset));
+        result = ::pread(call.descriptor, call.buffer, call.length, static_cast<off_t>(call.offset));
         break;
     case Call::Kind::close: result = ::close(call.descriptor); break;
     }

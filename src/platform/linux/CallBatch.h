@@ -28,11 +28,14 @@ private:
     class Ring;
     struct Call {
         enum class Kind : std::uint8_t { openAt, readAt, close } kind;
+        // The directory of openAt, the file of the others.
         int descriptor;
-        const void* address;
-        std::uint32_t lengthOrFlags;
-        std::uint64_t offset;
-        int* result;
+        const char* name = nullptr;
+        int flags = 0;
+        void* buffer = nullptr;
+        std::uint32_t length = 0;
+        std::uint64_t offset = 0;
+        int* result = nullptr;
     };
 
     void queue(const Call& call);

@@ -47,6 +47,10 @@ bool statusAt(int directory, const char* name, struct statx& status) {
     return statx(directory, name, AT_STATX_SYNC_AS_STAT, statusFields, &status) == 0;
 }
 
+bool statusOf(int descriptor, struct statx& status) {
+    return statx(descriptor, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, statusFields, &status) == 0;
+}
+
 ErrorCode lastError() { return linux_layer::fromErrno(errno); }
 
 // The run's own files are not there for its requests: reading its own growing output would never end.
@@ -81,10 +85,6 @@ void lookUpVersion(int descriptor, FileExamination& examination, const unsigned 
     examination.fixed = version.fixed;
 }
 
-bool statusOf(int descriptor, struct statx& status) {
-    return statx(descriptor, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, statusFields, &status) == 0;
-}
-
 // Only regular files count as files that can be read: opening a device or a
 // pipe can act on it (a watchdog arms itself, a waiting writer wakes), so
 // anything else is answered like a file that cannot be opened, and directories
@@ -94,8 +94,8 @@ FileExamination examineAt(int directory, const char* name, bool describe) {
     ErrorCode failure = error::success;
     const Descriptor opened = openRegularFile(directory, name, failure);
     if (!opened.valid()) return FileExamination::failed(failure);
-    struct statx status {};
     if (!describe) return {};
+    struct statx status {};
     if (!statusOf(opened.get(), status)) return FileExamination::failed(lastError());
     FileExamination examination = described(status);
     if (status.stx_size >= executableHeaderSize) lookUpVersion(opened.get(), examination, nullptr);
@@ -266,7 +266,8 @@ private:
     // The next record the system lists; nothing at the end, or when the directory cannot be read.
     const dirent64* nextRecord() {
         if (recordsRead_ == recordsLength_) {
-            const ssize_t length = directory_.valid() && !ended_ ? getdents64(directory_.get(), records_, sizeof records_) : 0;
+            const ssize_t length =
+                directory_.valid() && !ended_ ? getdents64(directory_.get(), records_, sizeof records_) : 0;
             ended_ = length <= 0;
             if (ended_) return nullptr;
             recordsLength_ = static_cast<std::size_t>(length);
