@@ -107,6 +107,8 @@ struct BatchedFile {
     const char* name = nullptr;
     FileExamination examination;
     int descriptor = -1;
+    int statusRead = 0;
+    struct statx status {};
     int headerRead = 0;
     unsigned char header[executableHeaderSize] = {};
 };
@@ -116,33 +118,31 @@ struct BatchedFile {
 // pipe or device swapped in meanwhile is refused before anything is read.
 constexpr int listedFileFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
 
-void describeOpened(BatchedFile& file) {
-    struct statx status {};
-    if (!statusOf(file.descriptor, status)) {
-        file.examination = FileExamination::failed(lastError());
-    } else if (!S_ISREG(status.stx_mode)) {
-        file.examination = FileExamination::failed(error::accessDenied);
-    } else if (isOwn(status)) {
-        file.examination = FileExamination::failed(error::fileNotFound);
-    } else {
-        file.examination = described(status);
-    }
+// What the open and the status of the open descriptor tell.
+FileExamination describeOpened(const BatchedFile& file) {
+    if (file.descriptor < 0) return FileExamination::failed(linux_layer::fromErrno(-file.descriptor));
+    if (file.statusRead < 0) return FileExamination::failed(linux_layer::fromErrno(-file.statusRead));
+    if (!S_ISREG(file.status.stx_mode)) return FileExamination::failed(error::accessDenied);
+    if (isOwn(file.status)) return FileExamination::failed(error::fileNotFound);
+    return described(file.status);
 }
 
-// Examines files of one open directory in three rounds of calls (open, read
-// the header, close), each round one trip into the kernel where the batch has
-// a ring. Only files large enough to hold a version have their header read.
+// Examines files of one open directory in four rounds of calls (open, status,
+// header, close), each round one trip into the kernel where the batch has a
+// ring. Only files large enough to hold a version have their header read.
 void examineBatch(CallBatch& calls, int directory, std::span<BatchedFile> files) {
     for (BatchedFile& file : files) calls.openAt(directory, file.name, listedFileFlags, file.descriptor);
     calls.complete();
     for (BatchedFile& file : files) {
-        if (file.descriptor < 0) {
-            file.examination = FileExamination::failed(linux_layer::fromErrno(-file.descriptor));
-            continue;
+        if (file.descriptor >= 0) {
+            calls.statusAt(file.descriptor, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, statusFields, file.status,
+                           file.statusRead);
         }
-        describeOpened(file);
-        if (file.examination.failure == error::success &&
-            static_cast<std::uint64_t>(file.examination.size) >= executableHeaderSize) {
+    }
+    calls.complete();
+    for (BatchedFile& file : files) {
+        file.examination = describeOpened(file);
+        if (file.examination.failure == error::success && file.status.stx_size >= executableHeaderSize) {
             calls.readAt(file.descriptor, file.header, sizeof file.header, 0, file.headerRead);
         }
     }
@@ -281,12 +281,12 @@ private:
     // Examines the regular files read ahead, from the first one asked for on.
     void examineAhead(std::size_t first) {
         const auto files = std::span(ahead_).subspan(first);
-        batch_.clear();
+        std::vector<BatchedFile> batch;
         for (const Ahead& entry : files) {
-            if (entry.type == DT_REG) batch_.emplace_back().name = entry.name.c_str();
+            if (entry.type == DT_REG) batch.emplace_back().name = entry.name.c_str();
         }
-        examineFiles(calls_, directory_.get(), batch_);
-        auto examined = batch_.begin();
+        examineFiles(calls_, directory_.get(), batch);
+        auto examined = batch.begin();
         for (Ahead& entry : files) {
             if (entry.type == DT_REG) entry.examination = (examined++)->examination;
         }
@@ -302,7 +302,6 @@ private:
     std::optional<FileTimes> ownTimes_;
     std::optional<DirectoryIdentity> identity_;
     std::vector<Ahead> ahead_;
-    std::vector<BatchedFile> batch_;
     std::size_t position_ = 0;
     mode_t kind_ = 0;
 };
