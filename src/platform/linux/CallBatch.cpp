@@ -38,8 +38,8 @@ public:
     unsigned capacity() const { return capacity_; }
 
     // Submits the calls, at most capacity() of them, and waits for them all;
-    // false when the ring failed, with the results of unfinished calls as they were.
-    bool make(std::span<const Call> calls) {
+    // false when the ring failed, with the outcomes of unfinished calls as they were.
+    bool make(std::span<Call> calls) {
         unsigned tail = *submissionTail_;
         for (const Call& call : calls) {
             const unsigned index = tail++ & submissionMask_;
@@ -105,7 +105,7 @@ private:
         std::memset(&entry, 0, sizeof entry);
         entry.opcode = opcodes[static_cast<int>(call.kind)];
         entry.fd = call.descriptor;
-        entry.user_data = reinterpret_cast<std::uintptr_t>(call.result);
+        entry.user_data = reinterpret_cast<std::uintptr_t>(&call);
         switch (call.kind) {
         case Call::Kind::openAt:
             entry.addr = reinterpret_cast<std::uintptr_t>(call.name);
@@ -133,7 +133,7 @@ private:
         const unsigned finished = tail - head;
         for (; head != tail; ++head) {
             const io_uring_cqe& completion = completionEntries_[head & completionMask_];
-            if (completion.user_data) *reinterpret_cast<int*>(completion.user_data) = completion.res;
+            reinterpret_cast<Call*>(completion.user_data)->outcome = completion.res;
         }
         std::atomic_ref(*completionHead_).store(head, std::memory_order_release);
         return finished;
@@ -168,48 +168,51 @@ CallBatch::CallBatch(bool withRing) : ring_(withRing ? Ring::open(ringEntries) :
 CallBatch::~CallBatch() = default;
 
 void CallBatch::openAt(int directory, const char* name, int flags, int& result) {
-    queue({.kind = Call::Kind::openAt, .descriptor = directory, .name = name, .flags = flags, .result = &result});
+    queued_.push_back(
+        {.kind = Call::Kind::openAt, .descriptor = directory, .name = name, .flags = flags, .result = &result});
 }
 
 void CallBatch::statusAt(int directory, const char* name, int flags, unsigned mask, struct statx& status,
                          int& result) {
-    queue({.kind = Call::Kind::statusAt,
-           .descriptor = directory,
-           .name = name,
-           .flags = flags,
-           .buffer = &status,
-           .length = mask,
-           .result = &result});
+    queued_.push_back({.kind = Call::Kind::statusAt,
+                       .descriptor = directory,
+                       .name = name,
+                       .flags = flags,
+                       .buffer = &status,
+                       .length = mask,
+                       .result = &result});
 }
 
 void CallBatch::readAt(int descriptor, void* buffer, std::uint32_t length, std::uint64_t offset, int& result) {
-    queue({.kind = Call::Kind::readAt,
-           .descriptor = descriptor,
-           .buffer = buffer,
-           .length = length,
-           .offset = offset,
-           .result = &result});
+    queued_.push_back({.kind = Call::Kind::readAt,
+                       .descriptor = descriptor,
+                       .buffer = buffer,
+                       .length = length,
+                       .offset = offset,
+                       .result = &result});
 }
 
-void CallBatch::close(int descriptor) { queue({.kind = Call::Kind::close, .descriptor = descriptor}); }
+void CallBatch::close(int descriptor) { queued_.push_back({.kind = Call::Kind::close, .descriptor = descriptor}); }
 
-// A call the ring gave up on reads as cancelled.
-void CallBatch::queue(const Call& call) {
-    if (call.result) *call.result = -ECANCELED;
-    queued_.push_back(call);
-}
-
+// A call the ring cancelled, having no worker to hand it to, say, is made on
+// its own. A ring that fails is not trusted again, and what it left unfinished
+// stays cancelled: made again, a call it may still be making would be made twice.
 void CallBatch::complete() {
-    std::span<const Call> calls(queued_);
+    std::span<Call> calls(queued_);
     while (ring_ && !calls.empty()) {
         const auto part = calls.first(std::min<std::size_t>(calls.size(), ring_->capacity()));
-        // A ring that fails once is not trusted again: what it left unfinished stays cancelled.
-        if (!ring_->make(part)) ring_.reset();
+        if (ring_->make(part)) {
+            for (Call& call : part) {
+                if (call.outcome == -ECANCELED) call.outcome = makeAlone(call);
+            }
+        } else {
+            ring_.reset();
+        }
         calls = calls.subspan(part.size());
     }
-    for (const Call& call : calls) {
-        const int result = makeAlone(call);
-        if (call.result) *call.result = result;
+    for (Call& call : calls) call.outcome = makeAlone(call);
+    for (const Call& call : queued_) {
+        if (call.result) *call.result = call.outcome;
     }
     queued_.clear();
 }

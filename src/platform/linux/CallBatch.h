@@ -1,4 +1,5 @@
 #pragma once
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <sys/stat.h>
@@ -39,10 +40,11 @@ private:
         // Of readAt; the mask of statusAt.
         std::uint32_t length = 0;
         std::uint64_t offset = 0;
+        // Where the caller wants the outcome; nothing for close.
         int* result = nullptr;
+        int outcome = -ECANCELED;
     };
 
-    void queue(const Call& call);
     static int makeAlone(const Call& call);
 
     std::unique_ptr<Ring> ring_;
