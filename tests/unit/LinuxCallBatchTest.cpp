@@ -36,12 +36,6 @@ TEST(LinuxCallBatch, ResultsAreTheSameThroughTheRingAndCallByCall) {
         EXPECT_EQ(missing, -ENOENT);
         ASSERT_TRUE(std::all_of(opened.begin(), opened.end(), [](int result) { return result >= 0; }));
 
-        struct statx status {};
-        struct statx none {};
-        int statusRead = -1;
-        int noStatus = 0;
-        calls.statusAt(opened.front(), "", AT_EMPTY_PATH, STATX_SIZE, status, statusRead);
-        calls.statusAt(directory.get(), "missing", 0, STATX_SIZE, none, noStatus);
         char middle[4] = {};
         char beyond[4] = {};
         int middleRead = -1;
@@ -49,9 +43,6 @@ TEST(LinuxCallBatch, ResultsAreTheSameThroughTheRingAndCallByCall) {
         calls.readAt(opened.front(), middle, sizeof middle, 3, middleRead);
         calls.readAt(opened.front(), beyond, sizeof beyond, 100, beyondRead);
         calls.complete();
-        EXPECT_EQ(statusRead, 0);
-        EXPECT_EQ(status.stx_size, 10u);
-        EXPECT_EQ(noStatus, -ENOENT);
         EXPECT_EQ(middleRead, 4);
         EXPECT_EQ(std::string(middle, sizeof middle), "3456");
         EXPECT_EQ(beyondRead, 0);

@@ -111,12 +111,6 @@ private:
             entry.addr = reinterpret_cast<std::uintptr_t>(call.name);
             entry.open_flags = static_cast<std::uint32_t>(call.flags);
             break;
-        case Call::Kind::statusAt:
-            entry.addr = reinterpret_cast<std::uintptr_t>(call.name);
-            entry.statx_flags = static_cast<std::uint32_t>(call.flags);
-            entry.len = call.length;
-            entry.addr2 = reinterpret_cast<std::uintptr_t>(call.buffer);
-            break;
         case Call::Kind::readAt:
             entry.addr = reinterpret_cast<std::uintptr_t>(call.buffer);
             entry.len = call.length;
@@ -140,7 +134,7 @@ private:
     }
 
     // In the order of Call::Kind.
-    static constexpr std::uint8_t opcodes[] = {IORING_OP_OPENAT, IORING_OP_STATX, IORING_OP_READ, IORING_OP_CLOSE};
+    static constexpr std::uint8_t opcodes[] = {IORING_OP_OPENAT, IORING_OP_READ, IORING_OP_CLOSE};
 
     int descriptor_;
     unsigned capacity_;
@@ -170,17 +164,6 @@ CallBatch::~CallBatch() = default;
 void CallBatch::openAt(int directory, const char* name, int flags, int& result) {
     queued_.push_back(
         {.kind = Call::Kind::openAt, .descriptor = directory, .name = name, .flags = flags, .result = &result});
-}
-
-void CallBatch::statusAt(int directory, const char* name, int flags, unsigned mask, struct statx& status,
-                         int& result) {
-    queued_.push_back({.kind = Call::Kind::statusAt,
-                       .descriptor = directory,
-                       .name = name,
-                       .flags = flags,
-                       .buffer = &status,
-                       .length = mask,
-                       .result = &result});
 }
 
 void CallBatch::readAt(int descriptor, void* buffer, std::uint32_t length, std::uint64_t offset, int& result) {
@@ -221,9 +204,6 @@ int CallBatch::makeAlone(const Call& call) {
     long result = 0;
     switch (call.kind) {
     case Call::Kind::openAt: result = ::openat(call.descriptor, call.name, call.flags); break;
-    case Call::Kind::statusAt:
-        result = ::statx(call.descriptor, call.name, call.flags, call.length, static_cast<struct statx*>(call.buffer));
-        break;
     case Call::Kind::readAt:
         result = ::pread(call.descriptor, call.buffer, call.length, static_cast<off_t>(call.offset));
         break;

@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <memory>
-#include <sys/stat.h>
 #include <vector>
 
 namespace platform::linux_layer {
@@ -21,7 +20,6 @@ public:
     ~CallBatch();
 
     void openAt(int directory, const char* name, int flags, int& result);
-    void statusAt(int directory, const char* name, int flags, unsigned mask, struct statx& status, int& result);
     void readAt(int descriptor, void* buffer, std::uint32_t length, std::uint64_t offset, int& result);
     void close(int descriptor);
     // Makes every queued call; their results are in place when it returns.
@@ -30,14 +28,12 @@ public:
 private:
     class Ring;
     struct Call {
-        enum class Kind : std::uint8_t { openAt, statusAt, readAt, close } kind;
-        // The directory of openAt and statusAt, the file of the others.
+        enum class Kind : std::uint8_t { openAt, readAt, close } kind;
+        // The directory of openAt, the file of the others.
         int descriptor;
         const char* name = nullptr;
         int flags = 0;
-        // What readAt reads into, what statusAt fills in.
         void* buffer = nullptr;
-        // Of readAt; the mask of statusAt.
         std::uint32_t length = 0;
         std::uint64_t offset = 0;
         // Where the caller wants the outcome; nothing for close.

@@ -107,7 +107,6 @@ struct BatchedFile {
     const char* name = nullptr;
     FileExamination examination;
     int descriptor = -1;
-    int statusRead = 0;
     struct statx status {};
     int headerRead = 0;
     unsigned char header[executableHeaderSize] = {};
@@ -118,27 +117,22 @@ struct BatchedFile {
 // pipe or device swapped in meanwhile is refused before anything is read.
 constexpr int listedFileFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
 
-// What the open and the status of the open descriptor tell.
-FileExamination describeOpened(const BatchedFile& file) {
+// What the open and the status of the open descriptor tell. The status is
+// asked for call by call: through the ring it would be handed to a worker
+// thread each time, which costs more than the call it saves.
+FileExamination describeOpened(BatchedFile& file) {
     if (file.descriptor < 0) return FileExamination::failed(linux_layer::fromErrno(-file.descriptor));
-    if (file.statusRead < 0) return FileExamination::failed(linux_layer::fromErrno(-file.statusRead));
+    if (!statusOf(file.descriptor, file.status)) return FileExamination::failed(lastError());
     if (!S_ISREG(file.status.stx_mode)) return FileExamination::failed(error::accessDenied);
     if (isOwn(file.status)) return FileExamination::failed(error::fileNotFound);
     return described(file.status);
 }
 
-// Examines files of one open directory in four rounds of calls (open, status,
-// header, close), each round one trip into the kernel where the batch has a
-// ring. Only files large enough to hold a version have their header read.
+// Examines files of one open directory in three rounds of calls (open, read
+// the header, close), each round one trip into the kernel where the batch has
+// a ring. Only files large enough to hold a version have their header read.
 void examineBatch(CallBatch& calls, int directory, std::span<BatchedFile> files) {
     for (BatchedFile& file : files) calls.openAt(directory, file.name, listedFileFlags, file.descriptor);
-    calls.complete();
-    for (BatchedFile& file : files) {
-        if (file.descriptor >= 0) {
-            calls.statusAt(file.descriptor, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, statusFields, file.status,
-                           file.statusRead);
-        }
-    }
     calls.complete();
     for (BatchedFile& file : files) {
         file.examination = describeOpened(file);
