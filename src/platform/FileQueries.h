@@ -62,8 +62,8 @@ struct DirectoryIdentity {
     bool operator==(const DirectoryIdentity&) const = default;
 };
 
-// The entries of one directory, in the order the file system delivers them,
-// "." and ".." included where the system lists them.
+// The entries of one directory, in the order the file system delivers them;
+// "." and ".." may be among them.
 class DirectoryListing {
 public:
     virtual ~DirectoryListing() = default;

@@ -98,6 +98,28 @@ report=$REPORT
 expect_eq "$(grep -ac '^<directory ' <<<"$report")" 1200 "every level of a deep tree"
 expect_contains "$report" "<properties name=\"$deep/leaf.txt\">" "the file at its bottom"
 
+# Files examined together that find no descriptor to spare are examined again one at a time.
+mkdir "$WORK/many"
+for i in $(seq 1 200); do head -c "$i" /dev/zero >"$WORK/many/f$i"; done
+run_requests Directory "<getFiles>$WORK/many</getFiles>" bash -c 'ulimit -n 20 && exec "$@"' limited
+expect_eq "$(files_in <<<"$REPORT")" "$(entries_of "$WORK/many")" "every file of a listing with few descriptors to spare"
+
+# Opens the kernel hands to a worker (names it no longer holds in its cache)
+# and cancels for want of one (the user's processes at their limit) are made
+# one by one. The user is one of its own, so that no other job's processes
+# count; not under the sanitizers, whose leak check needs a process of its own.
+if [ "$(id -u)" -eq 0 ] && [ -z "${TAVISK_SANITIZED:-}" ]; then
+  chmod 755 "$WORK"
+  mkdir -m 777 "$WORK/limited"
+  printf '<config><Directory><getFiles>%s</getFiles></Directory></config>' "$WORK/many" >"$WORK/limited/config.xml"
+  user=$((60000 + RANDOM % 5000))
+  echo 2 >/proc/sys/vm/drop_caches 2>/dev/null || true
+  run_tool setpriv --reuid="$user" --regid="$user" --clear-groups prlimit --nproc=3 \
+    "$TAVISK_EXE" /source "$WORK/limited/config.xml" /dest "$WORK/limited/report.tavisk"
+  expect_eq "$(report_of "$WORK/limited/report" | tr -d '\r' | files_in)" "$(entries_of "$WORK/many")" \
+    "every file of a listing when the kernel can start no worker"
+fi
+
 # Without permission, as an ordinary user: a directory that cannot be listed and a file that cannot be read.
 if [ "$(id -u)" -eq 0 ]; then
   chmod 755 "$WORK"

@@ -120,15 +120,22 @@ expect_eq "$(ls left | wc -l)" 203 "leftovers: nothing added but the archive"
 rm -rf left
 
 # The run's own files as requests, by the descriptors it holds them open with
-# (spilling, so a spill file is open too): each is a file not found, and the run ends.
-fds=$(for fd in 3 4 5 6 7 8; do printf '<getFile>/proc/self/fd/%s</getFile>' "$fd"; done)
-printf '<config><File><getFile>%s</getFile>%s</File><Registry><getValue>HKEY_CURRENT_USER\\x</getValue></Registry></config>' \
-  "$WORK/big.txt" "$fds" >self.xml
+# (spilling, so a spill file is open too) and in a listing of their folder:
+# each is a file not found, however small, and the run ends.
+fds=$(for fd in 3 4 5 6 7 8; do printf '<getFile>/proc/self/fd/%s</getFile><getFileVersion>/proc/self/fd/%s</getFileVersion>' "$fd" "$fd"; done)
+printf '<config><File><getFile>%s</getFile>%s</File><Registry><getValue>HKEY_CURRENT_USER\\x</getValue></Registry><Directory><getFiles>%s</getFiles></Directory></config>' \
+  "$WORK/big.txt" "$fds" "$WORK/self" >self.xml
 mkdir self
 "$EXE" /source self.xml /dest self/r.tavisk </dev/null >/dev/null 2>&1 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- && status=0 || status=$?
 expect_eq "$status" 0 "own files as requests: the run ends"
-found=$(7zz e -so self/r.tavisk 2>/dev/null | grep -c '<filecontent name="/proc/self/fd/[0-9]">File not found</filecontent>' || true)
-expect_eq "$found" 6 "own files as requests: each a file not found"
+report=$(7zz e -so self/r.tavisk 2>/dev/null | tr -d '\r')
+expect_eq "$(grep -c '<filecontent name="/proc/self/fd/[0-9]">File not found</filecontent>' <<<"$report")" 6 \
+  "own files as requests: each a file not found"
+expect_eq "$(grep '<searchedproperties name="/proc/self/fd/' <<<"$report" | grep -c '|')" 0 \
+  "own files as requests: none described"
+listed=$(grep -c "^<properties name=\"$WORK/self/tavisk-" <<<"$report")
+expect_eq "$((listed >= 2)):$(grep -c "^File $WORK/self/tavisk-[0-9a-f]*.tmp not found.$" <<<"$report")" "1:$listed" \
+  "own files in a listing: each a file not found"
 
 # Owner-only, whatever the umask: the archive, and a report kept after a failed packing.
 mkdir perms bin
