@@ -41,12 +41,6 @@ struct Invocation {
     std::string output = {};
 };
 
-class UsageError {
-public:
-    explicit UsageError(std::string text) : message(std::move(text)) {}
-    std::string message;
-};
-
 Invocation parse(const std::vector<std::string>& arguments) {
     Invocation invocation;
     bool optionsEnded = false;
@@ -167,27 +161,32 @@ void writeText(platform::Console& console, const std::string& utf8, bool error) 
     error ? console.writeError(text::utf8ToWide(utf8)) : console.write(text::utf8ToWide(utf8));
 }
 
+int runGuarded(platform::Console& console, const std::string& help, const std::function<int()>& command) {
+    try {
+        return command();
+    } catch (const UsageError& error) {
+        writeText(console, "tavisk-report: " + error.message + "\n'" + help + "' zeigt den Aufruf.\n", true);
+    } catch (const report::ReportError& error) {
+        writeText(console, std::string("tavisk-report: ") + error.what() + "\n", true);
+    } catch (const std::range_error&) {
+        console.writeNarrowError("tavisk-report: Pfad ist kein gueltiges UTF-8\n");
+    } catch (const std::bad_alloc&) {
+        console.writeNarrowError("tavisk-report: nicht genug Speicher\n");
+    }
+    return failed;
+}
+
 int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& environment) {
     if (!arguments.empty() && isFleetCommand(arguments[0])) return runFleetCommand(arguments, environment);
-    try {
+    return runGuarded(environment.console, "tavisk-report --help", [&] {
         const Invocation invocation = parse(arguments);
         if (invocation.command == "help") {
             writeText(environment.console, usage);
-            return done;
+            return int(done);
         }
         if (invocation.command == "show") return show(invocation, environment);
         return invocation.command == "html" ? html(invocation, environment) : diff(invocation, environment);
-    } catch (const UsageError& error) {
-        writeText(environment.console, "tavisk-report: " + error.message + "\n'tavisk-report --help' zeigt den Aufruf.\n",
-                  true);
-    } catch (const report::ReportError& error) {
-        writeText(environment.console, std::string("tavisk-report: ") + error.what() + "\n", true);
-    } catch (const std::range_error&) {
-        environment.console.writeNarrowError("tavisk-report: Pfad ist kein gueltiges UTF-8\n");
-    } catch (const std::bad_alloc&) {
-        environment.console.writeNarrowError("tavisk-report: nicht genug Speicher\n");
-    }
-    return failed;
+    });
 }
 
 }  // namespace reporttool

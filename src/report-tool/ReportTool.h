@@ -4,6 +4,7 @@
 #include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,17 @@ std::wstring folderOf(const platform::FileSystem& files, const std::wstring& pat
 
 // Text for people, UTF-8, on standard output (or error).
 void writeText(platform::Console& console, const std::string& utf8, bool error = false);
+
+// A command line that does not fit its command.
+class UsageError {
+public:
+    explicit UsageError(std::string text) : message(std::move(text)) {}
+    std::string message;
+};
+
+// Runs a command; what it throws becomes a message on standard error (a usage
+// error with the hint to HELP) and the status "failed".
+int runGuarded(platform::Console& console, const std::string& help, const std::function<int()>& command);
 
 // The command line after the program's name, UTF-8.
 int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& environment);

@@ -36,12 +36,6 @@ const char* const loadUsage =
     "\n"
     "Exit-Status: 0 alles geladen oder schon vorhanden, 2 ein Archiv oder die Datenbank fehlerhaft\n";
 
-class UsageError {
-public:
-    explicit UsageError(std::string text) : message(std::move(text)) {}
-    std::string message;
-};
-
 struct Invocation {
     std::string command;
     std::vector<std::string> operands;
@@ -265,28 +259,18 @@ int query(const Invocation& invocation, ToolEnvironment& environment) {
 bool isFleetCommand(const std::string& command) { return command == "load" || command == "query"; }
 
 int runFleetCommand(const std::vector<std::string>& arguments, ToolEnvironment& environment) {
-    try {
-        const Invocation invocation = parse(arguments);
-        if (invocation.help) {
-            writeText(environment.console, invocation.command == "load" ? loadUsage : queryUsage());
-            return done;
+    return runGuarded(environment.console, "tavisk-report " + arguments[0] + " --help", [&] {
+        try {
+            const Invocation invocation = parse(arguments);
+            if (invocation.help) {
+                writeText(environment.console, invocation.command == "load" ? loadUsage : queryUsage());
+                return int(done);
+            }
+            return invocation.command == "load" ? load(invocation, environment) : query(invocation, environment);
+        } catch (const DatabaseError& error) {
+            throw report::ReportError(std::string("Datenbank: ") + error.what());
         }
-        return invocation.command == "load" ? load(invocation, environment) : query(invocation, environment);
-    } catch (const UsageError& error) {
-        writeText(
-            environment.console,
-            "tavisk-report: " + error.message + "\n'tavisk-report " + arguments[0] + " --help' zeigt den Aufruf.\n",
-            true);
-    } catch (const DatabaseError& error) {
-        writeText(environment.console, std::string("tavisk-report: Datenbank: ") + error.what() + "\n", true);
-    } catch (const report::ReportError& error) {
-        writeText(environment.console, std::string("tavisk-report: ") + error.what() + "\n", true);
-    } catch (const std::range_error&) {
-        environment.console.writeNarrowError("tavisk-report: Pfad ist kein gueltiges UTF-8\n");
-    } catch (const std::bad_alloc&) {
-        environment.console.writeNarrowError("tavisk-report: nicht genug Speicher\n");
-    }
-    return failed;
+    });
 }
 
 }  // namespace reporttool
