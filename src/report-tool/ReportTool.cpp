@@ -97,34 +97,21 @@ int show(const Invocation& invocation, ToolEnvironment& environment) {
     return done;
 }
 
-// A new file of the tool's own, moved under the name only where nothing is:
-// what is there already, a link included, is never followed or replaced.
-void writeNewFile(platform::FileSystem& files, const std::string& name, const std::string& bytes) {
-    const std::wstring target = text::utf8ToWide(name);
-    platform::ErrorCode error = platform::error::success;
-    platform::OwnFile page = files.createOwn(folderOf(files, target), error);
-    if (!page.stream) throw report::ReportError(name + ": Seite kann nicht angelegt werden");
-    std::size_t written = 0;
-    while (error == platform::error::success && written < bytes.size()) {
-        std::uint32_t processed = 0;
-        const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
-        error = page.stream->write(bytes.data() + written, piece, processed);
-        written += processed;
+void writePage(platform::FileSystem& files, const std::string& name, const std::string& html) {
+    switch (writeNewFile(files, text::utf8ToWide(name), html)) {
+        case NewFile::written: return;
+        case NewFile::exists: throw report::ReportError(name + ": existiert bereits, nichts ueberschrieben");
+        case NewFile::notCreated: throw report::ReportError(name + ": Seite kann nicht angelegt werden");
+        case NewFile::notWritten: break;
     }
-    if (error == platform::error::success) error = page.stream->close();
-    if (error == platform::error::success) error = files.publishOwn(page.path, target, false);
-    if (error == platform::error::success) return;
-    page.stream.reset();
-    files.removeOwn(page.path);
-    throw report::ReportError(name + (error == platform::error::fileExists ? ": existiert bereits, nichts ueberschrieben"
-                                                                           : ": Seite kann nicht geschrieben werden"));
+    throw report::ReportError(name + ": Seite kann nicht geschrieben werden");
 }
 
 int html(const Invocation& invocation, ToolEnvironment& environment) {
     HtmlPage page;
     read(invocation.files[0], page, true, environment);
     if (invocation.output.empty()) environment.console.writeNarrowOutput(page.html());
-    else writeNewFile(environment.files, invocation.output, page.html());
+    else writePage(environment.files, invocation.output, page.html());
     return done;
 }
 
@@ -159,6 +146,25 @@ std::wstring folderOf(const platform::FileSystem& files, const std::wstring& pat
 void writeText(platform::Console& console, const std::string& utf8, bool error) {
     if (!text::isUtf8(utf8)) return error ? console.writeNarrowError(utf8) : console.writeNarrowOutput(utf8);
     error ? console.writeError(text::utf8ToWide(utf8)) : console.write(text::utf8ToWide(utf8));
+}
+
+NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target, std::string_view bytes) {
+    platform::ErrorCode error = platform::error::success;
+    platform::OwnFile own = files.createOwn(folderOf(files, target), error);
+    if (!own.stream) return NewFile::notCreated;
+    std::size_t written = 0;
+    while (error == platform::error::success && written < bytes.size()) {
+        std::uint32_t processed = 0;
+        const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+        error = own.stream->write(bytes.data() + written, piece, processed);
+        written += processed;
+    }
+    if (error == platform::error::success) error = own.stream->close();
+    if (error == platform::error::success) error = files.publishOwn(own.path, target, false);
+    if (error == platform::error::success) return NewFile::written;
+    own.stream.reset();
+    files.removeOwn(own.path);
+    return error == platform::error::fileExists ? NewFile::exists : NewFile::notWritten;
 }
 
 int runGuarded(platform::Console& console, const std::string& help, const std::function<int()>& command) {

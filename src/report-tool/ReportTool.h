@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace reporttool {
@@ -22,6 +23,14 @@ enum ExitStatus { done = 0, differencesFound = 1, failed = 2 };
 
 // The folder part of a path, with its separator; empty for a bare name.
 std::wstring folderOf(const platform::FileSystem& files, const std::wstring& path);
+
+// What became of a new file of the tool's own.
+enum class NewFile { written, exists, notCreated, notWritten };
+
+// Writes BYTES to a new owner-only file and moves it under TARGET only where
+// nothing is: what is there already, a link included, is never followed or
+// replaced. On any failure the tool's own file is gone again.
+NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target, std::string_view bytes);
 
 // Text for people, UTF-8, on standard output (or error).
 void writeText(platform::Console& console, const std::string& utf8, bool error = false);

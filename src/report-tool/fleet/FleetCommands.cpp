@@ -106,15 +106,10 @@ void createDatabaseFile(const std::string& path, platform::FileSystem& files) {
     const std::wstring target = text::utf8ToWide(path);
     platform::ErrorCode error = platform::error::success;
     if (files.openForReading(target, error) || error != platform::error::fileNotFound) return;
-    platform::OwnFile own = files.createOwn(folderOf(files, target), error);
-    if (!own.stream) throw DatabaseError(path + ": Datenbank kann nicht angelegt werden");
-    error = own.stream->close();
-    own.stream.reset();
-    if (error == platform::error::success) error = files.publishOwn(own.path, target, false);
-    if (error == platform::error::success) return;
-    files.removeOwn(own.path);
     // Another load made it in the meantime: that one is used.
-    if (error != platform::error::fileExists) throw DatabaseError(path + ": Datenbank kann nicht angelegt werden");
+    const NewFile made = writeNewFile(files, target, {});
+    if (made != NewFile::written && made != NewFile::exists)
+        throw DatabaseError(path + ": Datenbank kann nicht angelegt werden");
 }
 
 std::unique_ptr<fleet::Database> openDatabase(const std::string& location, bool create, platform::FileSystem& files) {
