@@ -2,6 +2,7 @@
 
 #include "read/ReportElements.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace report {
@@ -59,14 +60,14 @@ void ReportParser::feed(const char* data, std::size_t size) {
     while (size > 0) {
         const auto* newline = static_cast<const char*>(std::memchr(data, '\n', size));
         const std::size_t taken = newline ? static_cast<std::size_t>(newline - data) : size;
-        if (!newline) {
+        if (skippingLongLine_) {
+            unreadable_.contentSize += taken;  // only measured: the kept text is full
+            skippingLongLine_ = newline == nullptr;
+        } else if (!newline) {
             pending_.append(data, taken);
             if (pending_.size() > maximumElementSize) {
                 // A contents line this long cannot be the end tag: it goes on in pieces.
-                if (stage_ != Stage::contents) {
-                    ++lineNumber_;
-                    fail("Zeile laenger als 16 MiB");
-                }
+                if (stage_ != Stage::contents) return skipLongLine();
                 if (endTagPending_) appendContents(contentsEnd, true);
                 endTagPending_ = false;
                 // A CR at the cut may be the first half of the line end: it waits.
@@ -76,31 +77,60 @@ void ReportParser::feed(const char* data, std::size_t size) {
                 pendingIsContinuation_ = true;
             }
             return;
+        } else {
+            // A line within the piece is read where it is; one begun in an earlier piece is joined first.
+            std::string_view text(data, taken);
+            if (!pending_.empty()) text = pending_.append(data, taken);
+            ++lineNumber_;
+            if (endsWith(text, "\r")) text.remove_suffix(1);
+            line(text);
+            pending_.clear();
+            pendingIsContinuation_ = false;
         }
-        // A line within the piece is read where it is; one begun in an earlier piece is joined first.
-        std::string_view text(data, taken);
-        if (!pending_.empty()) text = pending_.append(data, taken);
-        ++lineNumber_;
-        if (endsWith(text, "\r")) text.remove_suffix(1);
-        line(text);
-        pending_.clear();
-        pendingIsContinuation_ = false;
+        if (!newline) return;
         data += taken + 1;
         size -= taken + 1;
     }
 }
 
-void ReportParser::finish() {
+// A line longer than any element the writer makes (outside a file's contents)
+// is unreadable, with the element it is part of; its rest is only measured.
+void ReportParser::skipLongLine() {
     ++lineNumber_;
-    const bool lastLineEnds = stage_ == Stage::body && elementTag_.empty() && !wrapped_ && pending_ == computerEnd;
+    if (stage_ != Stage::body) fail("Zeile laenger als 16 MiB");
+    if (elementTag_.empty()) {
+        unreadableStretch(lineNumber_, pending_);
+    } else {
+        unreadableStretch(elementLine_, elementText_);
+        keepUnreadable("\n");
+        keepUnreadable(pending_);
+        elementTag_.clear();
+        std::string().swap(elementText_);
+    }
+    std::string().swap(pending_);
+    skippingLongLine_ = true;
+}
+
+void ReportParser::finish() {
+    if (!skippingLongLine_) ++lineNumber_;
+    if (stage_ == Stage::done && !pending_.empty()) reopenBody();
+    const bool lastLineEnds = stage_ == Stage::body && elementTag_.empty() && !wrapped_ && !skippingLongLine_ &&
+                              pending_ == computerEnd;
     if (!lastLineEnds) {
-        if (stage_ == Stage::done && !pending_.empty()) fail("Text nach \"</computer>\"");
         if (stage_ == Stage::declaration)
             fail(pending_.empty() && lineNumber_ == 1 ? "leer, kein Tavisk-Bericht" : "kein Tavisk-Bericht");
         if (stage_ != Stage::done) fail("Bericht endet vorzeitig (\"</computer>\" fehlt)");
     }
     stage_ = Stage::done;
+    emitUnreadable();
     handler_.end();
+}
+
+// A line "</computer>" that more text follows was not the report's end.
+void ReportParser::reopenBody() {
+    stage_ = Stage::body;
+    unreadableStretch(lineNumber_ - 1, computerEnd);
+    unreadable_.lastLine = lineNumber_ - 1;
 }
 
 void ReportParser::line(std::string_view text) {
@@ -122,7 +152,8 @@ void ReportParser::line(std::string_view text) {
         case Stage::contents:
             return contentLine(text);
         case Stage::done:
-            fail("Text nach \"</computer>\"");
+            reopenBody();
+            return bodyLine(text);
     }
 }
 
@@ -134,47 +165,52 @@ void ReportParser::bodyLine(std::string_view text) {
         }
         return startElement(text);
     }
-    if (text == "<registry>") return enterSection("registry", 1, true);
-    if (text == "<file>") return enterSection("file", 2, true);
+    if (text == "<registry>") return (void)enterSection("registry", 1, true, text);
+    if (text == "<file>") return (void)enterSection("file", 2, true, text);
     if (startsWith(text, "<system ") && endsWith(text, ">")) return startSystem(text);
-    if (startsWith(text, "<directory name=\"")) {
-        enterSection("directory", 3, false);
-    } else if (startsWith(text, "<service")) {
-        enterSection("service", 5, false);
-    } else if (text == computerEnd) {
+    if (text == computerEnd) {
         stage_ = Stage::done;
         return;
-    } else {
-        fail("unbekannte Zeile ausserhalb der Abschnitte");
     }
-    startElement(text);
+    bool entered = false;
+    if (startsWith(text, "<directory name=\"")) {
+        entered = enterSection("directory", 3, false, text);
+    } else if (startsWith(text, "<service")) {
+        entered = enterSection("service", 5, false, text);
+    } else {
+        unreadableStretch(lineNumber_, text);
+    }
+    if (entered) startElement(text);
 }
 
 // Sections come in a fixed order; the directory and service sections are runs of
-// elements without a wrapper.
-void ReportParser::enterSection(const char* section, int rank, bool wrapped) {
-    if (rank < sectionRank_ || (rank == sectionRank_ && wrapped))
-        fail(std::string("Abschnitt ") + section + " ausser der Reihe");
+// elements without a wrapper. A section line out of order is unreadable.
+bool ReportParser::enterSection(const char* section, int rank, bool wrapped, std::string_view text) {
+    if (rank < sectionRank_ || (rank == sectionRank_ && wrapped)) {
+        unreadableStretch(lineNumber_, text);
+        return false;
+    }
     sectionRank_ = rank;
     section_ = section;
     wrapped_ = wrapped;
+    return true;
 }
 
 void ReportParser::startSystem(std::string_view text) {
-    enterSection("system", 4, true);
+    if (!enterSection("system", 4, true, text)) return;
     Record record;
     record.section = record.element = "system";
     try {
         record.attributes = attributeList(text.substr(8, text.size() - 9));
-    } catch (const ReportError& error) {
-        fail(error.what());
+    } catch (const ReportError&) {
+        return unreadableStretch(lineNumber_, text);
     }
     emit(std::move(record));
 }
 
 void ReportParser::startElement(std::string_view text) {
     const char* tag = elementStartedBy(section_, text);
-    if (!tag) fail("unbekanntes Element im Abschnitt " + section_);
+    if (!tag) return unreadableStretch(lineNumber_, text);
     elementLine_ = lineNumber_;
     if (std::string_view(tag) == "filecontent" && endsWith(text, contentsStartEnd)) {
         contents_ = Record{};
@@ -193,12 +229,18 @@ void ReportParser::startElement(std::string_view text) {
     elementText_ = text;
 }
 
+// An element longer than any the writer makes is unreadable; the lines after
+// it are read afresh.
 void ReportParser::continueElement(std::string_view text) {
-    if (elementText_.size() + text.size() >= maximumElementSize) fail("Element laenger als 16 MiB");
     elementText_ += '\n';
     elementText_ += text;
-    if (!closesElement(elementTag_, text, false)) return;
-    closeElement(elementTag_, elementText_);
+    if (elementText_.size() >= maximumElementSize) {
+        unreadableStretch(elementLine_, elementText_);
+    } else if (closesElement(elementTag_, text, false)) {
+        closeElement(elementTag_, elementText_);
+    } else {
+        return;
+    }
     elementTag_.clear();
     elementText_.clear();
 }
@@ -208,9 +250,8 @@ void ReportParser::continueElement(std::string_view text) {
 void ReportParser::closeElement(std::string_view tag, std::string_view text) {
     try {
         readElement(section_, tag, text, element_);
-    } catch (const ReportError& error) {
-        lineNumber_ = elementLine_;
-        fail(error.what());
+    } catch (const ReportError&) {
+        return unreadableStretch(elementLine_, text);
     }
     element_.line = elementLine_;
     emit(std::move(element_));
@@ -234,14 +275,14 @@ void ReportParser::contentLine(std::string_view text) {
     appendContents(text, true);
 }
 
+// The first bytes are kept up to the limit; all are measured.
 void ReportParser::appendContents(std::string_view text, bool endsLine) {
     contents_.contentSize += text.size() + endsLine;
-    if (contents_.contentSize > keptContents_) {
-        if (!contents_.fields[0].empty()) std::string().swap(contents_.fields[0]);
-        return;
-    }
-    contents_.fields[0] += text;
-    if (endsLine) contents_.fields[0] += '\n';
+    std::string& kept = contents_.fields[0];
+    if (kept.size() >= keptContents_) return;
+    const std::uint64_t room = keptContents_ - kept.size();
+    kept.append(text.substr(0, std::min<std::uint64_t>(text.size(), room)));
+    if (endsLine && room > text.size()) kept += '\n';
 }
 
 void ReportParser::finishContents() {
@@ -251,8 +292,37 @@ void ReportParser::finishContents() {
 }
 
 void ReportParser::emit(Record&& record) {
+    emitUnreadable();  // it came before
     if (record.line == 0) record.line = lineNumber_;
     handler_.record(std::move(record));
+}
+
+// Starts an unreadable stretch that ends on the current line, or continues the
+// one that ended on the line before.
+void ReportParser::unreadableStretch(std::uint64_t firstLine, std::string_view text) {
+    if (!unreadable_.element.empty() && unreadable_.lastLine + 1 != firstLine) emitUnreadable();
+    if (unreadable_.element.empty()) {
+        unreadable_.section = wrapped_ || section_ == "directory" || section_ == "service" ? section_ : "";
+        unreadable_.element = unreadable;
+        unreadable_.line = firstLine;
+        unreadable_.fields = {std::string()};
+    } else {
+        keepUnreadable("\n");
+    }
+    keepUnreadable(text);
+    unreadable_.lastLine = lineNumber_;
+}
+
+void ReportParser::keepUnreadable(std::string_view text) {
+    std::string& kept = unreadable_.fields[0];
+    kept.append(text.substr(0, maximumElementSize - std::min(kept.size(), maximumElementSize)));
+    unreadable_.contentSize += text.size();
+}
+
+void ReportParser::emitUnreadable() {
+    if (unreadable_.element.empty()) return;
+    handler_.record(std::move(unreadable_));
+    unreadable_ = Record{};
 }
 
 void ReportParser::fail(const std::string& what) const {

@@ -19,7 +19,8 @@ struct Record {
     std::vector<std::string> fields;  // the content, split where the element separates figures
     bool failure = false;             // the element reports that its request failed
     std::uint64_t line = 0;           // where the element starts, counted from 1
-    std::uint64_t contentSize = 0;    // bytes of a file's contents, kept or not
+    std::uint64_t contentSize = 0;    // bytes of a file's contents (or an unreadable stretch), kept or not
+    std::uint64_t lastLine = 0;       // where an unreadable stretch ends
 
     std::string attribute(const std::string& key) const {
         for (const auto& [attributeName, value] : attributes)
@@ -27,6 +28,11 @@ struct Record {
         return {};
     }
 };
+
+// A stretch of a report that the reader could not take as elements: a record of
+// its element kind, its raw text (lines joined by LF, kept up to the size of the
+// largest element) in fields[0], its lines from line to lastLine.
+inline constexpr const char* unreadable = "unlesbar";
 
 // A report that cannot be read, naming the place.
 class ReportError : public std::runtime_error {

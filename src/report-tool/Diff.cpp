@@ -1,6 +1,7 @@
 #include "report-tool/Diff.h"
 
 #include "report-tool/Json.h"
+#include "report-tool/TerminalText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,6 +9,9 @@
 
 namespace reporttool {
 namespace {
+
+// Of an unreadable stretch's first line, this much tells it apart.
+constexpr std::size_t unreadableIdentity = 256;
 
 // Field positions that move between any two runs, as a mask by element.
 unsigned movingFields(std::string_view element) {
@@ -145,6 +149,10 @@ void Keying::record(report::Record&& record) {
         add(record, identity_, joined(record.fields, 0));
     } else if (element == "filecontent") {
         add(record, record.name, contentsValue(record));
+    } else if (element == report::unreadable) {
+        // Known by its first line, wherever it stands: lines move between reports.
+        const std::string_view text = record.fields[0];
+        add(record, text.substr(0, std::min({text.find('\n'), text.size(), unreadableIdentity})), text);
     } else if (element == "user") {
         if (record.fields.empty()) add(record, record.name, "");
         for (const std::string& group : record.fields) {
@@ -208,12 +216,13 @@ Differences compareReports(const ReportReading& older, const ReportReading& newe
 }
 
 std::string diffText(const std::vector<Change>& changes, const std::string& warning) {
-    std::string out = warning.empty() ? "" : "Warnung: " + warning + "\n";
+    std::string out = warning.empty() ? "" : "Warnung: " + terminalText(warning) + "\n";
     for (const Change& change : changes) {
         out += std::string(kindWord(change.kind)) + " " + change.section + " " + change.element + " " +
-               change.name + ": ";
-        if (change.kind == Change::Kind::changed) out += change.oldValue + " → " + change.newValue;
-        else out += change.kind == Change::Kind::added ? change.newValue : change.oldValue;
+               terminalText(change.name) + ": ";
+        if (change.kind == Change::Kind::changed)
+            out += terminalText(change.oldValue) + " → " + terminalText(change.newValue);
+        else out += terminalText(change.kind == Change::Kind::added ? change.newValue : change.oldValue);
         out += "\n";
     }
     return out + (changes.empty() ? "Keine Unterschiede\n" : std::to_string(changes.size()) + " Unterschiede\n");

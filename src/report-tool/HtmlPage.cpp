@@ -1,13 +1,15 @@
 #include "report-tool/HtmlPage.h"
 
 #include "report-tool/Json.h"
+#include "report-tool/PageAssets.h"
+#include "text/Utf8.h"
 
 #include <cstdio>
 
 namespace reporttool {
 namespace {
 
-enum TableIndex : std::size_t { registry, contents, files, directories, disks, accounts, services };
+enum TableIndex : std::size_t { registry, contents, files, directories, disks, accounts, services, unreadable };
 
 std::string escaped(const std::string& text) {
     std::string out;
@@ -47,6 +49,14 @@ std::string field(const std::vector<std::string>& fields, std::size_t index) {
     return index < fields.size() ? fields[index] : std::string();
 }
 
+// The text of a file's contents or of an unreadable stretch as the page shows
+// it: cut before a character, and marked, where it is longer.
+std::string shown(const report::Record& record) {
+    const std::string text = field(record.fields, 0);
+    if (record.contentSize <= HtmlPage::shownContents && text.size() <= HtmlPage::shownContents) return text;
+    return std::string(text::cutUtf8(text, HtmlPage::shownContents)) + "\n[... gekuerzt]";
+}
+
 std::string row(const char* label, const std::string& valueHtml) {
     return std::string("<tr><th>") + label + "</th><td>" + valueHtml + "</td></tr>\n";
 }
@@ -60,7 +70,7 @@ std::string summaryHtml(const Summary::Facts& facts) {
         out += row("Betriebssystem", escaped(field(facts.os, 0) + " (" + field(facts.os, 1) + ", " + field(facts.os, 2) + ")"));
     if (!facts.cpu.empty())
         out += row("Prozessor", escaped(field(facts.cpu, 0) + ", " + field(facts.cpu, 1) + " logische, Last " +
-                                        field(facts.cpu, 2)));
+                                        facts.processorLoad()));
     if (!facts.ram.empty())
         out += row("Speicher", svgBar(facts.memoryShare()) + " " +
                                    escaped(field(facts.ram, 0) + " % belegt, " + field(facts.ram, 2) + " von " +
@@ -77,76 +87,33 @@ std::string summaryHtml(const Summary::Facts& facts) {
     if (!states.empty()) out += row("Dienste", "<pre>" + escaped(states) + "</pre>");
     std::string failures;
     for (const Summary::Failure& failure : facts.failures)
-        failures += "<li>" + escaped(failure.element + " " + failure.name + ": " + failure.text) + "</li>";
+        failures += "<li>" + escaped(failure.element + " " +
+                                     (failure.element == report::unreadable ? failure.lines() : failure.name) + ": " +
+                                     failure.text) +
+                    "</li>";
     if (facts.failureCount > facts.failures.size())
         failures += "<li>... und " + std::to_string(facts.failureCount - facts.failures.size()) + " weitere</li>";
     out += row("Fehler", std::to_string(facts.failureCount) + (failures.empty() ? "" : "<ul class=\"failures\">" + failures + "</ul>"));
     return out + "</table>\n";
 }
 
-const char* const style = R"(
-body{font:14px system-ui,sans-serif;margin:1.5em;color:#222}
-h1{font-size:1.4em}h2{font-size:1.15em;margin-top:1.6em}
-table{border-collapse:collapse;margin:.4em 0}th,td{border:1px solid #ccc;padding:2px 6px;text-align:left;vertical-align:top}
-table.summary th{background:#f4f4f4;white-space:nowrap}.bar{vertical-align:middle}
-td{white-space:pre-wrap;word-break:break-all}tr.failure td{background:#fde2e0}.failures li{color:#a93226}
-pre{margin:0;white-space:pre-wrap}.pager{margin:.3em 0}.pager button{margin-right:.4em}
-input.filter{width:20em})";
-
-// Draws each table a page at a time from the data block, cells as text only.
-const char* const script = R"(
-'use strict';
-const data = JSON.parse(document.getElementById('report-data').textContent);
-const pageSize = 100;
-function cell(kind, value) {
-  const td = document.createElement('td');
-  if (kind === '~' && /^-?\d+$/.test(value)) {
-    td.textContent = new Date(Number(value) * 1000).toISOString().replace('T', ' ').slice(0, 19);
-    td.title = value;
-  } else if (kind === '*' && value !== '') {
-    const details = document.createElement('details');
-    const summary = document.createElement('summary');
-    summary.textContent = 'anzeigen';
-    const pre = document.createElement('pre');
-    pre.textContent = value;
-    details.append(summary, pre);
-    td.append(details);
-  } else {
-    td.textContent = value;
-  }
-  return td;
-}
-for (const table of data.tables) {
-  const section = document.getElementById('table-' + table.id);
-  const body = section.querySelector('tbody');
-  const info = section.querySelector('.info');
-  const kinds = table.columns.map(c => /^[~*]/.test(c) ? c[0] : '');
-  let shown = table.rows, page = 0;
-  function draw() {
-    const pages = Math.max(1, Math.ceil(shown.length / pageSize));
-    page = Math.min(Math.max(page, 0), pages - 1);
-    const rows = [];
-    for (const values of shown.slice(page * pageSize, (page + 1) * pageSize)) {
-      const tr = document.createElement('tr');
-      if (values[0]) tr.className = 'failure';
-      values.slice(1).forEach((v, i) => tr.append(cell(kinds[i], v)));
-      rows.push(tr);
+// A source the policy allows by its SHA-256 (hex): only the page's own style
+// and script run, whatever report text might slip into the page as markup.
+std::string allowed(std::string_view sha256Hex) {
+    static constexpr char base64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    for (std::size_t at = 0; at + 1 < sha256Hex.size(); at += 2)
+        bytes += static_cast<char>(std::stoi(std::string(sha256Hex.substr(at, 2)), nullptr, 16));
+    std::string out = "'sha256-";
+    for (std::size_t at = 0; at < bytes.size(); at += 3) {
+        unsigned group = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            group = group << 8 | (at + k < bytes.size() ? static_cast<unsigned char>(bytes[at + k]) : 0);
+        for (std::size_t k = 0; k < 4; ++k)
+            out += k <= bytes.size() - at ? base64[group >> (18 - 6 * k) & 63] : '=';
     }
-    body.replaceChildren(...rows);
-    info.textContent = 'Seite ' + (page + 1) + ' von ' + pages + ' (' + shown.length + ' Zeilen)';
-  }
-  section.querySelector('.previous').onclick = () => { page--; draw(); };
-  section.querySelector('.next').onclick = () => { page++; draw(); };
-  section.querySelector('.filter').oninput = event => {
-    const wanted = event.target.value.toLowerCase();
-    shown = wanted ? table.rows.filter(r => r.slice(1).some(v => v.toLowerCase().includes(wanted))) : table.rows;
-    page = 0;
-    draw();
-  };
-  draw();
+    return out + "'";
 }
-document.body.dataset.ready = 'true';
-)";
 
 }  // namespace
 
@@ -157,7 +124,8 @@ HtmlPage::HtmlPage()
               {"directories", "Verzeichnisse", {"Verzeichnis", "~Geaendert", "~Erstellt"}},
               {"disks", "Datentraeger", {"Pfad", "Frei (GiB)", "Gesamt (GiB)"}},
               {"accounts", "Konten und Gruppen", {"Konto", "Art", "Wert"}},
-              {"services", "Dienste", {"Name", "Anzeigename", "Typ", "Zustand", "Konto", "Start"}}} {}
+              {"services", "Dienste", {"Name", "Anzeigename", "Typ", "Zustand", "Konto", "Start"}},
+              {"unreadable", "Unlesbare Stellen", {"Zeilen", "Abschnitt", "Bytes", "*Text"}}} {}
 
 void HtmlPage::record(report::Record&& record) {
     const std::string& element = record.element;
@@ -165,9 +133,7 @@ void HtmlPage::record(report::Record&& record) {
     if (element == "key") {
         addRow(registry, record.failure, {record.name, record.attribute("type"), field(fields, 0)});
     } else if (element == "filecontent") {
-        std::string text = field(fields, 0);
-        if (text.size() > shownContents) text = text.substr(0, shownContents) + "\n[... gekuerzt]";
-        addRow(contents, record.failure, {record.name, std::to_string(record.contentSize), text});
+        addRow(contents, record.failure, {record.name, std::to_string(record.contentSize), shown(record)});
     } else if (element == "searchedproperties" || element == "properties") {
         addRow(files, record.failure, {record.name, field(fields, 0), field(fields, 1), field(fields, 2),
                                        field(fields, 3), field(fields, 4)});
@@ -184,6 +150,9 @@ void HtmlPage::record(report::Record&& record) {
     } else if (element == "service") {
         addRow(services, record.failure, {record.name, field(fields, 0), field(fields, 1), field(fields, 2),
                                           field(fields, 3), field(fields, 4)});
+    } else if (element == report::unreadable) {
+        addRow(unreadable, true, {std::to_string(record.line) + "-" + std::to_string(record.lastLine), record.section,
+                                  std::to_string(record.contentSize), shown(record)});
     }
     summary_.record(std::move(record));
 }
@@ -200,8 +169,9 @@ std::string HtmlPage::html() const {
     const std::string host = escaped(summary_.facts().computerValue("hostname"));
     std::string page =
         "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
-        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'; "
-        "script-src 'unsafe-inline'\">\n<title>Tavisk-Bericht " + host + "</title>\n<style>" + style +
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src " +
+        allowed(page::styleSha256) + "; script-src " + allowed(page::scriptSha256) +
+        "\">\n<title>Tavisk-Bericht " + host + "</title>\n<style>" + page::style +
         "</style>\n</head>\n<body>\n<h1>Tavisk-Bericht " + host + "</h1>\n" + summaryHtml(summary_.facts());
     std::string data = "{\"tables\":[";
     for (const Table& table : tables_) {
@@ -222,7 +192,7 @@ std::string HtmlPage::html() const {
     }
     data += "]}";
     page += "<script type=\"application/json\" id=\"report-data\">" + scriptSafe(data) + "</script>\n<script>" +
-            script + "</script>\n</body>\n</html>\n";
+            page::script + "</script>\n</body>\n</html>\n";
     return page;
 }
 

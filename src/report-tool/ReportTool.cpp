@@ -79,9 +79,9 @@ Invocation parse(const std::vector<std::string>& arguments) {
     return invocation;
 }
 
-void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment,
-          report::Decoding decoding = report::Decoding::parallel) {
-    report::ReportParser parser(handler, keepContents);
+void read(const std::string& path, report::RecordHandler& handler, std::uint64_t keptContents,
+          ToolEnvironment& environment, report::Decoding decoding = report::Decoding::parallel) {
+    report::ReportParser parser(handler, report::ReportParser::ContentsLimit{keptContents});
     try {
         report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser, decoding);
     } catch (const report::ReportError& error) {
@@ -91,7 +91,7 @@ void read(const std::string& path, report::RecordHandler& handler, bool keepCont
 
 int show(const Invocation& invocation, ToolEnvironment& environment) {
     Summary summary;
-    read(invocation.files[0], summary, false, environment);
+    read(invocation.files[0], summary, 0, environment);
     if (invocation.json) environment.console.writeNarrowOutput(summary.json());
     else writeText(environment.console, summary.text());
     return done;
@@ -109,7 +109,7 @@ void writePage(platform::FileSystem& files, const std::string& name, const std::
 
 int html(const Invocation& invocation, ToolEnvironment& environment) {
     HtmlPage page;
-    read(invocation.files[0], page, true, environment);
+    read(invocation.files[0], page, HtmlPage::shownContents, environment);
     if (invocation.output.empty()) environment.console.writeNarrowOutput(page.html());
     else writePage(environment.files, invocation.output, page.html());
     return done;
@@ -119,7 +119,7 @@ int diff(const Invocation& invocation, ToolEnvironment& environment) {
     // The two reports are read at once, each archive decoded in one thread.
     const auto reading = [&](const std::string& path) {
         return [&, path](report::RecordHandler& handler) {
-            read(path, handler, true, environment, report::Decoding::oneThread);
+            read(path, handler, UINT64_MAX, environment, report::Decoding::oneThread);
         };
     };
     const Differences differences =

@@ -1,13 +1,19 @@
 #include "report-tool/Summary.h"
 
 #include "report-tool/Json.h"
+#include "report-tool/TerminalText.h"
+#include "text/Utf8.h"
 
+#include <charconv>
+#include <cstdio>
 #include <ctime>
 
 namespace reporttool {
 namespace {
 
 constexpr const char* sectionOrder[] = {"registry", "file", "directory", "system", "service"};
+// Of an unreadable stretch, the summary lists the start.
+constexpr std::size_t unreadableExcerpt = 200;
 
 std::string trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
@@ -97,16 +103,41 @@ std::string Summary::Facts::collectionTime() const {
 
 double Summary::Facts::memoryShare() const { return ram.empty() ? 0 : number(ram[0]) / 100; }
 
+// The figure ends the load text, in the general notation ("7.5%", "1e+02%"),
+// perhaps after the errors of samples that failed.
+std::string Summary::Facts::processorLoad() const {
+    const std::string load = field(cpu, 2);
+    const std::size_t start = load.rfind(' ') + 1;  // 0 where there is no blank
+    const std::string_view figure = std::string_view(load).substr(start);
+    double value = 0;
+    const char* end = figure.data() + figure.size() - 1;
+    if (figure.size() < 2 || *end != '%' || std::from_chars(figure.data(), end, value).ptr != end) return load;
+    char text[40];
+    std::snprintf(text, sizeof text, "%.15g %%", value);
+    return load.substr(0, start) + text;
+}
+
+std::string Summary::Failure::lines() const {
+    return firstLine == lastLine ? "Zeile " + std::to_string(firstLine)
+                                 : "Zeilen " + std::to_string(firstLine) + "-" + std::to_string(lastLine);
+}
+
+void Summary::addFailure(Failure&& failure) {
+    ++facts_.failureCount;
+    facts_.failureBytes += sizeof failure + failure.element.size() + failure.name.size() + failure.text.size();
+    if (facts_.failureBytes <= listedFailureBytes) facts_.failures.push_back(std::move(failure));
+}
+
 void Summary::record(report::Record&& record) {
     Facts& facts = facts_;
     const std::string& element = record.element;
-    if (element != "computer" && element != "system") ++facts.sectionCounts[record.section];
-    if (record.failure) {
-        ++facts.failureCount;
-        Failure failure{record.element, record.name, oneLine(field(record.fields, 0))};
-        facts.failureBytes += sizeof failure + failure.element.size() + failure.name.size() + failure.text.size();
-        if (facts.failureBytes <= listedFailureBytes) facts.failures.push_back(std::move(failure));
+    if (element == report::unreadable) {
+        ++facts.unreadableCount;
+        return addFailure({element, "", std::string(text::cutUtf8(field(record.fields, 0), unreadableExcerpt)), record.line,
+                           record.lastLine});
     }
+    if (element != "computer" && element != "system") ++facts.sectionCounts[record.section];
+    if (record.failure) addFailure({record.element, record.name, oneLine(field(record.fields, 0))});
     if (element == "computer") {
         for (const auto& [key, value] : record.attributes) facts.computer[key] = value;
     } else if (element == "system") {
@@ -127,39 +158,44 @@ void Summary::record(report::Record&& record) {
     }
 }
 
+// Every text of the report reaches the terminal through terminalText.
 std::string Summary::text() const {
     const Facts& facts = facts_;
+    const auto shown = [](const std::string& text) { return terminalText(text); };
     std::string out;
-    out += "Computer:       " + facts.computerValue("hostname") + "\n";
-    out += "Konto:          " + facts.computerValue("username") + "\n";
+    out += "Computer:       " + shown(facts.computerValue("hostname")) + "\n";
+    out += "Konto:          " + shown(facts.computerValue("username")) + "\n";
     out += "Erfasst:        " + facts.collectionTime() + "\n";
     if (!facts.os.empty())
-        out += "Betriebssystem: " + field(facts.os, 0) + " (" + field(facts.os, 1) + ", " + field(facts.os, 2) + ")\n";
+        out += "Betriebssystem: " + shown(field(facts.os, 0) + " (" + field(facts.os, 1) + ", " + field(facts.os, 2) + ")") + "\n";
     if (!facts.cpu.empty())
-        out += "Prozessor:      " + field(facts.cpu, 0) + ", " + field(facts.cpu, 1) + " logische, Last " +
-               field(facts.cpu, 2) + "\n";
+        out += "Prozessor:      " + shown(field(facts.cpu, 0) + ", " + field(facts.cpu, 1) + " logische, Last " +
+                                          facts.processorLoad()) + "\n";
     if (!facts.ram.empty())
-        out += "Speicher:       " + bar(facts.memoryShare()) + " " + field(facts.ram, 0) + " % belegt, " +
-               field(facts.ram, 2) + " von " + field(facts.ram, 1) + " GiB frei\n";
+        out += "Speicher:       " + bar(facts.memoryShare()) + " " +
+               shown(field(facts.ram, 0) + " % belegt, " + field(facts.ram, 2) + " von " + field(facts.ram, 1)) +
+               " GiB frei\n";
     for (const Disk& disk : facts.disks)
-        out += "Datentraeger:   " + bar(disk.usedShare()) + " " + disk.path + " " + disk.free + " von " + disk.total +
+        out += "Datentraeger:   " + bar(disk.usedShare()) + " " + shown(disk.path + " " + disk.free + " von " + disk.total) +
                " GiB frei\n";
     if (!facts.systemFigures.empty()) {
         out += "System:        ";
-        for (const auto& [key, value] : facts.systemFigures) out += " " + key + "=" + value;
+        for (const auto& [key, value] : facts.systemFigures) out += " " + shown(key) + "=" + shown(value);
         out += "\n";
     }
     if (!facts.servicesByState.empty()) {
         out += "Dienste:       ";
-        for (const auto& [state, count] : facts.servicesByState) out += " " + state + ": " + std::to_string(count) + ";";
+        for (const auto& [state, count] : facts.servicesByState) out += " " + shown(state) + ": " + std::to_string(count) + ";";
         out += "\n";
-        for (const std::string& name : facts.automaticNotRunning) out += "  automatisch, laeuft nicht: " + name + "\n";
+        for (const std::string& name : facts.automaticNotRunning) out += "  automatisch, laeuft nicht: " + shown(name) + "\n";
     }
     out += "Fehler:         " + std::to_string(facts.failureCount) + "\n";
     for (const Failure& failure : facts.failures)
-        out += "  " + failure.element + " " + failure.name + ": " + failure.text + "\n";
+        out += "  " + failure.element + " " + (failure.element == report::unreadable ? failure.lines() : shown(failure.name)) +
+               ": " + shown(failure.text) + "\n";
     if (facts.failureCount > facts.failures.size())
         out += "  ... und " + std::to_string(facts.failureCount - facts.failures.size()) + " weitere\n";
+    if (facts.unreadableCount > 0) out += "Unlesbare Stellen: " + std::to_string(facts.unreadableCount) + "\n";
     out += "Eintraege:     ";
     for (const char* section : sectionOrder) {
         const auto found = facts.sectionCounts.find(section);
@@ -177,11 +213,16 @@ std::string Summary::json() const {
                ",\"free\":" + jsonString(disk.free) + ",\"total\":" + jsonString(disk.total) + "}";
     out += "],\"system\":" + texts(facts.systemFigures);
     out += ",\"services\":" + numbers(facts.servicesByState) + ",\"automaticNotRunning\":" + list(facts.automaticNotRunning);
-    out += ",\"failureCount\":" + std::to_string(facts.failureCount) + ",\"failures\":[";
+    out += ",\"failureCount\":" + std::to_string(facts.failureCount) +
+           ",\"unreadableCount\":" + std::to_string(facts.unreadableCount) + ",\"failures\":[";
     for (const Failure& failure : facts.failures)
         out += std::string(&failure == &facts.failures.front() ? "" : ",") + "{\"element\":" +
                jsonString(failure.element) + ",\"name\":" + jsonString(failure.name) +
-               ",\"text\":" + jsonString(failure.text) + "}";
+               ",\"text\":" + jsonString(failure.text) +
+               (failure.element == report::unreadable ? ",\"firstLine\":" + std::to_string(failure.firstLine) +
+                                                            ",\"lastLine\":" + std::to_string(failure.lastLine)
+                                                      : "") +
+               "}";
     std::map<std::string, std::uint64_t> counts;
     for (const char* section : sectionOrder) {
         const auto found = facts.sectionCounts.find(section);

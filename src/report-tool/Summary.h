@@ -25,8 +25,12 @@ public:
         std::string path, free, total;
         double usedShare() const;
     };
+    // A failed request, or a stretch of the report that could not be read
+    // (element "unlesbar", its lines and the start of its text).
     struct Failure {
         std::string element, name, text;
+        std::uint64_t firstLine = 0, lastLine = 0;
+        std::string lines() const;  // "Zeilen 4-5", "Zeile 4"
     };
     struct Facts {
         std::map<std::string, std::string> computer;
@@ -36,17 +40,21 @@ public:
         std::map<std::string, std::uint64_t> servicesByState;
         std::vector<std::string> automaticNotRunning;
         std::vector<Failure> failures;
-        std::uint64_t failureCount = 0;
+        std::uint64_t failureCount = 0;  // stretches that could not be read included
+        std::uint64_t unreadableCount = 0;
         std::size_t failureBytes = 0;
         std::map<std::string, std::uint64_t> sectionCounts;
 
         std::string computerValue(const char* key) const;
         std::string collectionTime() const;  // local time and UTC
         double memoryShare() const;
+        std::string processorLoad() const;  // "100 %" for the written "1e+02%"
     };
     const Facts& facts() const { return facts_; }
 
 private:
+    void addFailure(Failure&& failure);
+
     Facts facts_;
 };
 

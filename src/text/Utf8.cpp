@@ -99,6 +99,14 @@ bool isUtf8(std::string_view bytes) {
     return true;
 }
 
+std::size_t sequenceLength(std::string_view bytes, std::size_t at) { return decodeCharacter(bytes, at).length; }
+
+std::string_view cutUtf8(std::string_view text, std::size_t size) {
+    if (text.size() <= size) return text;
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+    return text.substr(0, size);
+}
+
 std::string repairedUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());

@@ -10,6 +10,10 @@ namespace text {
 std::wstring utf8ToWide(std::string_view bytes);
 // True when utf8ToWide decodes the bytes.
 bool isUtf8(std::string_view bytes);
+// The length of the valid sequence that starts at AT; 0 where none does.
+std::size_t sequenceLength(std::string_view bytes, std::size_t at);
+// At most SIZE bytes of TEXT, cut before a character rather than within it.
+std::string_view cutUtf8(std::string_view text, std::size_t size);
 // The bytes with every byte that starts no valid sequence replaced by U+FFFD.
 std::string repairedUtf8(std::string_view bytes);
 // Surrogate pairs become one 4-byte sequence; unpaired surrogates and other

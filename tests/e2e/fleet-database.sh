@@ -94,7 +94,7 @@ expect_eq "$(sql 'SELECT computer, archive_name FROM report ORDER BY id')" "alph
 beta|beta.tavisk
 alpha|alpha.tavisk
 beta|beta.tavisk" "a report per archive, in the folder's order"
-expect_eq "$(sql 'SELECT version FROM schema_version')" 1 "the schema's version"
+expect_eq "$(sql 'SELECT version FROM schema_version')" 2 "the schema's version"
 expect_eq "$(sql 'SELECT archive_sha256 FROM report WHERE id = 1')" "$(sha256sum fetch/alpha/alpha.tavisk | cut -d' ' -f1)" \
   "the archive's SHA-256"
 # A file's text as the tool reads it: each line, the last one too, followed by a line feed.
@@ -210,7 +210,7 @@ expect_eq "$(consistent)" 0 "two loads at once: every report whole"
 sql 'UPDATE schema_version SET version = 99'
 run_tool "$READER" load "$DB" good
 expect_eq "$STATUS" 2 "a newer schema: exit status"
-expect_contains "$ERR" "Die Datenbank hat die Schema-Version 99, dieses tavisk-report kennt nur bis 1" "a newer schema: message"
+expect_contains "$ERR" "Die Datenbank hat die Schema-Version 99, dieses tavisk-report kennt nur bis 2" "a newer schema: message"
 run_tool "$READER" query "$DB" full-disks
 expect_contains "$STATUS:$ERR" "2:tavisk-report: Datenbank: Die Datenbank hat die Schema-Version 99" "a newer schema: query refused"
 expect_eq "$(sql 'SELECT version FROM schema_version')" 99 "a newer schema: untouched"

@@ -13,7 +13,8 @@ namespace {
 class Collected final : public report::RecordHandler {
 public:
     void record(report::Record&& record) override {
-        text += record.section + '\0' + record.element + '\0' + record.name + '\0' + std::to_string(record.line);
+        text += record.section + '\0' + record.element + '\0' + record.name + '\0' + std::to_string(record.line) + '-' +
+                std::to_string(record.lastLine);
         for (const auto& [key, value] : record.attributes) text += '\0' + key + '=' + value;
         for (const std::string& field : record.fields) text += '\1' + field;
         text += record.failure ? "\2F" : "\2";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -43,6 +44,7 @@ std::string element(const Record& r) {
         for (const auto& [key, value] : r.attributes) text += " " + key + "=\"" + value + "\"";
         return text + ">\n";
     }
+    if (tag == report::unreadable) return r.fields[0] + "\n";
     if (tag == "key") {
         if (r.fields.empty()) return "<key name=\"" + r.name + "\"/>\n";
         const std::string type = r.attribute("type");
@@ -235,7 +237,7 @@ TEST(ReportReader, ContentsEndAtTheEndTagThatAFileElementFollows) {
     EXPECT_EQ(read(longContents, piece)[1].fields[0], longLine + "\n");
 }
 
-TEST(ReportReader, NamesTheLineOfWhatTheWriterCannotHaveWritten) {
+TEST(ReportReader, RefusesOnlyWhatIsNoReportOrIsCutShort) {
     const std::string frame = "<?xml version=\"1.0\"?>\r\r\n<computer hostname=\"h\" username=\"u\" date=\"1\">\r\n";
     const struct {
         std::string bytes;
@@ -247,14 +249,8 @@ TEST(ReportReader, NamesTheLineOfWhatTheWriterCannotHaveWritten) {
         {frame, "Zeile 3: Bericht endet vorzeitig"},
         {frame + "<registry>\r\n<key name=\"a\" type=\"String\">x", "Zeile 4: Bericht endet vorzeitig"},
         {frame + "<file>\r\n<filecontent name=\"/a\" noparse=\"TRUE\">\r\nabc\r\n", "Zeile 6: Bericht endet vorzeitig"},
-        {frame + "<file>\r\n</file>\r\n<registry>\r\n", "Zeile 5: Abschnitt registry ausser der Reihe"},
-        {frame + "<registry>\r\n<disk>1</disk>\r\n", "Zeile 4: unbekanntes Element im Abschnitt registry"},
-        {frame + "<registry>\r\n<key name=\"a</key>\r\n", "Zeile 4: Schluessel ohne Ende des Namens"},
-        {frame + "<system uptime=\"1>\r\n", "Zeile 3: Attribut ohne Wert"},
-        {frame + "hello\r\n", "Zeile 3: unbekannte Zeile"},
-        {frame + "</computer>\r\nmore", "Zeile 4: Text nach"},
-        {frame + "<registry>\r\n" + std::string(report::ReportParser::maximumElementSize + 1, 'x'),
-         "Zeile 4: Zeile laenger als 16 MiB"},
+        {frame + "hello\r\n", "Zeile 4: Bericht endet vorzeitig"},
+        {frame + "</computer>\r\nmore", "Zeile 4: Bericht endet vorzeitig"},
     };
     for (const auto& [bytes, message] : cases) {
         try {
@@ -264,6 +260,58 @@ TEST(ReportReader, NamesTheLineOfWhatTheWriterCannotHaveWritten) {
             EXPECT_EQ(std::string(error.what()).rfind(message, 0), 0u) << error.what();
         }
     }
+}
+
+// A stretch that no element of its place starts, or that does not end as its
+// element does, is one record of its own; reading goes on at the next element,
+// and the records give back the report's bytes.
+TEST(ReportReader, ReadsPastAnUnreadableStretch) {
+    const std::string frame = "<?xml version=\"1.0\"?>\r\r\n<computer hostname=\"h\" username=\"u\" date=\"1\">\r\n";
+    const std::string service = "<service name=\"s\">S|Own Process|running|root|Automatisch</service>\r\n";
+    const struct {
+        std::string body;
+        std::string section, raw;
+        std::uint64_t firstLine, lastLine;
+        std::string nextElement;
+    } cases[] = {
+        {"<file>\r\n<properties name=\"/a</properties>\r\nb\">1|2|3|none|none</properties>\r\n"
+         "<properties name=\"/c\">1|2|3|none|none</properties>\r\n</file>\r\n",
+         "file", "<properties name=\"/a</properties>\nb\">1|2|3|none|none</properties>", 4, 5, "properties"},
+        {"hello\r\n<directory name=\"/d\">1|2</directory>\r\n", "", "hello", 3, 3, "directory"},
+        {"<file>\r\n<properties name=\"/c\">1|2|3|none|none</properties>\r\n</file>\r\n<registry>\r\n"
+         "<key name=\"a\"/>\r\n</registry>\r\n" + service,
+         "", "<registry>\n<key name=\"a\"/>\n</registry>", 6, 8, "service"},
+        {"<system uptime=\"1>\r\n<ram>5|1.00|2.00</ram>\r\n</system>\r\n", "system", "<system uptime=\"1>", 3, 3, "ram"},
+        {service + "</computer>\r\n" + service, "service", "</computer>", 4, 4, "service"},
+    };
+    for (const auto& [body, section, raw, firstLine, lastLine, nextElement] : cases) {
+        SCOPED_TRACE(body);
+        const std::string bytes = frame + body + "</computer>";
+        const std::vector<Record> records = read(bytes);
+        const auto stretch = std::find_if(records.begin(), records.end(),
+                                          [](const Record& r) { return r.element == report::unreadable; });
+        ASSERT_NE(stretch, records.end());
+        EXPECT_EQ(stretch->section, section);
+        EXPECT_EQ(stretch->fields, std::vector<std::string>{raw});
+        EXPECT_EQ(stretch->line, firstLine);
+        EXPECT_EQ(stretch->lastLine, lastLine);
+        ASSERT_NE(stretch + 1, records.end());
+        EXPECT_EQ(stretch[1].element, nextElement);
+        EXPECT_EQ(reportBytes(records), bytes);
+        EXPECT_EQ(reportBytes(read(bytes, 3)), bytes);
+    }
+
+    // A line longer than any element is kept up to that size and measured.
+    const std::string longLine = "<key name=\"k\" type=\"String\">" +
+                                 std::string(report::ReportParser::maximumElementSize + (2u << 20), 'x') + "</key>";
+    const std::vector<Record> records =
+        read(frame + "<registry>\r\n" + longLine + "\r\n<key name=\"b\"/>\r\n</registry>\r\n</computer>", 1u << 20);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1].element, report::unreadable);
+    EXPECT_EQ(records[1].fields[0].size(), report::ReportParser::maximumElementSize);
+    EXPECT_EQ(records[1].contentSize, longLine.size() + 1);  // its CR too
+    EXPECT_EQ(records[2].name, "b");
+    EXPECT_EQ(records[2].line, 5u);
 }
 
 // Each record of a report, written again, against the report's bytes where it

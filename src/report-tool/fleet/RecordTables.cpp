@@ -1,6 +1,7 @@
 #include "report-tool/fleet/RecordTables.h"
 
 #include "text/AsciiCase.h"
+#include "text/Utf8.h"
 
 #include <charconv>
 
@@ -97,6 +98,14 @@ Value group(const RowSource& source) {
     return source.item < source.record.fields.size() ? textOrNull(source.record.fields[source.item]) : Value{};
 }
 
+Value section(const RowSource& source) { return textOrNull(source.record.section); }
+Value firstLine(const RowSource& source) { return Value::ofInteger(static_cast<std::int64_t>(source.record.line)); }
+Value lastLine(const RowSource& source) { return Value::ofInteger(static_cast<std::int64_t>(source.record.lastLine)); }
+// Its start, as much as file contents keep.
+Value rawText(const RowSource& source) {
+    return Value::ofText(text::cutUtf8(source.record.fields[0], source.keptContents));
+}
+
 Value failedElement(const RowSource& source) { return Value::ofText(source.record.element); }
 Value failureText(const RowSource& source) { return textOrNull(fieldOf(source.record, 0)); }
 
@@ -173,6 +182,14 @@ std::vector<RecordTable> describeTables() {
           {"account", ColumnType::text, text<3>},
           {"start_type", ColumnType::text, text<4>}},
          {{{"state", "start_type"}}}},
+        // Stretches of a report that could not be read; their lines move with what comes before.
+        {"unreadable",
+         {report::unreadable},
+         {{"section", ColumnType::text, section},
+          {"first_line", ColumnType::integer, firstLine, true},
+          {"last_line", ColumnType::integer, lastLine, true},
+          {"size", ColumnType::integer, contentSize},
+          {"text", ColumnType::text, rawText}}},
         {"failure",
          {},
          {{"element", ColumnType::text, failedElement},

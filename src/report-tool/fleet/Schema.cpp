@@ -26,9 +26,14 @@ void appendRecordTable(const Database& database, const RecordTable& table, std::
                          " t ON t.report_id = r.id");
 }
 
-// What brings a database of version N (at index N - 1) to version N + 1. A change
-// to a table's description raises the version and adds its step here.
-const std::vector<std::vector<std::string>> upgrades = {};
+// What brings a database of version FROM to the next. A change to a table's
+// description raises the version and adds its step here.
+std::vector<std::string> upgradeStatements(const Database& database, int from) {
+    std::vector<std::string> statements;
+    for (const RecordTable& table : recordTables())
+        if (from == 1 && std::string_view(table.name) == "unreadable") appendRecordTable(database, table, statements);
+    return statements;
+}
 
 int storedVersion(Database& database) {
     if (!database.hasTable("schema_version")) return 0;
@@ -78,7 +83,7 @@ void prepareSchema(Database& database, bool create) {
                 version == 0 ? schemaStatements(database) : std::vector<std::string>{};
             for (const std::string& statement : statements) database.execute(statement);
             for (int from = std::max(version, 1); from < schemaVersion; ++from)
-                for (const std::string& statement : upgrades.at(from - 1)) database.execute(statement);
+                for (const std::string& statement : upgradeStatements(database, from)) database.execute(statement);
             database.execute("DELETE FROM schema_version");
             database.execute("INSERT INTO schema_version (version) VALUES (" + std::to_string(schemaVersion) + ")");
         }

@@ -4,7 +4,7 @@
 namespace fleet {
 
 // The version of the schema this program writes and reads.
-inline constexpr int schemaVersion = 1;
+inline constexpr int schemaVersion = 2;
 
 // Brings the database to this program's schema, one transaction for all steps:
 // a new database is created, an older one upgraded. A newer one is left alone
