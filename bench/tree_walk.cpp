@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     }
     const std::wstring tree = text::utf8ToWide(argv[1]);
     const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
-    files::DirectoryCollector collector(platform::nativeFileQueries(), platform::nativeFileSystem().separator());
+    files::DirectoryCollector collector(platform::nativeFileQueries(), platform::nativeHost(),
+                                      platform::nativeFileSystem().separator());
     double best = 1e9;
     std::size_t entries = 0;
     std::size_t textBytes = 0;

@@ -31,7 +31,7 @@ private:
     platform::Host& host_ = platform::nativeHost();
     platform::Registry& registry_ = platform::nativeRegistry();
     platform::FileQueries& fileQueries_ = platform::nativeFileQueries();
-    files::DirectoryCollector directories_{fileQueries_, platform::nativeFileSystem().separator()};
+    files::DirectoryCollector directories_{fileQueries_, host_, platform::nativeFileSystem().separator()};
     SystemCollector systemCollector();
     CpuSample lastCpuSample_;
     Progress* progress_ = nullptr;

@@ -12,6 +12,7 @@ inline constexpr ErrorCode success = 0;
 inline constexpr ErrorCode invalidFunction = 1;
 inline constexpr ErrorCode fileNotFound = 2;
 inline constexpr ErrorCode pathNotFound = 3;
+inline constexpr ErrorCode tooManyOpenFiles = 4;
 inline constexpr ErrorCode accessDenied = 5;
 inline constexpr ErrorCode invalidHandle = 6;
 inline constexpr ErrorCode notEnoughMemory = 8;
@@ -28,6 +29,8 @@ inline constexpr ErrorCode moduleNotFound = 126;
 inline constexpr ErrorCode negativeSeek = 131;
 inline constexpr ErrorCode badExeFormat = 193;
 inline constexpr ErrorCode filenameTooLong = 206;
+// Answers what is neither a regular file nor a directory: a pipe, device or socket.
+inline constexpr ErrorCode badFileType = 222;
 inline constexpr ErrorCode moreData = 234;
 inline constexpr ErrorCode operationAborted = 995;
 inline constexpr ErrorCode noMoreItems = 259;
@@ -35,6 +38,8 @@ inline constexpr ErrorCode serviceDoesNotExist = 1060;
 inline constexpr ErrorCode timeout = 1460;
 inline constexpr ErrorCode rpcServerUnavailable = 1722;
 inline constexpr ErrorCode rpcCallFailed = 1726;
+inline constexpr ErrorCode ioDevice = 1117;
+inline constexpr ErrorCode cantResolveFilename = 1921;
 inline constexpr ErrorCode userNotFound = 2221;
 }  // namespace error
 

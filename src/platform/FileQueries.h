@@ -49,8 +49,9 @@ struct DirectoryEntry {
     std::wstring name;
     // Links to directories count as directories.
     bool isDirectory = false;
-    // Delivered for directories; files are described by their examination.
-    FileTimes times;
+    // Delivered for directories; nothing for one that vanished meanwhile. Files
+    // are described by their examination.
+    std::optional<FileTimes> times;
     // A symbolic link, junction or other reparse point: listed, never entered.
     bool isLink = false;
 };
@@ -76,6 +77,9 @@ public:
     // Lists the directory entry that next() delivered last, reached from this
     // open directory, never through a link; prefix is its full path and separator.
     virtual std::unique_ptr<DirectoryListing> listEntry(const std::wstring& prefix) = 0;
+    // Why the directory could not be listed, or not to its end; success
+    // otherwise. Final once next() returned false.
+    virtual ErrorCode failure() const = 0;
     // The directory's own times; nothing when they cannot be read.
     virtual std::optional<FileTimes> ownTimes() const = 0;
     virtual std::optional<DirectoryIdentity> identity() const = 0;

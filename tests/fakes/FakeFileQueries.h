@@ -14,6 +14,7 @@ public:
         std::vector<platform::DirectoryEntry> entries;
         std::optional<platform::FileTimes> ownTimes;
         std::optional<platform::DirectoryIdentity> identity;
+        platform::ErrorCode failure = 0;
     };
 
     Directory& addDirectory(const std::wstring& prefix) { return directories[prefix]; }
@@ -62,6 +63,7 @@ private:
         std::unique_ptr<platform::DirectoryListing> listEntry(const std::wstring& prefix) override {
             return owner_.list(prefix);
         }
+        platform::ErrorCode failure() const override { return directory_.failure; }
         std::optional<platform::FileTimes> ownTimes() const override { return directory_.ownTimes; }
         std::optional<platform::DirectoryIdentity> identity() const override { return directory_.identity; }
 

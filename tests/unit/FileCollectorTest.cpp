@@ -2,6 +2,7 @@
 #include "collect/files/FileProperties.h"
 
 #include "fakes/FakeFileQueries.h"
+#include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ FileExamination file(std::int64_t size, VersionResource version = VersionResourc
 }
 
 DirectoryEntry directory(const std::wstring& name, std::int64_t seconds = 1400000000) {
-    return {name, true, {at(seconds), at(seconds - 1)}};
+    return {name, true, FileTimes{at(seconds), at(seconds - 1)}};
 }
 
 DirectoryEntry plainFile(const std::wstring& name) { return {name, false, {}}; }
@@ -43,7 +44,8 @@ struct Files : ::testing::Test {
     }
 
     FakeFileQueries queries;
-    files::DirectoryCollector collector{queries, L'\\'};
+    FakeHost host;
+    files::DirectoryCollector collector{queries, host, L'\\'};
     TextSink directoryText;
     TextSink fileText;
 };
@@ -142,7 +144,7 @@ TEST_F(Files, FlatListingsSplitOneListingInListingOrder) {
     auto& temp = queries.addDirectory(L"C:\\Temp\\");
     temp.entries = {directory(L"."),         directory(L".."),        plainFile(L"b.dll"), directory(L"sub"),
                     plainFile(L".profile"),  plainFile(L"a&<b.txt"), plainFile(L"locked"), directory(L"zero", -11644473600)};
-    temp.entries.back().times = {};
+    temp.entries.back().times = FileTimes{};
     queries.files[L"C:\\Temp\\b.dll"] = file(10, VersionResource::withFixedBlock);
     queries.files[L"C:\\Temp\\.profile"] = file(0);
     queries.files[L"C:\\Temp\\a&<b.txt"] = file(3);
@@ -272,20 +274,43 @@ TEST_F(Tree, EachDirectoryIsEnteredOnceAndNeverThroughALink) {
     EXPECT_EQ(std::count(queries.listed.begin(), queries.listed.end(), L"A\\D\\link\\"), 0);
 }
 
+// A directory that cannot be read never just vanishes from the report, and one
+// that vanished meanwhile gets no invented times.
 TEST_F(Tree, DirectoriesThatVanishOrCannotBeListed) {
-    // B is listed, then gone before it is entered; D cannot be listed.
+    // B is listed, then gone before it is entered; D cannot be listed; E is gone before its times are read.
+    queries.directories[L"A\\"].entries.push_back({L"E", true, std::nullopt});
     queries.directories.erase(L"A\\B\\");
     queries.directories[L"A\\D\\"].ownTimes.reset();
+    queries.directories[L"A\\D\\"].failure = 5;
     collector.getDirectoriesRecursively(L"A", directoryText);
     EXPECT_EQ(directoryText.text(), L"<directory name=\"A\\B\\\">0|0</directory>\n"
-                             L"<directory name=\"A\\D\\\">0|0</directory>\n"
+                             L"<directory name=\"A\\D\\\">Directory could not be read: message 5</directory>\n"
+                             L"<directory name=\"A\\E\\\">0|0</directory>\n"
                              L"<directory name=\"A\">100|50</directory>\n");
 
     // A file that is listed, then gone before it is examined.
     queries.directories[L"A\\D\\"].entries = {plainFile(L"gone")};
-    collector.getDirectoriesAndFilesRecursively(L"A", directoryText, fileText);
+    TextSink directories;
+    collector.getDirectoriesAndFilesRecursively(L"A", directories, fileText);
+    EXPECT_EQ(directories.text(), L"<directory name=\"A\\B\">1|0</directory>\n"
+                           L"<directory name=\"A\\D\">3|2</directory>\n"
+                           L"<directory name=\"A\\D\\\">Directory could not be read: message 5</directory>\n"
+                           L"<directory name=\"A\\E\">0|0</directory>\n");
     EXPECT_EQ(fileText.text(), L"<properties name=\"A\\D\\gone\">Problem getting File information: \nFile A\\D\\gone not found.\n"
                         L"</properties>\n");
+
+    // The flat members name the directory where its missing-directory element would stand.
+    TextSink flat;
+    TextSink flatFiles;
+    collector.getDirectories(L"A\\D", flat);
+    collector.getDirectoriesAndFiles(L"A\\D", flat, flatFiles);
+    collector.getFiles(L"A\\D", flatFiles);
+    const std::wstring reason = L" name=\"A\\D\">Directory could not be read: message 5</";
+    EXPECT_EQ(flat.text(), L"<directory" + reason + L"directory>\n<directory" + reason + L"directory>\n");
+    const std::wstring gone = L"<properties name=\"A\\D\\gone\">Problem getting File information: \nFile "
+                              L"A\\D\\gone not found.\n</properties>\n";
+    EXPECT_EQ(flatFiles.text(), gone + L"<properties" + reason + L"properties>\n" + gone + L"<properties" + reason +
+                                    L"properties>\n");
 }
 
 TEST_F(Tree, SearchingForFilesRecursivelyCostsNothing) {

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -52,6 +58,33 @@ TEST(LinuxCallBatch, ResultsAreTheSameThroughTheRingAndCallByCall) {
         EXPECT_EQ(fcntl(opened.back(), F_GETFD), -1) << "closed";
     }
     fs::remove_all(folder);
+}
+
+// A filter that refuses io_uring_enter after the ring is set up (as a container's
+// seccomp profile may): every call is still made, none reported as failed.
+TEST(LinuxCallBatch, CallsARingRefusesToTakeAreMadeOneByOne) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CallBatch calls;
+        sock_filter refuseEnter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_io_uring_enter, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EBUSY),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{static_cast<unsigned short>(std::size(refuseEnter)), refuseEnter};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+            _exit(2);
+        }
+        std::vector<int> opened(300, -1);
+        for (int& result : opened) calls.openAt(AT_FDCWD, "/dev/null", O_RDONLY | O_CLOEXEC, result);
+        calls.complete();
+        _exit(std::all_of(opened.begin(), opened.end(), [](int result) { return result >= 0; }) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/linux/AccountFiles.h"
 #include "platform/linux/DiskVolumes.h"
 #include "platform/linux/MachineFacts.h"
+#include "platform/linux/Paths.h"
 #include "platform/Native.h"
 
 #include <gtest/gtest.h>
@@ -165,4 +166,18 @@ TEST(LinuxAccountFiles, PrivilegeFromUidAdministratorGroupsAndTheOverflowAccount
         EXPECT_EQ(accounts[i].name, expected[i].first);
         EXPECT_EQ(accounts[i].privilege, expected[i].second) << accounts[i].name;
     }
+}
+
+// A name with a line feed could otherwise spell whole lines of the unescaped report.
+TEST(LinuxNames, ControlCharactersAndBrokenUtf8BecomeReplacementCharacters) {
+    const struct {
+        std::string native;
+        std::wstring reported;
+    } cases[] = {
+        {"a\n</properties>\r\t\x7f", L"a\uFFFD</properties>\uFFFD\uFFFD\uFFFD"},
+        {std::string("nul\0x", 5), L"nul\uFFFDx"},
+        {"bad\xff\xfe", L"bad\uFFFD\uFFFD"},
+        {"Grüße & <x>\"|", L"Grüße & <x>\"|"},
+    };
+    for (const auto& [native, reported] : cases) EXPECT_EQ(nameFromNative(native), reported);
 }

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -30,19 +31,26 @@ void appendTimes(std::wstring& out, std::int64_t lastWrite, std::int64_t creatio
 }
 
 // Each element is composed in one buffer kept by the caller and written whole.
-void writeDirectoryElement(ReportSink& out, std::wstring& element, const std::wstring& path, std::int64_t lastWrite,
-                           std::int64_t creation) {
-    element.assign(L"<directory name=\"");
+void writeElement(ReportSink& out, std::wstring& element, const wchar_t* name, std::wstring_view path,
+                  std::wstring_view text) {
+    element.assign(L"<");
+    element += name;
+    element += L" name=\"";
     element += path;
     element += L"\">";
-    appendTimes(element, lastWrite, creation);
-    element += L"</directory>\n";
+    element += text;
+    element += L"</";
+    element += name;
+    element += L">\n";
     out << element;
 }
 
-void writeDirectoryElement(ReportSink& out, std::wstring& element, const std::wstring& path,
-                           const platform::FileTimes& times) {
-    writeDirectoryElement(out, element, path, secondsSince1970(times.lastWrite), secondsSince1970(times.creation));
+// Times that cannot be read are written as 0, not as the start of the file-system era.
+void writeDirectoryElement(ReportSink& out, std::wstring& element, std::wstring_view path,
+                           const std::optional<platform::FileTimes>& times) {
+    std::wstring text;
+    appendTimes(text, times ? secondsSince1970(times->lastWrite) : 0, times ? secondsSince1970(times->creation) : 0);
+    writeElement(out, element, L"directory", path, text);
 }
 
 void writeFileElement(ReportSink& out, std::wstring& element, const FileProperties& file) {
@@ -65,7 +73,8 @@ void writeFileElement(ReportSink& out, std::wstring& element, const FileProperti
 }
 
 void writeMissing(ReportSink& out, const wchar_t* element, const std::wstring& path, const wchar_t* text) {
-    out << L"<" << element << L" name=\"" << path << L"\">" << text << L"</" << element << L">\n";
+    std::wstring composed;
+    writeElement(out, composed, element, path, text);
 }
 
 // The directories one request has entered.
@@ -84,10 +93,9 @@ private:
 
 }  // namespace
 
-// A directory the walk is inside of.
+// A directory the walk is inside of: where its entries' paths start.
 struct DirectoryCollector::OpenDirectory {
-    std::wstring name;
-    std::wstring prefix;
+    std::size_t prefixLength;
     std::unique_ptr<DirectoryListing> listing;
 };
 
@@ -95,24 +103,34 @@ std::wstring DirectoryCollector::prefixOf(const std::wstring& path) const {
     return !path.empty() && path.back() == separator_ ? path : path + separator_;
 }
 
+std::wstring DirectoryCollector::unreadable(platform::ErrorCode failure) const {
+    std::wstring message = host_.errorMessage(failure);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) message.pop_back();
+    if (message.empty()) message = L"Error " + std::to_wstring(failure);
+    return L"Directory could not be read: " + message;
+}
+
 bool DirectoryCollector::isDirectory(const std::wstring& path) const {
     return !platform::holdsNul(path) && queries_.isDirectory(path);
 }
 
 template <class OnEntry>
-void DirectoryCollector::forEachEntry(const std::wstring& path, OnEntry onEntry) {
+platform::ErrorCode DirectoryCollector::forEachEntry(const std::wstring& path, OnEntry onEntry) {
     const std::wstring prefix = prefixOf(path);
     const auto listing = queries_.list(prefix);
     DirectoryEntry entry;
     while (nextEntry(*listing, entry)) onEntry(*listing, entry, prefix + entry.name);
+    return listing->failure();
 }
 
 void DirectoryCollector::getDirectories(const std::wstring& path, ReportSink& directory) {
     if (!isDirectory(path)) return writeMissing(directory, L"directory", path, L"Does not exist");
     std::wstring element;
-    forEachEntry(path, [&](DirectoryListing&, const DirectoryEntry& entry, const std::wstring& entryPath) {
-        if (entry.isDirectory) writeDirectoryElement(directory, element, entryPath, entry.times);
-    });
+    const auto failure =
+        forEachEntry(path, [&](DirectoryListing&, const DirectoryEntry& entry, const std::wstring& entryPath) {
+            if (entry.isDirectory) writeDirectoryElement(directory, element, entryPath, entry.times);
+        });
+    if (failure) writeElement(directory, element, L"directory", path, unreadable(failure));
 }
 
 void DirectoryCollector::getDirectoriesAndFiles(const std::wstring& path, ReportSink& directory, ReportSink& file) {
@@ -121,47 +139,61 @@ void DirectoryCollector::getDirectoriesAndFiles(const std::wstring& path, Report
         return writeMissing(file, L"properties", path, L"Directory could not be found");
     }
     std::wstring element;
-    forEachEntry(path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
-        if (entry.isDirectory) {
-            writeDirectoryElement(directory, element, entryPath, entry.times);
-        } else {
-            writeFileElement(file, element, fileProperties(entryPath, listing.examineEntry(entryPath)));
-        }
-    });
+    const auto failure = forEachEntry(
+        path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
+            if (entry.isDirectory) {
+                writeDirectoryElement(directory, element, entryPath, entry.times);
+            } else {
+                writeFileElement(file, element, fileProperties(entryPath, listing.examineEntry(entryPath)));
+            }
+        });
+    if (!failure) return;
+    writeElement(directory, element, L"directory", path, unreadable(failure));
+    writeElement(file, element, L"properties", path, unreadable(failure));
 }
 
 void DirectoryCollector::getFiles(const std::wstring& path, ReportSink& file) {
     if (!isDirectory(path)) return writeMissing(file, L"properties", path, L"Directory not found");
     std::wstring element;
-    forEachEntry(path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
-        if (!entry.isDirectory) {
-            writeFileElement(file, element, fileProperties(entryPath, listing.examineEntry(entryPath)));
-        }
-    });
+    const auto failure = forEachEntry(
+        path, [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
+            if (!entry.isDirectory) {
+                writeFileElement(file, element, fileProperties(entryPath, listing.examineEntry(entryPath)));
+            }
+        });
+    if (failure) writeElement(file, element, L"properties", path, unreadable(failure));
 }
 
 template <class OnEntry, class OnLeave>
 void DirectoryCollector::walkTree(const std::wstring& path, OnEntry onEntry, OnLeave onLeave) {
     EnteredDirectories entered;
     std::vector<OpenDirectory> walk;
-    const auto enter = [&](const std::wstring& name, std::unique_ptr<DirectoryListing> listing) {
-        if (!entered.enter(*listing)) return onLeave(name, *listing);
-        walk.push_back({name, prefixOf(name), std::move(listing)});
+    // The prefix of the directory at hand, then the name of its entry at hand.
+    std::wstring current = prefixOf(path);
+    const auto nameOf = [&](std::size_t prefixLength) {
+        return walk.size() == 1 ? std::wstring_view(path) : std::wstring_view(current).substr(0, prefixLength);
     };
-    enter(path, queries_.list(prefixOf(path)));
+    const auto enter = [&](std::unique_ptr<DirectoryListing> listing) {
+        walk.push_back({current.size(), std::move(listing)});
+        if (entered.enter(*walk.back().listing)) return;
+        onLeave(nameOf(current.size()), *walk.back().listing);
+        walk.pop_back();
+    };
+    enter(queries_.list(current));
     DirectoryEntry entry;
     while (!walk.empty()) {
-        OpenDirectory& current = walk.back();
-        if (!nextEntry(*current.listing, entry)) {
-            onLeave(current.name, *current.listing);
+        OpenDirectory& at = walk.back();
+        current.resize(at.prefixLength);
+        if (!nextEntry(*at.listing, entry)) {
+            onLeave(nameOf(at.prefixLength), *at.listing);
             walk.pop_back();
             continue;
         }
-        const std::wstring entryPath = current.prefix + entry.name;
-        onEntry(*current.listing, entry, entryPath);
+        current += entry.name;
+        onEntry(*at.listing, entry, current);
         if (entry.isDirectory && !entry.isLink) {
-            const std::wstring name = entryPath + separator_;
-            enter(name, current.listing->listEntry(name));
+            current += separator_;
+            enter(at.listing->listEntry(current));
         }
     }
 }
@@ -177,10 +209,11 @@ void DirectoryCollector::getDirectoriesRecursively(const std::wstring& path, Rep
                 writeDirectoryElement(directory, element, entryPath + separator_, entry.times);
             }
         },
-        // Times that cannot be read are written as 0, not as the start of the file-system era.
-        [&](const std::wstring& name, const DirectoryListing& listing) {
-            if (const auto times = listing.ownTimes()) return writeDirectoryElement(directory, element, name, *times);
-            writeDirectoryElement(directory, element, name, 0, 0);
+        [&](std::wstring_view name, const DirectoryListing& listing) {
+            if (const auto failure = listing.failure()) {
+                return writeElement(directory, element, L"directory", name, unreadable(failure));
+            }
+            writeDirectoryElement(directory, element, name, listing.ownTimes());
         });
 }
 
@@ -194,13 +227,16 @@ void DirectoryCollector::getDirectoriesAndFilesRecursively(const std::wstring& p
         path,
         [&](DirectoryListing& listing, const DirectoryEntry& entry, const std::wstring& entryPath) {
             if (entry.isDirectory) {
-                const FileProperties record = directoryProperties(entryPath, entry.times);
-                writeDirectoryElement(directory, element, record.path, record.lastWriteTime, record.creationTime);
+                writeDirectoryElement(directory, element, entryPath, entry.times);
             } else {
                 writeFileElement(file, element, fileProperties(entryPath, listing.examineEntry(entryPath)));
             }
         },
-        [](const std::wstring&, const DirectoryListing&) {});
+        [&](std::wstring_view name, const DirectoryListing& listing) {
+            if (const auto failure = listing.failure()) {
+                writeElement(directory, element, L"directory", name, unreadable(failure));
+            }
+        });
 }
 
 void DirectoryCollector::getFilesRecursively(const std::wstring&) {}

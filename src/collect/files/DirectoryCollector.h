@@ -2,8 +2,10 @@
 #include "collect/files/FileProperties.h"
 #include "dispatch/ReportSink.h"
 #include "platform/FileQueries.h"
+#include "platform/Host.h"
 
 #include <string>
+#include <string_view>
 
 namespace files {
 
@@ -11,9 +13,13 @@ namespace files {
 // separator and the entry's name. The recursive ones go down from each open
 // directory to the next, never through a link, and enter each directory once
 // however many links or mounts lead to it: the work stays bounded by the tree.
+// A directory that cannot be listed, or not to its end, gets an element naming
+// it and the reason, where its missing-directory element would stand (the
+// recursive ones in the directory section).
 class DirectoryCollector {
 public:
-    DirectoryCollector(platform::FileQueries& queries, wchar_t separator) : queries_(queries), separator_(separator) {}
+    DirectoryCollector(platform::FileQueries& queries, const platform::Host& host, wchar_t separator)
+        : queries_(queries), host_(host), separator_(separator) {}
 
     void getDirectories(const std::wstring& path, ReportSink& directory);
     void getDirectoriesAndFiles(const std::wstring& path, ReportSink& directory, ReportSink& file);
@@ -29,21 +35,27 @@ private:
     struct OpenDirectory;
 
     std::wstring prefixOf(const std::wstring& path) const;
+    // The text of an element for a directory that could not be read.
+    std::wstring unreadable(platform::ErrorCode failure) const;
     // The existence test of every listing.
     bool isDirectory(const std::wstring& path) const;
-    // Lists one directory, handing each entry but "." and ".." with its path to onEntry.
+    // Lists one directory, handing each entry but "." and ".." with its path to
+    // onEntry; the listing's failure, success when it was read to its end.
     template <class OnEntry>
-    void forEachEntry(const std::wstring& path, OnEntry onEntry);
+    platform::ErrorCode forEachEntry(const std::wstring& path, OnEntry onEntry);
     // Walks below the directory depth first, entering each directory once and
     // never through a link. onEntry(listing, entry, entryPath) sees every entry
     // in listing order, a directory before what it holds; onLeave(name, listing)
     // sees each directory as the walk leaves it, and one reached again in place
     // of entering it. A directory's name is its entry path with a separator,
-    // the walk's own directory the path as given.
+    // the walk's own directory the path as given. Only the path of the entry
+    // at hand is held, never one per level: a deep tree costs memory by its
+    // depth, not by its depth times its path length.
     template <class OnEntry, class OnLeave>
     void walkTree(const std::wstring& path, OnEntry onEntry, OnLeave onLeave);
 
     platform::FileQueries& queries_;
+    const platform::Host& host_;
     wchar_t separator_;
 };
 

@@ -36,6 +36,7 @@ Failure classifyFailure(platform::ErrorCode code) {
     case platform::error::invalidParameter:
     case 123:  // invalid name, such as one holding wildcards
         return Failure::invalidParameter;
+    case platform::error::badFileType: return Failure::notRegularFile;
     default: return Failure::other;
     }
 }
@@ -90,6 +91,7 @@ std::wstring FileProperties::failureText() const {
     case Failure::none: return L"";
     case Failure::notFound: return heading + L"File " + path + L" not found.\n";
     case Failure::invalidParameter: return heading + L"Invalid parameter to _stat.\n";
+    case Failure::notRegularFile: return heading + L"Not a regular file (a pipe, device or socket).\n";
     case Failure::other: return heading + L"Unexpected error in _stat\n";
     }
     return L"";
@@ -105,15 +107,6 @@ FileProperties fileProperties(std::wstring path, const platform::FileExamination
     properties.size = examination.size;
     properties.version = examination.version;
     properties.versionNumbers = examination.fixed;
-    return properties;
-}
-
-FileProperties directoryProperties(std::wstring path, const platform::FileTimes& times) {
-    FileProperties properties;
-    properties.path = std::move(path);
-    properties.lastWriteTime = secondsSince1970(times.lastWrite);
-    properties.creationTime = secondsSince1970(times.creation);
-    properties.isDirectory = true;
     return properties;
 }
 
@@ -140,6 +133,7 @@ void getFileVersion(platform::FileQueries& queries, const std::wstring& path, Re
         break;
     case Failure::notFound: element += L"File not found."; break;
     case Failure::invalidParameter: element += L"Invalid parameter"; break;
+    case Failure::notRegularFile:
     case Failure::other: element += L"Unexpected error"; break;
     }
     file << element << L"</searchedproperties>\n";

@@ -8,7 +8,7 @@
 namespace files {
 
 // How a file examination failed, as far as the report tells it apart.
-enum class Failure : std::uint8_t { none, notFound, invalidParameter, other };
+enum class Failure : std::uint8_t { none, notFound, invalidParameter, notRegularFile, other };
 
 // Seconds since 1970-01-01 00:00 UTC.
 std::int64_t secondsSince1970(platform::FileTime time);
@@ -37,8 +37,6 @@ struct FileProperties {
 
 // The record of a file from its examination.
 FileProperties fileProperties(std::wstring path, const platform::FileExamination& examination);
-// The record of a directory entry, from its listing times.
-FileProperties directoryProperties(std::wstring path, const platform::FileTimes& times);
 
 // Both take an empty path for an invalid parameter, as the system's file
 // stream does.

@@ -49,7 +49,7 @@ std::vector<LocalAccount> accountsFromFiles(std::istream& passwd, std::istream& 
         } else if (name == overflowAccount || fields[2] == overflowId) {
             level = privilege::guest;
         }
-        accounts.push_back({fromNative(name), level});
+        accounts.push_back({nameFromNative(name), level});
     }
     return accounts;
 }

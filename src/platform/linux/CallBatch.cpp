@@ -37,9 +37,12 @@ public:
 
     unsigned capacity() const { return capacity_; }
 
-    // Submits the calls, at most capacity() of them, and waits for them all;
-    // false when the ring failed, with the outcomes of unfinished calls as they were.
+    // Submits the calls, at most capacity() of them, and waits for them all.
+    // When the ring fails, the calls it never took are withdrawn and those it
+    // took are awaited a while; false then, and what is still unfinished keeps
+    // its outcome.
     bool make(std::span<Call> calls) {
+        const unsigned head = std::atomic_ref(*submissionHead_).load(std::memory_order_acquire);
         unsigned tail = *submissionTail_;
         for (const Call& call : calls) {
             const unsigned index = tail++ & submissionMask_;
@@ -52,7 +55,10 @@ public:
         while (unfinished > 0) {
             const long sent = syscall(SYS_io_uring_enter, descriptor_, unsent, unfinished, IORING_ENTER_GETEVENTS,
                                       nullptr, 0);
-            if (sent < 0 && errno != EINTR) return false;
+            if (sent < 0 && errno != EINTR) {
+                withdraw(calls, head, unfinished);
+                return false;
+            }
             if (sent > 0) unsent -= static_cast<unsigned>(sent);
             unfinished -= reap();
         }
@@ -73,6 +79,7 @@ private:
         if (!mapped()) return;
         auto* submissions = static_cast<char*>(submissions_.address);
         auto* completions = static_cast<char*>(completions_.address);
+        submissionHead_ = reinterpret_cast<unsigned*>(submissions + parameters.sq_off.head);
         submissionTail_ = reinterpret_cast<unsigned*>(submissions + parameters.sq_off.tail);
         submissionMask_ = *reinterpret_cast<unsigned*>(submissions + parameters.sq_off.ring_mask);
         submissionArray_ = reinterpret_cast<unsigned*>(submissions + parameters.sq_off.array);
@@ -84,6 +91,23 @@ private:
 
     Mapping map(std::size_t length, off_t offset) const {
         return {mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, descriptor_, offset), length};
+    }
+
+    // The kernel takes submissions in order, so those from its head on were
+    // never taken: they are marked so, and taken back. Those it took finish on
+    // their own; a call made again while the kernel may still be making it
+    // would be made twice.
+    void withdraw(std::span<Call> calls, unsigned head, unsigned unfinished) {
+        const unsigned takenHead = std::atomic_ref(*submissionHead_).load(std::memory_order_acquire);
+        std::atomic_ref(*submissionTail_).store(takenHead, std::memory_order_release);
+        const unsigned taken = takenHead - head;
+        for (Call& call : calls.subspan(taken)) call.outcome = neverTaken;
+        unfinished -= static_cast<unsigned>(calls.size()) - taken;
+        for (int wait = 0; unfinished > 0 && wait < 5000; ++wait) {
+            const unsigned finished = reap();
+            unfinished -= finished;
+            if (finished == 0) usleep(1000);
+        }
     }
 
     bool mapped() const {
@@ -141,6 +165,7 @@ private:
     Mapping submissions_;
     Mapping completions_;
     Mapping entries_;
+    unsigned* submissionHead_ = nullptr;
     unsigned* submissionTail_ = nullptr;
     unsigned submissionMask_ = 0;
     unsigned* submissionArray_ = nullptr;
@@ -178,18 +203,15 @@ void CallBatch::readAt(int descriptor, void* buffer, std::uint32_t length, std::
 void CallBatch::close(int descriptor) { queued_.push_back({.kind = Call::Kind::close, .descriptor = descriptor}); }
 
 // A call the ring cancelled, having no worker to hand it to, say, is made on
-// its own. A ring that fails is not trusted again, and what it left unfinished
-// stays cancelled: made again, a call it may still be making would be made twice.
+// its own, and so is one a failing ring never took. A ring that fails is not
+// trusted again; what it took and left unfinished stays cancelled.
 void CallBatch::complete() {
     std::span<Call> calls(queued_);
     while (ring_ && !calls.empty()) {
         const auto part = calls.first(std::min<std::size_t>(calls.size(), ring_->capacity()));
-        if (ring_->make(part)) {
-            for (Call& call : part) {
-                if (call.outcome == -ECANCELED) call.outcome = makeAlone(call);
-            }
-        } else {
-            ring_.reset();
+        if (!ring_->make(part)) ring_.reset();
+        for (Call& call : part) {
+            if ((call.outcome == -ECANCELED && ring_) || call.outcome == neverTaken) call.outcome = makeAlone(call);
         }
         calls = calls.subspan(part.size());
     }

@@ -41,6 +41,9 @@ private:
         int outcome = -ECANCELED;
     };
 
+    // The outcome of a call the kernel never took.
+    static constexpr int neverTaken = 1 << 30;
+
     static int makeAlone(const Call& call);
 
     std::unique_ptr<Ring> ring_;

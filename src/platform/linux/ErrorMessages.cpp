@@ -9,6 +9,7 @@ std::wstring windowsMessage(ErrorCode code) {
     case error::invalidFunction: return L"Incorrect function.\r\n";
     case error::fileNotFound: return L"The system cannot find the file specified.\r\n";
     case error::pathNotFound: return L"The system cannot find the path specified.\r\n";
+    case error::tooManyOpenFiles: return L"The system cannot open the file.\r\n";
     case error::accessDenied: return L"Access is denied.\r\n";
     case error::invalidHandle: return L"The handle is invalid.\r\n";
     case error::notEnoughMemory: return L"Not enough memory resources are available to process this command.\r\n";
@@ -27,6 +28,9 @@ std::wstring windowsMessage(ErrorCode code) {
         return L"An attempt was made to move the file pointer before the beginning of the file.\r\n";
     case error::badExeFormat: return L"%1 is not a valid Win32 application.\r\n";
     case error::filenameTooLong: return L"The filename or extension is too long.\r\n";
+    case error::badFileType: return L"The file type being saved or retrieved has been blocked.\r\n";
+    case error::ioDevice: return L"The request could not be performed because of an I/O device error.\r\n";
+    case error::cantResolveFilename: return L"The name of the file cannot be resolved by the system.\r\n";
     case error::moreData: return L"More data is available.\r\n";
     case error::noMoreItems: return L"No more data is available.\r\n";
     case error::serviceDoesNotExist: return L"The specified service does not exist as an installed service.\r\n";
@@ -47,6 +51,10 @@ ErrorCode fromErrno(int errnoValue) {
     case EPERM:
     case EISDIR: return error::accessDenied;
     case EBADF: return error::invalidHandle;
+    case EMFILE:
+    case ENFILE: return error::tooManyOpenFiles;
+    case EIO: return error::ioDevice;
+    case ELOOP: return error::cantResolveFilename;
     case ENOMEM: return error::notEnoughMemory;
     case EBUSY:
     case ETXTBSY: return error::sharingViolation;

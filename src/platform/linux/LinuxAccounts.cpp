@@ -45,7 +45,7 @@ public:
                            std::vector<std::wstring>& groups) override {
         const passwd* entry = getpwnam(linux_layer::toNative(account).c_str());
         if (!entry) return error::userNotFound;
-        if (const auto name = groupName(entry->pw_gid)) groups.push_back(linux_layer::fromNative(*name));
+        if (const auto name = groupName(entry->pw_gid)) groups.push_back(linux_layer::nameFromNative(*name));
         return error::success;
     }
 
@@ -64,7 +64,7 @@ public:
         for (int i = 0; i < count; ++i) {
             if (ids[static_cast<std::size_t>(i)] == primary) continue;
             if (const auto group = groupName(ids[static_cast<std::size_t>(i)])) {
-                groups.push_back(linux_layer::fromNative(*group));
+                groups.push_back(linux_layer::nameFromNative(*group));
             }
         }
         return error::success;

@@ -69,7 +69,6 @@ FileExamination described(const struct statx& status) {
 using linux_layer::CallBatch;
 using linux_layer::Descriptor;
 using linux_layer::executableHeaderSize;
-using linux_layer::openRegularFile;
 
 // Looks the version up in an open regular file, whose first bytes may have been read already.
 void lookUpVersion(int descriptor, FileExamination& examination, const unsigned char* header) {
@@ -85,20 +84,38 @@ void lookUpVersion(int descriptor, FileExamination& examination, const unsigned 
     examination.fixed = version.fixed;
 }
 
-// Only regular files count as files that can be read: opening a device or a
-// pipe can act on it (a watchdog arms itself, a waiting writer wakes), so
-// anything else is answered like a file that cannot be opened, and directories
-// are no files either, as on Windows. The name is relative to the directory
-// (AT_FDCWD for the working directory); a link is followed.
-FileExamination examineAt(int directory, const char* name, bool describe) {
-    ErrorCode failure = error::success;
-    const Descriptor opened = openRegularFile(directory, name, failure);
-    if (!opened.valid()) return FileExamination::failed(failure);
-    if (!describe) return {};
+// Files are pinned with a path-only descriptor, which opens nothing: no
+// permission is needed to describe them, no lease is broken, and a pipe or
+// device swapped in under the name is seen as such before anything is opened
+// for real (opening it could wake a waiting writer or arm a watchdog).
+constexpr int pinFlags = O_PATH | O_CLOEXEC;
+constexpr int readFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Only regular files are files: a directory cannot be examined, as on Windows,
+// and a pipe, device or socket says what it is.
+FileExamination judged(const struct statx& status) {
+    if (S_ISDIR(status.stx_mode)) return FileExamination::failed(error::accessDenied);
+    if (!S_ISREG(status.stx_mode)) return FileExamination::failed(error::badFileType);
+    if (isOwn(status)) return FileExamination::failed(error::fileNotFound);
+    return described(status);
+}
+
+// Only files large enough to hold a version are opened for reading; one that
+// cannot be opened keeps its times and size.
+bool mayHoldVersion(const FileExamination& examination) {
+    return examination.failure == error::success && examination.size >= static_cast<std::int64_t>(executableHeaderSize);
+}
+
+// The name is relative to the directory (AT_FDCWD for the working directory);
+// a link is followed.
+FileExamination examineAt(int directory, const char* name) {
+    const Descriptor pinned(openat(directory, name, pinFlags));
     struct statx status {};
-    if (!statusOf(opened.get(), status)) return FileExamination::failed(lastError());
-    FileExamination examination = described(status);
-    if (status.stx_size >= executableHeaderSize) lookUpVersion(opened.get(), examination, nullptr);
+    if (!pinned.valid() || !statusOf(pinned.get(), status)) return FileExamination::failed(lastError());
+    FileExamination examination = judged(status);
+    if (!mayHoldVersion(examination)) return examination;
+    const Descriptor opened(open(linux_layer::reopeningPath(pinned.get()).c_str(), readFlags));
+    if (opened.valid()) lookUpVersion(opened.get(), examination, nullptr);
     return examination;
 }
 
@@ -106,39 +123,41 @@ FileExamination examineAt(int directory, const char* name, bool describe) {
 struct BatchedFile {
     const char* name = nullptr;
     FileExamination examination;
+    // Each a descriptor or minus the errno of its open.
+    int pinned = -1;
     int descriptor = -1;
-    struct statx status {};
+    std::string reopening;
     int headerRead = 0;
     unsigned char header[executableHeaderSize] = {};
 };
 
-// Files the listing said were regular are opened by name without following a
-// link and without waiting, then judged by the status of what was opened: a
-// pipe or device swapped in meanwhile is refused before anything is read.
-constexpr int listedFileFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
-
-// What the open and the status of the open descriptor tell. The status is
-// asked for call by call: through the ring it would be handed to a worker
-// thread each time, which costs more than the call it saves.
-FileExamination describeOpened(BatchedFile& file) {
-    if (file.descriptor < 0) return FileExamination::failed(linux_layer::fromErrno(-file.descriptor));
-    if (!statusOf(file.descriptor, file.status)) return FileExamination::failed(lastError());
-    if (!S_ISREG(file.status.stx_mode)) return FileExamination::failed(error::accessDenied);
-    if (isOwn(file.status)) return FileExamination::failed(error::fileNotFound);
-    return described(file.status);
+// The file as its pinned descriptor shows it. Listed as a regular file, it is
+// pinned without following a link: a link swapped in is no regular file.
+FileExamination describePinned(const BatchedFile& file) {
+    if (file.pinned < 0) return FileExamination::failed(linux_layer::fromErrno(-file.pinned));
+    struct statx status {};
+    if (!statusOf(file.pinned, status)) return FileExamination::failed(lastError());
+    return judged(status);
 }
 
-// Examines files of one open directory in three rounds of calls (open, read
-// the header, close), each round one trip into the kernel where the batch has
-// a ring. Only files large enough to hold a version have their header read.
+// Examines files of one open directory in four rounds of calls (pin, open,
+// read the header, close), each round one trip into the kernel where the batch
+// has a ring. The status is asked for call by call: through the ring it would
+// be handed to a worker thread each time, which costs more than the call it saves.
 void examineBatch(CallBatch& calls, int directory, std::span<BatchedFile> files) {
-    for (BatchedFile& file : files) calls.openAt(directory, file.name, listedFileFlags, file.descriptor);
+    for (BatchedFile& file : files) calls.openAt(directory, file.name, pinFlags | O_NOFOLLOW, file.pinned);
     calls.complete();
     for (BatchedFile& file : files) {
-        file.examination = describeOpened(file);
-        if (file.examination.failure == error::success && file.status.stx_size >= executableHeaderSize) {
-            calls.readAt(file.descriptor, file.header, sizeof file.header, 0, file.headerRead);
-        }
+        file.examination = describePinned(file);
+        file.descriptor = -1;
+        if (!mayHoldVersion(file.examination)) continue;
+        file.reopening = linux_layer::reopeningPath(file.pinned);
+        calls.openAt(AT_FDCWD, file.reopening.c_str(), readFlags, file.descriptor);
+    }
+    calls.complete();
+    for (BatchedFile& file : files) {
+        if (file.descriptor >= 0) calls.readAt(file.descriptor, file.header, sizeof file.header, 0, file.headerRead);
+        if (file.pinned >= 0) calls.close(file.pinned);
     }
     calls.complete();
     for (BatchedFile& file : files) {
@@ -149,12 +168,16 @@ void examineBatch(CallBatch& calls, int directory, std::span<BatchedFile> files)
     calls.complete();
 }
 
+bool outOfDescriptors(int result) { return result == -EMFILE || result == -ENFILE; }
+
 // Opens that ran out of descriptors are made again one at a time, once the
 // batch has given its own back.
 void examineFiles(CallBatch& calls, int directory, std::span<BatchedFile> files) {
     examineBatch(calls, directory, files);
     for (BatchedFile& file : files) {
-        if (file.descriptor == -EMFILE || file.descriptor == -ENFILE) examineBatch(calls, directory, {&file, 1});
+        if (outOfDescriptors(file.pinned) || outOfDescriptors(file.descriptor)) {
+            examineBatch(calls, directory, {&file, 1});
+        }
     }
 }
 
@@ -170,15 +193,26 @@ mode_t kindOfEntry(unsigned char entryType) {
     }
 }
 
+// The records of the directory being read. Only the deepest directory of a
+// walk reads at a time, so one buffer serves them all, and a deep tree does not
+// hold one per level.
+struct RecordBuffer {
+    alignas(dirent64) char bytes[8192];
+    // Counts the reads into the buffer, so that a listing can tell whether the bytes are still its own.
+    std::uint64_t fills = 0;
+};
+
 // Entries are read a batch ahead of next(), so that the files among them can
 // be examined together when the first of them is asked for.
 class LinuxDirectoryListing final : public DirectoryListing {
 public:
     // Opens the directory named relative to the parent; a link as the last part
     // of the name is followed only when asked to.
-    LinuxDirectoryListing(CallBatch& calls, int parent, const char* name, bool followLink)
+    LinuxDirectoryListing(CallBatch& calls, RecordBuffer& records, int parent, const char* name, bool followLink)
         : calls_(calls),
+          records_(records),
           directory_(openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW))) {
+        if (!directory_.valid()) failure_ = lastError();
         struct statx status {};
         const bool known = directory_.valid() ? statusOf(directory_.get(), status)
                                               : statx(parent, name, followLink ? 0 : AT_SYMLINK_NOFOLLOW,
@@ -205,9 +239,9 @@ public:
         // Links are followed for their kind and times, so a link to a directory lists as one.
         if (!known && (kind_ == 0 || kind_ == S_IFDIR)) known = statusAt(directory_.get(), found.name.c_str(), status);
         if (kind_ == 0 && known) kind_ = status.stx_mode & S_IFMT;
-        entry.name = linux_layer::fromNative(found.name);
+        entry.name = linux_layer::nameFromNative(found.name);
         entry.isDirectory = kind_ == S_IFDIR;
-        entry.times = entry.isDirectory && known ? fileTimes(status) : FileTimes{};
+        entry.times = entry.isDirectory && known ? std::optional(fileTimes(status)) : std::nullopt;
         entry.isLink = isLink;
         return true;
     }
@@ -220,17 +254,18 @@ public:
             if (!current.examination) examineAhead(position_ - 1);
             return *current.examination;
         }
-        if (kind_ != 0 && kind_ != S_IFREG) return FileExamination::failed(error::accessDenied);
-        return examineAt(directory_.get(), current.name.c_str(), true);
+        if (kind_ != 0 && kind_ != S_IFREG) return FileExamination::failed(error::badFileType);
+        return examineAt(directory_.get(), current.name.c_str());
     }
 
     // By its native name from this open directory: names that are no UTF-8 and
     // trees deeper than any path allows are reached all the same.
     std::unique_ptr<DirectoryListing> listEntry(const std::wstring&) override {
-        return std::make_unique<LinuxDirectoryListing>(calls_, directory_.get(), ahead_[position_ - 1].name.c_str(),
-                                                       false);
+        return std::make_unique<LinuxDirectoryListing>(calls_, records_, directory_.get(),
+                                                       ahead_[position_ - 1].name.c_str(), false);
     }
 
+    ErrorCode failure() const override { return failure_; }
     std::optional<FileTimes> ownTimes() const override { return ownTimes_; }
     std::optional<DirectoryIdentity> identity() const override { return identity_; }
 
@@ -259,17 +294,29 @@ private:
 
     // The next record the system lists; nothing at the end, or when the directory cannot be read.
     const dirent64* nextRecord() {
+        if (recordsRead_ < recordsLength_ && records_.fills != fill_) {
+            // A directory below read into the buffer meanwhile: read on after the last record taken.
+            recordsRead_ = recordsLength_ = 0;
+            if (lseek(directory_.get(), resumeAt_, SEEK_SET) < 0) return endWith(lastError());
+        }
         if (recordsRead_ == recordsLength_) {
-            const ssize_t length =
-                directory_.valid() && !ended_ ? getdents64(directory_.get(), records_, sizeof records_) : 0;
-            ended_ = length <= 0;
-            if (ended_) return nullptr;
+            if (!directory_.valid() || ended_) return nullptr;
+            const ssize_t length = getdents64(directory_.get(), records_.bytes, sizeof records_.bytes);
+            if (length <= 0) return endWith(length < 0 ? lastError() : error::success);
+            fill_ = ++records_.fills;
             recordsLength_ = static_cast<std::size_t>(length);
             recordsRead_ = 0;
         }
-        const auto* record = reinterpret_cast<const dirent64*>(records_ + recordsRead_);
+        const auto* record = reinterpret_cast<const dirent64*>(records_.bytes + recordsRead_);
         recordsRead_ += record->d_reclen;
+        resumeAt_ = record->d_off;
         return record;
+    }
+
+    const dirent64* endWith(ErrorCode failure) {
+        ended_ = true;
+        if (failure_ == error::success) failure_ = failure;
+        return nullptr;
     }
 
     // Examines the regular files read ahead, from the first one asked for on.
@@ -287,11 +334,15 @@ private:
     }
 
     CallBatch& calls_;
+    RecordBuffer& records_;
     const Descriptor directory_;
-    // Records as the system lists them, taken a batch at a time.
-    alignas(dirent64) char records_[8192];
+    ErrorCode failure_ = error::success;
+    // This directory's records in the buffer, as long as its fill is the last one.
+    std::uint64_t fill_ = 0;
     std::size_t recordsLength_ = 0;
     std::size_t recordsRead_ = 0;
+    // Where the listing goes on after the last record taken.
+    off_t resumeAt_ = 0;
     bool ended_ = false;
     std::optional<FileTimes> ownTimes_;
     std::optional<DirectoryIdentity> identity_;
@@ -319,21 +370,24 @@ public:
 
     ErrorCode openForReading(const std::wstring& path) override {
         const std::string native = linux_layer::toNative(path);
-        return examineAt(AT_FDCWD, native.c_str(), false).failure;
+        ErrorCode failure = error::success;
+        linux_layer::openRegularFile(AT_FDCWD, native.c_str(), failure);
+        return failure;
     }
 
     FileExamination examine(const std::wstring& path) override {
         const std::string native = linux_layer::toNative(path);
-        return examineAt(AT_FDCWD, native.c_str(), true);
+        return examineAt(AT_FDCWD, native.c_str());
     }
 
     std::unique_ptr<DirectoryListing> list(const std::wstring& directoryPrefix) override {
-        return std::make_unique<LinuxDirectoryListing>(calls_, AT_FDCWD, linux_layer::toNative(directoryPrefix).c_str(),
-                                                       true);
+        return std::make_unique<LinuxDirectoryListing>(calls_, records_, AT_FDCWD,
+                                                       linux_layer::toNative(directoryPrefix).c_str(), true);
     }
 
 private:
     CallBatch calls_;
+    RecordBuffer records_;
 };
 
 }  // namespace

@@ -145,7 +145,7 @@ public:
         const std::string nativePattern = toNative(namePattern);
         while (const dirent* item = readdir(listing)) {
             if (fnmatch(nativePattern.c_str(), item->d_name, 0) != 0) continue;
-            if (auto entry = describe(toNative(directory) + item->d_name, linux_layer::fromNative(item->d_name))) {
+            if (auto entry = describe(toNative(directory) + item->d_name, linux_layer::nameFromNative(item->d_name))) {
                 entries.push_back(*entry);
             }
         }
@@ -178,6 +178,8 @@ std::unique_ptr<FileStream> openFileStream(const std::wstring& path, int flags, 
 
 std::unique_ptr<FileStream> streamOf(int descriptor) { return std::make_unique<LinuxFileStream>(descriptor); }
 
+std::string reopeningPath(int pinned) { return "/proc/self/fd/" + std::to_string(pinned); }
+
 Descriptor openRegularFile(int directory, const char* name, ErrorCode& error) {
     // A path-only descriptor opens nothing: it pins what the name leads to now,
     // so the type checked is the type of the file then opened, whatever the
@@ -197,8 +199,7 @@ Descriptor openRegularFile(int directory, const char* name, ErrorCode& error) {
         error = error::fileNotFound;
         return Descriptor(-1);
     }
-    const std::string reopened = "/proc/self/fd/" + std::to_string(pinned.get());
-    Descriptor file(::open(reopened.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    Descriptor file(::open(reopeningPath(pinned.get()).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.valid()) error = lastError();
     return file;
 }

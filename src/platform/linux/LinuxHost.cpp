@@ -44,7 +44,7 @@ public:
         const passwd* entry = getpwuid(geteuid());
         const auto machine = computerName();
         if (!entry || !machine) return std::nullopt;
-        return Account{*machine, linux_layer::fromNative(entry->pw_name)};
+        return Account{*machine, linux_layer::nameFromNative(entry->pw_name)};
     }
 
     std::wstring errorMessage(ErrorCode code) const override { return linux_layer::windowsMessage(code); }

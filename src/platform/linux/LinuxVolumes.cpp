@@ -63,7 +63,7 @@ public:
     ErrorCode mountPaths(const std::wstring& volume, std::vector<std::wstring>& paths) override {
         const DiskVolume* found = find(volume);
         if (!found) return error::fileNotFound;
-        for (const auto& path : found->mountPaths) paths.push_back(linux_layer::fromNative(path));
+        for (const auto& path : found->mountPaths) paths.push_back(linux_layer::nameFromNative(path));
         return error::success;
     }
 

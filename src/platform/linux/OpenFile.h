@@ -19,6 +19,8 @@ std::unique_ptr<FileStream> streamOf(int descriptor);
 // the error set, otherwise (access denied for what is no regular file, file
 // not found for a file of the run's own).
 Descriptor openRegularFile(int directory, const char* name, ErrorCode& error);
+// The path that opens the file a path-only descriptor pins, anew and for real.
+std::string reopeningPath(int pinned);
 // The same as a stream, for a path.
 std::unique_ptr<FileStream> openRegularFileStream(const std::wstring& path, ErrorCode& error);
 

@@ -21,4 +21,12 @@ std::wstring fromNative(const std::string& bytes) {
     }
 }
 
+std::wstring nameFromNative(const std::string& bytes) {
+    std::wstring name = fromNative(bytes);
+    for (wchar_t& c : name) {
+        if (c < 0x20 || c == 0x7F) c = L'\uFFFD';
+    }
+    return name;
+}
+
 }  // namespace platform::linux_layer

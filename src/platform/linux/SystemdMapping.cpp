@@ -77,6 +77,6 @@ std::uint32_t startTypeOf(const UnitFacts& unit) {
 }
 
 // The manager fills in User itself, for dynamic users too; none means root.
-std::wstring accountOf(const UnitFacts& unit) { return unit.user.empty() ? L"root" : fromNative(unit.user); }
+std::wstring accountOf(const UnitFacts& unit) { return unit.user.empty() ? L"root" : nameFromNative(unit.user); }
 
 }  // namespace platform::linux_layer

@@ -60,6 +60,8 @@ public:
         : search_(FindFirstFileExW((prefix + L"*").c_str(), FindExInfoBasic, &found_, FindExSearchNameMatch, nullptr,
                                    FIND_FIRST_EX_LARGE_FETCH)),
           pending_(search_ != INVALID_HANDLE_VALUE) {
+        // Only a drive root without entries has nothing to list; any other failure is one.
+        if (!pending_ && GetLastError() != ERROR_FILE_NOT_FOUND) failure_ = GetLastError();
         // The directory itself, for its times and for telling links to it apart.
         const Handle directory(CreateFileW(prefix.c_str(), FILE_READ_ATTRIBUTES,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -85,6 +87,7 @@ public:
         entry.times = {fileTime(found_.ftLastWriteTime), fileTime(found_.ftCreationTime)};
         entry.isLink = (found_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         pending_ = FindNextFileW(search_, &found_) != 0;
+        if (!pending_ && GetLastError() != ERROR_NO_MORE_FILES) failure_ = GetLastError();
         return true;
     }
 
@@ -93,6 +96,7 @@ public:
     std::unique_ptr<DirectoryListing> listEntry(const std::wstring& prefix) override {
         return std::make_unique<Win32DirectoryListing>(prefix);
     }
+    ErrorCode failure() const override { return failure_; }
     std::optional<FileTimes> ownTimes() const override { return ownTimes_; }
     std::optional<DirectoryIdentity> identity() const override { return identity_; }
 
@@ -100,6 +104,7 @@ private:
     WIN32_FIND_DATAW found_{};
     HANDLE search_;
     bool pending_;
+    ErrorCode failure_ = error::success;
     std::optional<FileTimes> ownTimes_;
     std::optional<DirectoryIdentity> identity_;
 };
