@@ -86,10 +86,15 @@ void ReportFile::complete(ErrorCode writing) {
     changed_.notify_all();
 }
 
-std::wstring ReportFile::keepAs(const std::wstring& name) {
+std::optional<std::wstring> ReportFile::keepAs(const std::wstring& name) {
     file_.stream.reset();
+    const ErrorCode failure = folder_.publishOwn(file_.name, name, false);
+    if (failure == error::success) {
+        kept_ = true;
+        return name;
+    }
+    if (failure != error::fileExists) return std::nullopt;
     kept_ = true;
-    if (folder_.publishOwn(file_.name, name, false) == error::success) return name;
     folder_.keepOwn(file_.name);
     return file_.name;
 }

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 // The report on disk, under a private name beside the archive, and the bytes
@@ -30,8 +31,9 @@ public:
     // Nothing more is written; a failure of writing ends the packing too.
     void complete(platform::ErrorCode writing);
     // Closes the file and gives it the name unless something is there; its
-    // name afterwards, the private one when the name was taken.
-    std::wstring keepAs(const std::wstring& name);
+    // name afterwards, the private one when the name was taken, nothing when
+    // the file is gone (its folder removed, say).
+    std::optional<std::wstring> keepAs(const std::wstring& name);
 
     bool awaitBytes(std::uint64_t bytes) override;
     std::unique_ptr<platform::FileStream> openGrowing() override;

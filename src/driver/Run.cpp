@@ -247,9 +247,9 @@ int Driver::finish(platform::OwnFolder& folder, ReportFile& report, ArchiveName&
     } else {
         SevenZip::reportPackingFailure(env_.console);
     }
-    const std::wstring keptAs = report.keepAs(reportNameOf(archiveName));
+    const std::optional<std::wstring> keptAs = report.keepAs(reportNameOf(archiveName));
     say(L"Ausgabedatei:\t\t" + paths_.destination);
-    say(L"Bericht:\t\t" + folder.location() + keptAs);
+    say(keptAs ? L"Bericht:\t\t" + folder.location() + *keptAs : reportNotWritten);
     return -1;
 }
 

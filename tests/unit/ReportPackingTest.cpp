@@ -72,6 +72,6 @@ TEST_F(ReportPacking, NoEngineOrAFailedReportPacksNothing) {
     EXPECT_EQ(report.write("abc"), 0u);
     report.complete(platform::error::diskFull);
     EXPECT_FALSE(packer.finish());
-    EXPECT_EQ(report.keepAs(L"r.xml"), L"r.xml");
+    EXPECT_EQ(report.keepAs(L"r.xml").value_or(L""), L"r.xml");
     EXPECT_EQ(files.files.at(L"c:\\out\\r.xml"), "abc");
 }
