@@ -22,6 +22,9 @@ const std::wstring reportNotWritten = L"Die ermittelten Informationen konnten ni
 const std::wstring configurationUnreadable = L"Die Konfigurationsdatei konnte nicht geoeffnet werden!";
 const std::wstring unknownFailure =
     L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.";
+const std::wstring utf16Configuration =
+    L"Die Konfigurationsdatei ist UTF-16 (\"Unicode\") gespeichert; darin wird keine Anfrage erkannt. Bitte als "
+    L"UTF-8 oder ANSI speichern.";
 const std::wstring threadRefused = L"Es konnte kein Thread gestartet werden; es wurden keine Daten ermittelt.";
 const std::wstring nameTooLong = L"Der Name der Ausgabedatei ist zu lang fuer ihren Ordner:\t";
 const std::wstring archiveNotPlaced = L"Das Archiv konnte nicht unter dem Namen der Ausgabedatei abgelegt werden: ";
@@ -260,6 +263,7 @@ std::optional<std::unique_ptr<XmlNodeVector>> Driver::readConfiguration() {
         auto configuration = readConfigurationFile(env_.files, paths_.source);
         if (!configuration) return std::nullopt;
         say(L"Konfigurationsdatei:\t" + paths_.source);
+        if (isUtf16(*configuration)) say(utf16Configuration);
         return XmlParser().parse(std::move(*configuration));
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
@@ -282,6 +286,7 @@ int Driver::check() {
             return nothingRuns;
         }
         say(L"Konfigurationsdatei:\t" + paths_.source);
+        if (isUtf16(*configuration)) say(utf16Configuration);
         const ConfigurationCheck result = checkConfiguration(std::move(*configuration));
         printCheck(result);
         if (result.served.empty()) return nothingRuns;

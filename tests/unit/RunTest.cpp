@@ -235,6 +235,29 @@ TEST_F(Run, CheckDecodesAConfigurationAsTheRunDoes) {
     EXPECT_NE(console.output.find(L"\tFile\tgetFile\t\"caf\u00E9\"\n"), std::wstring::npos) << console.output;
 }
 
+// Saved as "Unicode", with or without its mark: the run and the check say so,
+// and the run ends as it does for any configuration without requests.
+TEST_F(Run, AUtf16ConfigurationIsNamedAsSuch) {
+    const std::string text = "<config><File><getFile>a</getFile></File></config>";
+    std::string littleEndian = "\xFF\xFE";
+    std::string bigEndian;
+    for (const char c : text) {
+        littleEndian += {c, '\0'};
+        bigEndian += {'\0', c};
+    }
+    for (const std::string& bytes : {littleEndian, littleEndian.substr(2), bigEndian}) {
+        files.files[L"c.xml"] = bytes;
+        for (const char* mode : {"/check", "/source"}) {
+            console.output.clear();
+            const int status = start({mode, "/source", "c.xml", "/dest", "r.tavisk"});
+            EXPECT_EQ(status, std::string(mode) == "/check" ? 2 : 0);
+            EXPECT_NE(console.output.find(L"\nDie Konfigurationsdatei ist UTF-16 (\"Unicode\") gespeichert"),
+                      std::wstring::npos)
+                << console.output;
+        }
+    }
+}
+
 TEST_F(Run, CheckPrintsWhatRunsAndWhatNotAndCollectsNothing) {
     files.files[L"c.xml"] = "<config>\n<File><getFile>a\tb\n</getFile><getKey>k</getKey></File>\n</config>";
     EXPECT_EQ(start({"/check", "/source", "c.xml", "/dest", "r.tavisk"}), 1);
