@@ -126,6 +126,9 @@ struct Level {
     std::size_t cursor;
     std::size_t end;
     XmlNodeVector* parent;
+    // The element whose content this is: where its start tag stands, and its name.
+    std::size_t start = 0;
+    std::string_view name = {};
 };
 
 // Where each character of the comment-free text stood in the text as given:
@@ -257,7 +260,9 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(ConfigurationText configuration,
         const std::string_view name = text.substr(tag->start + 1, tag->close - tag->start - 1);
         const std::size_t contentEnd = tags.firstEndTag(name, contentStart, level.end);
         if (contentEnd == std::string_view::npos) {
-            if (observer) observer->dropped(Dropped::unclosedElement, origins.of(tag->start), name);
+            // An element of the same name around it took its end tag: that one is the element left open.
+            const std::size_t unclosed = name == level.name ? level.start : tag->start;
+            if (observer) observer->dropped(Dropped::unclosedElement, origins.of(unclosed), name);
             // A start tag without its end tag ends its level; at the top nothing is collected.
             if (levels.size() == 1) root = nullptr;
             levels.pop_back();
@@ -275,7 +280,7 @@ std::unique_ptr<XmlNodeVector> XmlParser::parse(ConfigurationText configuration,
                 topLevel.push_back({std::unique_ptr<XmlNodeVector>(node), origins.of(tag->start), name});
                 root = node;
             }
-            levels.push_back({contentStart, contentEnd, node});
+            levels.push_back({contentStart, contentEnd, node, tag->start, name});
         } else if (parent) {
             auto* value = new XmlNodeValue(nameText, parent);
             value->setText(source, text.substr(contentStart, contentEnd - contentStart));

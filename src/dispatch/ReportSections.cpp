@@ -13,15 +13,15 @@ constexpr std::size_t encodingStep = 1 << 14;
 
 }  // namespace
 
-ReportSection::ReportSection(platform::FileSystem& files, std::wstring spillDirectory, std::size_t bufferSize)
-    : files_(files), spillDirectory_(std::move(spillDirectory)), bufferSize_(bufferSize) {}
+ReportSection::ReportSection(platform::OwnFolder& spillFolder, std::size_t bufferSize)
+    : spillFolder_(spillFolder), bufferSize_(bufferSize) {}
 
 ReportSection::~ReportSection() { removeSpillFile(); }
 
 void ReportSection::removeSpillFile() {
     if (!spillFile_.stream) return;
     spillFile_.stream.reset();
-    files_.removeOwn(spillFile_.path);
+    spillFolder_.removeOwn(spillFile_.name);
 }
 
 void ReportSection::write(std::wstring_view text) {
@@ -85,7 +85,7 @@ void ReportSection::truncate(std::uint64_t position) {
 
 ErrorCode ReportSection::createSpillFile() {
     ErrorCode failure = error::success;
-    spillFile_ = files_.createOwn(spillDirectory_, failure);
+    spillFile_ = spillFolder_.createOwn(failure);
     return spillFile_.stream ? error::success : failure;
 }
 

@@ -31,8 +31,8 @@ class ReportSection final : public ReportSink {
 public:
     static constexpr std::size_t defaultBufferSize = std::size_t{1} << 20;
 
-    // The spill file is created, only when needed, in the directory.
-    ReportSection(platform::FileSystem& files, std::wstring spillDirectory, std::size_t bufferSize = defaultBufferSize);
+    // The spill file is created, only when needed, in the folder.
+    ReportSection(platform::OwnFolder& spillFolder, std::size_t bufferSize);
     ReportSection(const ReportSection&) = delete;
     ReportSection& operator=(const ReportSection&) = delete;
     ~ReportSection() override;
@@ -59,8 +59,7 @@ private:
     void send(std::string_view bytes);
     void removeSpillFile();
 
-    platform::FileSystem& files_;
-    const std::wstring spillDirectory_;
+    platform::OwnFolder& spillFolder_;
     const std::size_t bufferSize_;
     text::Utf8Encoder encoder_{text::Utf8Encoder::LineEnds::crlf};
     std::string buffer_;

@@ -11,14 +11,15 @@ const std::wstring declaration = L"<?xml version=\"1.0\"?>\r\n";
 }  // namespace
 
 ReportBuilder::ReportBuilder(const platform::Host& host, platform::FileSystem& files,
-                             const std::wstring& spillDirectory, std::size_t sectionBufferSize)
+                             platform::OwnFolder& spillFolder,
+                             std::size_t sectionBufferSize)
     : files_(files),
       openingLine_(openingLine(host)),
-      sections_{{{{files, spillDirectory, sectionBufferSize}, L"<registry>\n", L"</registry>\n"},
-                 {{files, spillDirectory, sectionBufferSize}, L"<file>\n", L"</file>\n"},
-                 {{files, spillDirectory, sectionBufferSize}, L"", L""},
-                 {{files, spillDirectory, sectionBufferSize}, L"", L"</system>\n"},
-                 {{files, spillDirectory, sectionBufferSize}, L"", L""}}} {}
+      sections_{{{{spillFolder, sectionBufferSize}, L"<registry>\n", L"</registry>\n"},
+                 {{spillFolder, sectionBufferSize}, L"<file>\n", L"</file>\n"},
+                 {{spillFolder, sectionBufferSize}, L"", L""},
+                 {{spillFolder, sectionBufferSize}, L"", L"</system>\n"},
+                 {{spillFolder, sectionBufferSize}, L"", L""}}} {}
 
 std::wstring ReportBuilder::openingLine(const platform::Host& host) {
     const auto now = host.now();

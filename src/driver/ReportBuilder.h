@@ -16,8 +16,8 @@
 // which the configuration tells: no request left to serve can write it.
 class ReportBuilder {
 public:
-    // Takes the opening line's facts now; the sections spill into the directory.
-    ReportBuilder(const platform::Host& host, platform::FileSystem& files, const std::wstring& spillDirectory,
+    // Takes the opening line's facts now; the sections spill into the folder.
+    ReportBuilder(const platform::Host& host, platform::FileSystem& files, platform::OwnFolder& spillFolder,
                   std::size_t sectionBufferSize = ReportSection::defaultBufferSize);
 
     // The declaration and the opening line. Written before collecting, so that

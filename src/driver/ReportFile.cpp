@@ -27,13 +27,13 @@ private:
     ReportFile& report_;
 };
 
-ReportFile::ReportFile(platform::FileSystem& files, platform::OwnFile file, std::size_t queueLimit)
-    : files_(files), file_(std::move(file)), queueLimit_(queueLimit) {}
+ReportFile::ReportFile(platform::OwnFolder& folder, platform::OwnFile file, std::size_t queueLimit)
+    : folder_(folder), file_(std::move(file)), queueLimit_(queueLimit) {}
 
 ReportFile::~ReportFile() {
     if (kept_) return;
     file_.stream.reset();
-    files_.removeOwn(file_.path);
+    folder_.removeOwn(file_.name);
 }
 
 ErrorCode ReportFile::write(std::string_view bytes) {
@@ -86,12 +86,17 @@ void ReportFile::complete(ErrorCode writing) {
     changed_.notify_all();
 }
 
-std::wstring ReportFile::keepAs(const std::wstring& path) {
+std::optional<std::wstring> ReportFile::keepAs(const std::wstring& name) {
     file_.stream.reset();
+    const ErrorCode failure = folder_.publishOwn(file_.name, name, false);
+    if (failure == error::success) {
+        kept_ = true;
+        return name;
+    }
+    if (failure != error::fileExists) return std::nullopt;
     kept_ = true;
-    if (files_.publishOwn(file_.path, path, false) == error::success) return path;
-    files_.keepOwn(file_.path);
-    return file_.path;
+    folder_.keepOwn(file_.name);
+    return file_.name;
 }
 
 bool ReportFile::awaitBytes(std::uint64_t bytes) {

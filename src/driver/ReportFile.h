@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 // The report on disk, under a private name beside the archive, and the bytes
@@ -19,7 +20,7 @@ class ReportFile final : public ReportOutput, public SevenZip::GrowingReport {
 public:
     static constexpr std::size_t defaultQueueLimit = std::size_t{2} << 20;
 
-    ReportFile(platform::FileSystem& files, platform::OwnFile file, std::size_t queueLimit = defaultQueueLimit);
+    ReportFile(platform::OwnFolder& folder, platform::OwnFile file, std::size_t queueLimit = defaultQueueLimit);
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
     ~ReportFile() override;
@@ -29,9 +30,10 @@ public:
     platform::ErrorCode truncate(std::uint64_t size) override;
     // Nothing more is written; a failure of writing ends the packing too.
     void complete(platform::ErrorCode writing);
-    // Closes the file and puts it under the path unless something is there;
-    // its path afterwards, the private one when the path was taken.
-    std::wstring keepAs(const std::wstring& path);
+    // Closes the file and gives it the name unless something is there; its
+    // name afterwards, the private one when the name was taken, nothing when
+    // the file is gone (its folder removed, say).
+    std::optional<std::wstring> keepAs(const std::wstring& name);
 
     bool awaitBytes(std::uint64_t bytes) override;
     std::unique_ptr<platform::FileStream> openGrowing() override;
@@ -47,7 +49,7 @@ private:
     void detachReader();
     void clearQueue();
 
-    platform::FileSystem& files_;
+    platform::OwnFolder& folder_;
     platform::OwnFile file_;
     const std::size_t queueLimit_;
     mutable std::mutex mutex_;

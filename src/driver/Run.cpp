@@ -13,6 +13,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 
 namespace {
 
@@ -21,6 +22,12 @@ const std::wstring reportNotWritten = L"Die ermittelten Informationen konnten ni
 const std::wstring configurationUnreadable = L"Die Konfigurationsdatei konnte nicht geoeffnet werden!";
 const std::wstring unknownFailure =
     L"Es ist ein unbekannter Fehler aufgetreten, wenden Sie sich bitte an den Support.";
+const std::wstring utf16Configuration =
+    L"Die Konfigurationsdatei ist UTF-16 (\"Unicode\") gespeichert; darin wird keine Anfrage erkannt. Bitte als "
+    L"UTF-8 oder ANSI speichern.";
+const std::wstring threadRefused = L"Es konnte kein Thread gestartet werden; es wurden keine Daten ermittelt.";
+const std::wstring nameTooLong = L"Der Name der Ausgabedatei ist zu lang fuer ihren Ordner:\t";
+const std::wstring archiveNotPlaced = L"Das Archiv konnte nicht unter dem Namen der Ausgabedatei abgelegt werden: ";
 
 struct Paths {
     std::wstring source;
@@ -31,6 +38,8 @@ struct Paths {
 enum CheckStatus { everyRequestRuns = 0, someAreSkipped = 1, nothingRuns = 2 };
 
 enum class ScanOutcome { proceed, help, missingPath, undecodable };
+
+class ArchiveName;
 
 class Driver {
 public:
@@ -50,6 +59,7 @@ private:
     std::optional<std::unique_ptr<XmlNodeVector>> readConfiguration();
     // Returns the exit status: 0 only when the archive was written.
     int collect(const XmlNodeVector& root);
+    int finish(platform::OwnFolder& folder, ReportFile& report, ArchiveName& archive, bool packed);
     int check();
     int tooLargeToCheck();
     void printCheck(const ConfigurationCheck& result);
@@ -129,23 +139,24 @@ std::uint64_t fileTime(std::int64_t secondsSince1970) {
     return static_cast<std::uint64_t>((secondsSince1970 + secondsFrom1601To1970) * ticksPerSecond);
 }
 
-// An own file's name, removed at the end unless it was published.
-class OwnPath {
+// The unfinished archive's name, removed at the end unless it became the run's result.
+class ArchiveName {
 public:
-    OwnPath(platform::FileSystem& files, std::wstring path) : files_(files), path_(std::move(path)) {}
-    OwnPath(const OwnPath&) = delete;
-    OwnPath& operator=(const OwnPath&) = delete;
-    ~OwnPath() {
-        if (!published_ && !path_.empty()) files_.removeOwn(path_);
+    ArchiveName(platform::OwnFolder& folder, std::wstring name) : folder_(folder), name_(std::move(name)) {}
+    ArchiveName(const ArchiveName&) = delete;
+    ArchiveName& operator=(const ArchiveName&) = delete;
+    ~ArchiveName() {
+        if (!published_ && !name_.empty()) folder_.removeOwn(name_);
     }
-    bool publish(const std::wstring& target) {
-        published_ = files_.publishOwn(path_, target, true) == platform::error::success;
-        return published_;
+    platform::ErrorCode publish(const std::wstring& target) {
+        const platform::ErrorCode failure = folder_.publishResult(name_, target);
+        published_ = failure == platform::error::success;
+        return failure;
     }
 
 private:
-    platform::FileSystem& files_;
-    const std::wstring path_;
+    platform::OwnFolder& folder_;
+    const std::wstring name_;
     bool published_ = false;
 };
 
@@ -171,32 +182,43 @@ bool Driver::settleDestination() {
     return true;
 }
 
+// Only the trailing extension is cut, so the report's name lies beside the archive the operator named.
+std::wstring reportNameOf(const std::wstring& archiveName) {
+    return archiveName.substr(0, archiveName.size() - archiveExtension.size()) + L".xml";
+}
+
 std::wstring Driver::directoryOf(const std::wstring& path) const {
     const std::size_t cut = path.find_last_of(env_.files.separator() == L'\\' ? L"\\/" : L"/");
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
 
-// The report and the archive are written under private names beside the
-// destination, the report packed while it is still being written; only the
-// finished archive takes the destination's name.
+// The report and the archive are written under private names in the
+// destination folder, held open from the start, the report packed while it is
+// still being written; only the finished archive takes the destination's name.
 int Driver::collect(const XmlNodeVector& root) {
-    const std::wstring& destination = paths_.destination;
-    // Only the trailing extension is cut, so the report's name lies beside the archive the operator named.
-    const std::wstring reportPath = destination.substr(0, destination.size() - archiveExtension.size()) + L".xml";
-    const std::wstring directory = directoryOf(destination);
+    const std::wstring directory = directoryOf(paths_.destination);
+    const std::wstring archiveName = paths_.destination.substr(directory.size());
     platform::ErrorCode failure = platform::error::success;
-    platform::OwnFile reportFile = env_.files.createOwn(directory, failure);
+    const std::unique_ptr<platform::OwnFolder> folder = env_.files.openFolder(directory, failure);
+    // Found out now rather than after the whole collection.
+    if (folder && folder->checkName(archiveName) != platform::error::success) {
+        say(nameTooLong + paths_.destination);
+        return -1;
+    }
+    platform::OwnFile reportFile = folder ? folder->createOwn(failure) : platform::OwnFile{};
     if (!reportFile.stream) {
         say(reportNotWritten);
         return -1;
     }
-    ReportFile report(env_.files, std::move(reportFile));
-    platform::OwnFile archiveFile = env_.files.createOwn(directory, failure);
-    OwnPath archive(env_.files, archiveFile.path);
-    const SevenZip::ReportItem item{env_.files.fullPath(reportPath), fileTime(env_.host.now().value_or(0))};
+    ReportFile report(*folder, std::move(reportFile));
+    platform::OwnFile archiveFile = folder->createOwn(failure);
+    ArchiveName archive(*folder, archiveFile.name);
+    // Named by where the folder really is, whatever links and ".." the destination went through.
+    const SevenZip::ReportItem item{folder->location() + reportNameOf(archiveName),
+                                    fileTime(env_.host.now().value_or(0))};
     SevenZip::ReportPacker packer(env_.libraries, item, report, std::move(archiveFile.stream));
 
-    ReportBuilder builder(env_.host, env_.files, directory);
+    ReportBuilder builder(env_.host, env_.files, *folder);
     failure = builder.writeHead(report);
     env_.console.write(L"Daten werden ermittelt: Bitte warten...");
     builder.walk(root, env_.collectors, report, env_.progress);
@@ -205,17 +227,32 @@ int Driver::collect(const XmlNodeVector& root) {
     report.complete(failure);
     if (failure != platform::error::success) {
         say(reportNotWritten);
-        say(L"Ausgabedatei:\t\t" + destination);
+        say(L"Ausgabedatei:\t\t" + paths_.destination);
         return -1;
     }
-    if (packer.finish() && archive.publish(destination)) {
-        say(L"Ausgabedatei:\t\t" + destination);
+    return finish(*folder, report, archive, packer.finish());
+}
+
+// The end of a run, the one place that decides what it leaves: the packed
+// archive takes the destination's name; otherwise the report is kept, named
+// by where it really is.
+int Driver::finish(platform::OwnFolder& folder, ReportFile& report, ArchiveName& archive, bool packed) {
+    const std::wstring archiveName = paths_.destination.substr(folder.path().size());
+    const platform::ErrorCode failure = packed ? archive.publish(archiveName) : platform::error::success;
+    if (packed && failure == platform::error::success) {
+        say(L"Ausgabedatei:\t\t" + paths_.destination);
         return 0;
     }
-    SevenZip::reportPackingFailure(env_.console);
-    const std::wstring keptAt = report.keepAs(reportPath);
-    say(L"Ausgabedatei:\t\t" + destination);
-    say(L"Bericht:\t\t" + keptAt);
+    if (packed) {
+        std::wstring reason = env_.host.errorMessage(failure);
+        while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
+        say(archiveNotPlaced + reason);
+    } else {
+        SevenZip::reportPackingFailure(env_.console);
+    }
+    const std::optional<std::wstring> keptAs = report.keepAs(reportNameOf(archiveName));
+    say(L"Ausgabedatei:\t\t" + paths_.destination);
+    say(keptAs ? L"Bericht:\t\t" + folder.location() + *keptAs : reportNotWritten);
     return -1;
 }
 
@@ -226,6 +263,7 @@ std::optional<std::unique_ptr<XmlNodeVector>> Driver::readConfiguration() {
         auto configuration = readConfigurationFile(env_.files, paths_.source);
         if (!configuration) return std::nullopt;
         say(L"Konfigurationsdatei:\t" + paths_.source);
+        if (isUtf16(*configuration)) say(utf16Configuration);
         return XmlParser().parse(std::move(*configuration));
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
@@ -248,6 +286,7 @@ int Driver::check() {
             return nothingRuns;
         }
         say(L"Konfigurationsdatei:\t" + paths_.source);
+        if (isUtf16(*configuration)) say(utf16Configuration);
         const ConfigurationCheck result = checkConfiguration(std::move(*configuration));
         printCheck(result);
         if (result.served.empty()) return nothingRuns;
@@ -318,9 +357,18 @@ int Driver::run(const std::vector<std::string>& arguments) {
         return finalPrompt(0);
     }
     if (!*root) return finalPrompt(0);
+    if (!env_.guarded) {
+        say(threadRefused);
+        return finalPrompt(-1);
+    }
     // Caught here so that the report and the sections' files are cleaned up on the way out.
     try {
         return finalPrompt(collect(**root));
+    } catch (const std::system_error&) {
+        // A limit on processes (ulimit -u) refuses the packing's thread.
+        say(L"");
+        say(threadRefused);
+        return finalPrompt(-1);
     } catch (const std::exception&) {
         say(L"");
         say(unknownFailure);

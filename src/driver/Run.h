@@ -18,6 +18,8 @@ struct RunEnvironment {
     platform::DynamicLibraries& libraries;
     // Shown the run's progress when someone watches it; null otherwise.
     Progress* progress = nullptr;
+    // False when the process could not start the thread that removes the run's own files on a signal.
+    bool guarded = true;
 };
 
 // One run of the tool, from the banner to the final prompt; returns the exit status.

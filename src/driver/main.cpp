@@ -4,11 +4,12 @@
 #include "platform/Native.h"
 
 int main(int argc, char** argv) {
-    platform::guardProcess();
+    const bool guarded = platform::guardProcess();
     platform::Host& host = platform::nativeHost();
     MachineCollectors collectors;
     RunEnvironment environment{host, platform::nativeConsole(), platform::nativeFileSystem(), collectors,
                                platform::nativeDynamicLibraries()};
+    environment.guarded = guarded;
     // Scripts and logs that read standard error see no progress.
     TerminalProgress progress(platform::nativeConsole());
     if (platform::nativeConsole().errorIsTerminal()) {

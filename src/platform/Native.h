@@ -29,9 +29,11 @@ Accounts& nativeAccounts();
 Services& nativeServices();
 
 // Readies the process for a run: the standard descriptors are valid, a console
-// that went away never ends it, and an interrupt, termination or hang-up (on
-// Windows Ctrl+C, Ctrl+Break and closing the console) removes the run's own
-// files before the process ends with the status such an ending conventionally has.
-void guardProcess();
+// that went away never ends it, and an interrupt, termination, hang-up or
+// exceeded processor limit (on Windows Ctrl+C, Ctrl+Break and closing the
+// console) removes the run's own files before the process ends with the status
+// such an ending conventionally has, or 0 once the run's result is in place.
+// False when the thread that waits for those endings could not be started.
+bool guardProcess();
 
 }  // namespace platform

@@ -150,7 +150,9 @@ void writeText(platform::Console& console, const std::string& utf8, bool error) 
 
 NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target, std::string_view bytes) {
     platform::ErrorCode error = platform::error::success;
-    platform::OwnFile own = files.createOwn(folderOf(files, target), error);
+    const std::wstring folderPath = folderOf(files, target);
+    const auto folder = files.openFolder(folderPath, error);
+    platform::OwnFile own = folder ? folder->createOwn(error) : platform::OwnFile{};
     if (!own.stream) return NewFile::notCreated;
     std::size_t written = 0;
     while (error == platform::error::success && written < bytes.size()) {
@@ -160,10 +162,10 @@ NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target, st
         written += processed;
     }
     if (error == platform::error::success) error = own.stream->close();
-    if (error == platform::error::success) error = files.publishOwn(own.path, target, false);
+    if (error == platform::error::success) error = folder->publishOwn(own.name, target.substr(folderPath.size()), false);
     if (error == platform::error::success) return NewFile::written;
     own.stream.reset();
-    files.removeOwn(own.path);
+    folder->removeOwn(own.name);
     return error == platform::error::fileExists ? NewFile::exists : NewFile::notWritten;
 }
 

@@ -91,6 +91,12 @@ std::wstring decodeText(std::string_view bytes, TextEncoding encoding) {
     return text;
 }
 
+bool isUtf16(const ConfigurationText& configuration) {
+    const std::string_view start = std::string_view(configuration.bytes).substr(0, 2);
+    return start == "\xFF\xFE" || start == "\xFE\xFF" || start == std::string_view("<\0", 2) ||
+           start == std::string_view("\0<", 2);
+}
+
 ConfigurationText configurationText(std::string bytes) {
     foldTextFileLines(bytes);
     const bool marked = bytes.starts_with(byteOrderMark);

@@ -40,6 +40,10 @@ struct ConfigurationText {
     TextEncoding encoding = TextEncoding::latin1;
 };
 
+// True when the text is UTF-16 (what Windows editors save as "Unicode"), with
+// or without its byte-order mark: the configuration is then read as Latin-1
+// bytes and no request in it can be found.
+bool isUtf16(const ConfigurationText& configuration);
 // Turns a configuration file's bytes into its text in place.
 ConfigurationText configurationText(std::string bytes);
 // Nothing when the file cannot be opened or read. A run and a check read their

@@ -50,9 +50,33 @@ public:
     int charactersRead = 0;
 };
 
+class FakeFileSystem;
+
+// A folder of the fake file system; its own files are named "own1.tmp",
+// "own2.tmp"... and stored under the folder's path.
+class FakeFolder : public platform::OwnFolder {
+public:
+    FakeFolder(FakeFileSystem& files, std::wstring path) : files_(files), path_(std::move(path)) {}
+    const std::wstring& path() const override { return path_; }
+    std::wstring location() const override { return path_.find(L':') == std::wstring::npos ? L"c:\\work\\" + path_ : path_; }
+    platform::ErrorCode checkName(const std::wstring& name) const override {
+        return name.size() > 255 ? platform::error::filenameTooLong : platform::error::success;
+    }
+    platform::OwnFile createOwn(platform::ErrorCode& error) override;
+    platform::ErrorCode publishOwn(const std::wstring& name, const std::wstring& target, bool replace) override;
+    platform::ErrorCode publishResult(const std::wstring& name, const std::wstring& target) override {
+        return publishOwn(name, target, true);
+    }
+    void keepOwn(const std::wstring& name) override;
+    void removeOwn(const std::wstring& name) override;
+
+private:
+    FakeFileSystem& files_;
+    const std::wstring path_;
+};
+
 // Files in memory under their paths; with diskSpace set, the disk runs full.
-// Own files are named "own1.tmp", "own2.tmp"... in their directory; a directory
-// named "missing-folder" cannot take any.
+// A folder named "missing-folder" cannot be opened.
 class FakeFileSystem : public platform::FileSystem {
 public:
     std::unique_ptr<platform::FileStream> openForReading(const std::wstring& path,
@@ -66,29 +90,13 @@ public:
         if (const auto damage = damagedAt.find(path); damage != damagedAt.end()) stream->failReadsAt(damage->second);
         return stream;
     }
-    platform::OwnFile createOwn(const std::wstring& directory, platform::ErrorCode& error) override {
+    std::unique_ptr<platform::OwnFolder> openFolder(const std::wstring& directory,
+                                                    platform::ErrorCode& error) override {
         if (directory.find(L"missing-folder") != std::wstring::npos) {
             error = platform::error::pathNotFound;
-            return {};
+            return nullptr;
         }
-        const std::wstring path = directory + L"own" + std::to_wstring(++created) + L".tmp";
-        own.insert(path);
-        return {std::make_unique<MemoryStream>(files[path], diskSpace ? &*diskSpace : nullptr), path};
-    }
-    platform::ErrorCode publishOwn(const std::wstring& path, const std::wstring& target, bool replace) override {
-        if (directories.count(target) || (!replace && files.count(target))) return platform::error::fileExists;
-        files[target] = files[path];
-        files.erase(path);
-        own.erase(path);
-        return platform::error::success;
-    }
-    void keepOwn(const std::wstring& path) override { own.erase(path); }
-    void removeOwn(const std::wstring& path) override {
-        files.erase(path);
-        own.erase(path);
-    }
-    std::wstring fullPath(const std::wstring& path) const override {
-        return path.find(L':') == std::wstring::npos ? L"c:\\work\\" + path : path;
+        return std::make_unique<FakeFolder>(*this, directory);
     }
     wchar_t separator() const override { return L'\\'; }
     bool ignoresCase() const override { return caseInsensitive; }
@@ -102,6 +110,29 @@ public:
     int created = 0;
     bool caseInsensitive = true;
 };
+
+inline platform::OwnFile FakeFolder::createOwn(platform::ErrorCode&) {
+    const std::wstring name = L"own" + std::to_wstring(++files_.created) + L".tmp";
+    files_.own.insert(path_ + name);
+    return {std::make_unique<MemoryStream>(files_.files[path_ + name], files_.diskSpace ? &*files_.diskSpace : nullptr),
+            name};
+}
+
+inline platform::ErrorCode FakeFolder::publishOwn(const std::wstring& name, const std::wstring& target, bool replace) {
+    const std::wstring to = path_ + target;
+    if (files_.directories.count(to) || (!replace && files_.files.count(to))) return platform::error::fileExists;
+    files_.files[to] = files_.files[path_ + name];
+    files_.files.erase(path_ + name);
+    files_.own.erase(path_ + name);
+    return platform::error::success;
+}
+
+inline void FakeFolder::keepOwn(const std::wstring& name) { files_.own.erase(path_ + name); }
+
+inline void FakeFolder::removeOwn(const std::wstring& name) {
+    files_.files.erase(path_ + name);
+    files_.own.erase(path_ + name);
+}
 
 // A report kept as bytes in memory.
 class StringOutput : public ReportOutput {

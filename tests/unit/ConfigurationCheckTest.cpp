@@ -55,6 +55,9 @@ TEST(ConfigurationCheck, NamesEveryReasonWithItsLine) {
          {{2, Reason::unrecognisedTag}, {2, Reason::outsideCategory}, {2, Reason::strayEndTag}}},
         {L"<config><Registry><getKey a=\"1\">A</getKey></Registry></config>", 0, {{1, Reason::unrecognisedContent}}},
         {L"<config><File>\n<getFile>a</getFile>\n<getKey>b</File></config>", 1, {{3, Reason::unclosedElement}}},
+        // The first one took the end tag of the second.
+        {L"<config><File>\n<getFile>a\n<getFile>b</getFile>\n</File></config>", 0,
+         {{2, Reason::unclosedElement}, {2, Reason::strayText}}},
         {L"<config><File><getFile>a</getFile></File>\nstray\n</config>", 1, {{2, Reason::strayText}}},
         {L"<getKey>A</getKey>\n<config><File><getFile>a</getFile></File></config>", 1,
          {{1, Reason::valueOutsideElement}}},

@@ -28,7 +28,8 @@ Assembled assemble(const std::wstring& configuration, RecordingCollectors& colle
     FakeHost host;
     FakeFileSystem files;
     StringOutput report;
-    ReportBuilder builder(host, files, L"");
+    FakeFolder folder(files, L"");
+    ReportBuilder builder(host, files, folder);
     const auto root = XmlParser().parse(configurationOf(configuration));
     EXPECT_EQ(builder.writeHead(report), 0u);
     builder.walk(*root, collectors, report);
@@ -102,7 +103,8 @@ TEST(ReportBuilder, FileBytesAreUtf8WithTextModeLineEnds) {
     host.computer = L"\u00E4\u20AC";
     FakeFileSystem files;
     StringOutput report;
-    ReportBuilder builder(host, files, L"");
+    FakeFolder folder(files, L"");
+    ReportBuilder builder(host, files, folder);
     EXPECT_EQ(builder.writeHead(report), 0u);
     RecordingCollectors collectors;
     EXPECT_EQ(builder.writeBody(report, collectors), 0u);

@@ -14,10 +14,11 @@ struct ReportPacking : ::testing::Test {
 
     platform::OwnFile own() {
         platform::ErrorCode error = 0;
-        return files.createOwn(L"c:\\out\\", error);
+        return folder.createOwn(error);
     }
 
     FakeFileSystem files;
+    FakeFolder folder{files, L"c:\\out\\"};
     FakeDynamicLibraries libraries;
     FakeEngineJob job;
 };
@@ -28,7 +29,7 @@ struct ReportPacking : ::testing::Test {
 // one before: the engine reads the report as it is written.
 TEST_F(ReportPacking, TheEngineReadsTheReportAsItIsWritten) {
     {
-        ReportFile report(files, own(), 1);
+        ReportFile report(folder, own(), 1);
         SevenZip::ReportPacker packer(libraries, {L"c:\\out\\r.xml", 0}, report, own().stream);
         for (const char* piece : {"<?xml", " version", "=\"1.0\"?>"}) EXPECT_EQ(report.write(piece), 0u);
         report.complete(0);
@@ -42,7 +43,7 @@ TEST_F(ReportPacking, TheEngineReadsTheReportAsItIsWritten) {
 
 // Taking back bytes the engine has read makes it start over from the file.
 TEST_F(ReportPacking, TakingBackWhatWasReadPacksTheFileAgain) {
-    ReportFile report(files, own(), 1);
+    ReportFile report(folder, own(), 1);
     SevenZip::ReportPacker packer(libraries, {L"r.xml", 0}, report, own().stream);
     EXPECT_EQ(report.write("abc"), 0u);
     EXPECT_EQ(report.write("def"), 0u);  // returns once "abc" was read
@@ -58,7 +59,7 @@ TEST_F(ReportPacking, TakingBackWhatWasReadPacksTheFileAgain) {
 TEST_F(ReportPacking, NoEngineOrAFailedReportPacksNothing) {
     libraries.hasCreateObject = false;
     {
-        ReportFile report(files, own(), 1);
+        ReportFile report(folder, own(), 1);
         SevenZip::ReportPacker packer(libraries, {L"r.xml", 0}, report, own().stream);
         EXPECT_EQ(report.write("abc"), 0u);
         EXPECT_EQ(report.write("def"), 0u);
@@ -66,11 +67,11 @@ TEST_F(ReportPacking, NoEngineOrAFailedReportPacksNothing) {
         EXPECT_FALSE(packer.finish());
     }
     libraries.hasCreateObject = true;
-    ReportFile report(files, own(), 1);
+    ReportFile report(folder, own(), 1);
     SevenZip::ReportPacker packer(libraries, {L"r.xml", 0}, report, own().stream);
     EXPECT_EQ(report.write("abc"), 0u);
     report.complete(platform::error::diskFull);
     EXPECT_FALSE(packer.finish());
-    EXPECT_EQ(report.keepAs(L"c:\\out\\r.xml"), L"c:\\out\\r.xml");
+    EXPECT_EQ(report.keepAs(L"r.xml").value_or(L""), L"r.xml");
     EXPECT_EQ(files.files.at(L"c:\\out\\r.xml"), "abc");
 }

@@ -31,7 +31,8 @@ TEST(ReportSection, BytesAreTheSameWhereverTheBufferSpillsOrStreamingStarts) {
             FakeFileSystem files;
             StringOutput report;
             {
-                ReportSection section(files, L"d\\", bufferSize);
+                FakeFolder folder(files, L"d\\");
+                ReportSection section(folder, bufferSize);
                 EXPECT_TRUE(section.empty());
                 for (std::size_t i = 0; i < writes.size(); ++i) {
                     if (i == streamFrom) section.streamTo(report, L"<o>\n");
@@ -52,7 +53,8 @@ TEST(ReportSection, BytesAreTheSameWhereverTheBufferSpillsOrStreamingStarts) {
 
 TEST(ReportSection, ALoneSurrogateBecomesTheReplacementCharacter) {
     FakeFileSystem files;
-    ReportSection section(files, L"", 4);
+    FakeFolder folder(files, L"");
+                ReportSection section(folder, 4);
     section << std::wstring(1, static_cast<wchar_t>(0xDC00)) << L"\n" << std::wstring(1, static_cast<wchar_t>(0xD800));
     StringOutput report;
     section.streamTo(report, L"");
@@ -68,7 +70,8 @@ TEST(ReportSection, TruncationTakesBackTextWhereverItWent) {
             FakeFileSystem files;
             StringOutput report;
             report.bytes = "head";
-            ReportSection section(files, L"", bufferSize);
+            FakeFolder folder(files, L"");
+                ReportSection section(folder, bufferSize);
             if (streaming) section.streamTo(report, L"<o>");
             section << L"gone";
             section.truncate(0);
@@ -92,14 +95,16 @@ TEST(ReportSection, WriteFailuresAreAnswered) {
     files.diskSpace = 3;
     StringOutput report;
     {
-        ReportSection section(files, L"", 2);
+        FakeFolder folder(files, L"");
+                ReportSection section(folder, 2);
         section << L"abcdef";
         section.streamTo(report, L"");
         EXPECT_EQ(section.endStream(L""), platform::error::diskFull);
     }
     EXPECT_TRUE(files.files.empty());
 
-    ReportSection section(files, L"", 1 << 20);
+    FakeFolder folder(files, L"");
+                ReportSection section(folder, 1 << 20);
     section << L"abcdef";
     report.limit = 4;
     section.streamTo(report, L"");

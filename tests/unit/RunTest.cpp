@@ -71,10 +71,16 @@ TEST_F(Run, AFailedPackingKeepsTheReportAndTouchesNothingElse) {
     EXPECT_EQ(files.files.at(L"c:\\out\\r.xml"), "someone's");
     EXPECT_TRUE(files.own.empty());
 
-    // A destination taken by a folder fails the packing too.
+    // A destination taken by a folder: the packing succeeded, the rename failed, and the run says which.
     libraries.hasCreateObject = true;
+    console.output.clear();
     files.directories.insert(L"c:\\out\\d.tavisk");
     EXPECT_EQ(start({"/source", "c:\\out\\c.xml", "/dest", "c:\\out\\d.tavisk"}), -1);
+    EXPECT_NE(console.output.find(L"beendet!\nDas Archiv konnte nicht unter dem Namen der Ausgabedatei abgelegt "
+                                  L"werden: message 80\nAusgabedatei:\t\tc:\\out\\d.tavisk\n"
+                                  L"Bericht:\t\tc:\\out\\d.xml\n"),
+              std::wstring::npos)
+        << console.output;
     EXPECT_EQ(files.files.count(L"c:\\out\\d.xml"), 1u);
     EXPECT_TRUE(files.own.empty());
 }
@@ -164,13 +170,22 @@ TEST_F(Run, ConfigurationProblemsEndAtThePromptWithStatusZero) {
     EXPECT_TRUE(packed.empty());
 }
 
+// A missing folder, or a name no file there can take, is found before anything is collected.
 TEST_F(Run, UnwritableReportIsReportedAndNothingIsPacked) {
     files.files[L"c.xml"] = configuration;
-    EXPECT_EQ(start({"/source", "c.xml", "/dest", "missing-folder\\r.tavisk"}), -1);
-    EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tc.xml\n"
-                                       L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!\n" +
-                                  prompt);
+    const std::wstring longName(260, L'n');
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"missing-folder\\r.tavisk", L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!\n"},
+        {"out\\" + std::string(longName.begin(), longName.end()) + ".tavisk",
+         L"Der Name der Ausgabedatei ist zu lang fuer ihren Ordner:\tout\\" + longName + L".tavisk\n"}};
+    for (const auto& [destination, message] : cases) {
+        console.output.clear();
+        EXPECT_EQ(start({"/source", "c.xml", "/dest", destination}), -1);
+        EXPECT_EQ(console.output, banner + L"Konfigurationsdatei:\tc.xml\n" + message + prompt);
+    }
     EXPECT_TRUE(packed.empty());
+    EXPECT_TRUE(collectors.calls.empty());
+    EXPECT_TRUE(files.own.empty());
 }
 
 // The report never takes the name of its archive's ".xml" before packing
@@ -218,6 +233,29 @@ TEST_F(Run, CheckDecodesAConfigurationAsTheRunDoes) {
     files.files[L"c.xml"] = "\xEF\xBB\xBF<config><File><getFile>caf\xC3\xA9</getFile></File></config>";
     EXPECT_EQ(start({"/check", "/source", "c.xml"}), 0);
     EXPECT_NE(console.output.find(L"\tFile\tgetFile\t\"caf\u00E9\"\n"), std::wstring::npos) << console.output;
+}
+
+// Saved as "Unicode", with or without its mark: the run and the check say so,
+// and the run ends as it does for any configuration without requests.
+TEST_F(Run, AUtf16ConfigurationIsNamedAsSuch) {
+    const std::string text = "<config><File><getFile>a</getFile></File></config>";
+    std::string littleEndian = "\xFF\xFE";
+    std::string bigEndian;
+    for (const char c : text) {
+        littleEndian += {c, '\0'};
+        bigEndian += {'\0', c};
+    }
+    for (const std::string& bytes : {littleEndian, littleEndian.substr(2), bigEndian}) {
+        files.files[L"c.xml"] = bytes;
+        for (const char* mode : {"/check", "/source"}) {
+            console.output.clear();
+            const int status = start({mode, "/source", "c.xml", "/dest", "r.tavisk"});
+            EXPECT_EQ(status, std::string(mode) == "/check" ? 2 : 0);
+            EXPECT_NE(console.output.find(L"\nDie Konfigurationsdatei ist UTF-16 (\"Unicode\") gespeichert"),
+                      std::wstring::npos)
+                << console.output;
+        }
+    }
 }
 
 TEST_F(Run, CheckPrintsWhatRunsAndWhatNotAndCollectsNothing) {

@@ -61,6 +61,7 @@ ErrorCode fromErrno(int errnoValue) {
     case EINVAL: return error::invalidParameter;
     case EEXIST: return error::fileExists;
     case ENAMETOOLONG: return error::filenameTooLong;
+    case EFBIG:
     case EROFS: return error::writeProtect;
     case ENOSPC:
     case EDQUOT: return error::diskFull;

@@ -1,12 +1,14 @@
 #include "platform/Native.h"
+#include "platform/linux/Descriptor.h"
 #include "platform/linux/ErrorMessages.h"
 #include "platform/linux/OpenFile.h"
 #include "platform/linux/OwnFiles.h"
 #include "platform/linux/Paths.h"
 
-#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -17,33 +19,56 @@ using linux_layer::fromNative;
 using linux_layer::toNative;
 namespace own_files = linux_layer::own_files;
 
-std::wstring currentDirectory() {
-    std::vector<char> buffer(4096);
-    while (!getcwd(buffer.data(), buffer.size())) {
-        if (errno != ERANGE) return L"/";
-        buffer.resize(buffer.size() * 2);
-    }
-    return fromNative(buffer.data());
-}
+class LinuxFolder final : public OwnFolder {
+public:
+    LinuxFolder(std::wstring path, int descriptor) : path_(std::move(path)), folder_(descriptor) {}
 
-// "." and ".." resolved as names, as the path reads, without asking the file system.
-std::wstring normalised(const std::wstring& absolute) {
-    std::vector<std::wstring> parts;
-    std::size_t start = 0;
-    while (start <= absolute.size()) {
-        const std::size_t end = std::min(absolute.find(L'/', start), absolute.size());
-        const std::wstring part = absolute.substr(start, end - start);
-        if (part == L"..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != L".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
+    const std::wstring& path() const override { return path_; }
+
+    // The kernel's own name for the folder: links and ".." already followed.
+    std::wstring location() const override {
+        std::vector<char> target(PATH_MAX + 1);
+        const std::string link = "/proc/self/fd/" + std::to_string(folder_.get());
+        const ssize_t length = readlink(link.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) == target.size() || target[0] != '/') return path_;
+        std::wstring location = fromNative(std::string(target.data(), static_cast<std::size_t>(length)));
+        return location.ends_with(L'/') ? location : location + L'/';
     }
-    std::wstring path;
-    for (const std::wstring& part : parts) path += L"/" + part;
-    return path.empty() ? L"/" : path;
-}
+
+    ErrorCode checkName(const std::wstring& name) const override {
+        struct statfs facts {};
+        if (fstatfs(folder_.get(), &facts) != 0) return error::success;
+        return toNative(name).size() > static_cast<std::size_t>(facts.f_namelen) ? error::filenameTooLong
+                                                                                 : error::success;
+    }
+
+    OwnFile createOwn(ErrorCode& error) override {
+        std::string name;
+        const int descriptor = own_files::create(folder_.get(), name);
+        if (descriptor < 0) {
+            error = linux_layer::fromErrno(errno);
+            return {};
+        }
+        return {linux_layer::streamOf(descriptor), fromNative(name)};
+    }
+
+    ErrorCode publishOwn(const std::wstring& name, const std::wstring& target, bool replace) override {
+        if (own_files::publish(folder_.get(), toNative(name), toNative(target), replace) == 0) return error::success;
+        return errno == EEXIST ? error::fileExists : linux_layer::fromErrno(errno);
+    }
+
+    ErrorCode publishResult(const std::wstring& name, const std::wstring& target) override {
+        if (own_files::publishResult(folder_.get(), toNative(name), toNative(target)) == 0) return error::success;
+        return linux_layer::fromErrno(errno);
+    }
+
+    void keepOwn(const std::wstring& name) override { own_files::keep(folder_.get(), toNative(name)); }
+    void removeOwn(const std::wstring& name) override { own_files::remove(folder_.get(), toNative(name)); }
+
+private:
+    const std::wstring path_;
+    const linux_layer::Descriptor folder_;
+};
 
 class LinuxFileSystem final : public FileSystem {
 public:
@@ -51,26 +76,14 @@ public:
         return linux_layer::openRegularFileStream(path, error);
     }
 
-    OwnFile createOwn(const std::wstring& directory, ErrorCode& error) override {
-        std::string path;
-        const int descriptor = own_files::create(toNative(directory), path);
+    std::unique_ptr<OwnFolder> openFolder(const std::wstring& directory, ErrorCode& error) override {
+        const std::string native = directory.empty() ? "." : toNative(directory);
+        const int descriptor = open(native.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (descriptor < 0) {
             error = linux_layer::fromErrno(errno);
-            return {};
+            return nullptr;
         }
-        return {linux_layer::streamOf(descriptor), fromNative(path)};
-    }
-
-    ErrorCode publishOwn(const std::wstring& path, const std::wstring& target, bool replace) override {
-        if (own_files::publish(toNative(path), toNative(target), replace) == 0) return error::success;
-        return errno == EEXIST ? error::fileExists : linux_layer::fromErrno(errno);
-    }
-
-    void keepOwn(const std::wstring& path) override { own_files::keep(toNative(path)); }
-    void removeOwn(const std::wstring& path) override { own_files::remove(toNative(path)); }
-
-    std::wstring fullPath(const std::wstring& path) const override {
-        return normalised(path.starts_with(L'/') ? path : currentDirectory() + L"/" + path);
+        return std::make_unique<LinuxFolder>(directory, descriptor);
     }
 
     wchar_t separator() const override { return L'/'; }

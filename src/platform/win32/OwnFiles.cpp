@@ -1,6 +1,9 @@
 #include "platform/win32/OwnFiles.h"
 
+#include "platform/win32/Handle.h"
+
 #include <ntsecapi.h>
+#include <winternl.h>
 
 #include <mutex>
 #include <vector>
@@ -16,7 +19,8 @@ struct Identity {
 };
 
 struct Entry {
-    std::wstring path;
+    HANDLE folder;
+    std::wstring name;
     Identity identity;
 };
 
@@ -24,6 +28,8 @@ struct Entry {
 // a file half way: one created but not yet listed, or one listed but already published.
 std::mutex guard;
 std::vector<Entry> entries;
+// Set with the rename that put the run's result in place, under the same guard.
+bool resultInPlace = false;
 
 bool identify(HANDLE file, Identity& identity) {
     BY_HANDLE_FILE_INFORMATION information{};
@@ -44,45 +50,106 @@ std::wstring privateName() {
     return name + L".tmp";
 }
 
-void forget(const std::wstring& path) {
-    std::erase_if(entries, [&](const Entry& entry) { return entry.path == path; });
+// Opens or creates a name in the folder by the folder's handle: the path the
+// folder was named by is never looked at again. Never through a reparse point.
+HANDLE openIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG sharing, ULONG disposition) {
+    UNICODE_STRING objectName{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                              static_cast<USHORT>(name.size() * sizeof(wchar_t)), const_cast<wchar_t*>(name.c_str())};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    IO_STATUS_BLOCK status{};
+    HANDLE file = INVALID_HANDLE_VALUE;
+    const NTSTATUS result =
+        NtCreateFile(&file, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, sharing,
+                     disposition, FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                     nullptr, 0);
+    if (result >= 0) return file;
+    SetLastError(RtlNtStatusToDosError(result));
+    return INVALID_HANDLE_VALUE;
+}
+
+// The file under the name, opened for renaming or deleting, when it is still
+// the one the run created: whoever may write to the folder could have put
+// another there meanwhile.
+HANDLE openOwn(HANDLE folder, const std::wstring& name) {
+    HANDLE file = openIn(folder, name, DELETE | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN);
+    if (file == INVALID_HANDLE_VALUE) return file;
+    Identity identity;
+    for (const Entry& entry : entries) {
+        if (entry.folder == folder && entry.name == name && identify(file, identity) && entry.identity == identity) {
+            return file;
+        }
+    }
+    CloseHandle(file);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+}
+
+void removeOwn(HANDLE folder, const std::wstring& name) {
+    const Handle file(openOwn(folder, name));
+    if (!file.valid()) return;
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+void forget(HANDLE folder, const std::wstring& name) {
+    std::erase_if(entries, [&](const Entry& entry) { return entry.folder == folder && entry.name == name; });
+}
+
+BOOL renameOwn(HANDLE folder, const std::wstring& name, const std::wstring& target, bool replace) {
+    const Handle file(openOwn(folder, name));
+    if (!file.valid()) return FALSE;
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = replace;
+    rename->RootDirectory = folder;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    target.copy(rename->FileName, target.size());
+    if (!SetFileInformationByHandle(file.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+        return FALSE;
+    }
+    forget(folder, name);
+    return TRUE;
 }
 
 }  // namespace
 
-HANDLE create(const std::wstring& directory, std::wstring& path) {
+HANDLE create(HANDLE folder, std::wstring& name) {
     const std::lock_guard lock(guard);
     for (;;) {
-        path = directory + privateName();
+        name = privateName();
         // Nobody else opens it while the run holds it; deleting stays possible, so the clean-up can remove it.
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        HANDLE file = openIn(folder, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, FILE_CREATE);
         if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
         if (file == INVALID_HANDLE_VALUE) return file;
-        Entry entry{path, {}};
+        Entry entry{folder, name, {}};
         identify(file, entry.identity);
         entries.push_back(entry);
         return file;
     }
 }
 
-BOOL publish(const std::wstring& path, const std::wstring& target, bool replace) {
+BOOL publish(HANDLE folder, const std::wstring& name, const std::wstring& target, bool replace) {
     const std::lock_guard lock(guard);
-    const BOOL moved =
-        MoveFileExW(path.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0));
-    if (moved) forget(path);
-    return moved;
+    return renameOwn(folder, name, target, replace);
 }
 
-void keep(const std::wstring& path) {
+BOOL publishResult(HANDLE folder, const std::wstring& name, const std::wstring& target) {
     const std::lock_guard lock(guard);
-    forget(path);
+    resultInPlace = renameOwn(folder, name, target, true);
+    return resultInPlace;
 }
 
-void remove(const std::wstring& path) {
+void keep(HANDLE folder, const std::wstring& name) {
     const std::lock_guard lock(guard);
-    DeleteFileW(path.c_str());
-    forget(path);
+    forget(folder, name);
+}
+
+void remove(HANDLE folder, const std::wstring& name) {
+    const std::lock_guard lock(guard);
+    removeOwn(folder, name);
+    forget(folder, name);
 }
 
 bool holds(HANDLE file) {
@@ -95,9 +162,10 @@ bool holds(HANDLE file) {
     return false;
 }
 
-void removeAll() {
+bool removeAll() {
     guard.lock();  // never given back: the process ends next
-    for (const Entry& entry : entries) DeleteFileW(entry.path.c_str());
+    for (const Entry& entry : entries) removeOwn(entry.folder, entry.name);
+    return resultInPlace;
 }
 
 }  // namespace platform::win32::own_files

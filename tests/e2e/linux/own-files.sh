@@ -23,6 +23,8 @@ head -c 15000000 /dev/urandom | base64 -w 100 >big.txt  # about 20 MB: a run of 
 printf 'small\n' >small.txt
 config big.xml "$WORK/big.txt"
 config small.xml "$WORK/small.txt"
+# Many files: packing takes well over a second of processor time.
+config cpu.xml $(for _ in $(seq 20); do printf '%s ' "$WORK/big.txt"; done)
 
 # Two runs with the same destination at once: both finish, each with a whole
 # report, and the archive left is one of them whole.
@@ -168,10 +170,66 @@ mkdir closed
 expect_eq "$status" 0 "closed standard output: status"
 expect_eq "$(7zz e -so closed/r.tavisk 2>/dev/null | grep -c Velmora || true)" 0 "closed standard output: the report holds no console line"
 
-# A relative destination: the item is named by the full path, without "..".
-mkdir -p rel/sub out
+# A relative destination: the item is named by the full path, without "..";
+# through a link, by where the archive really is.
+mkdir -p rel/sub out real/in
+ln -s "$WORK/real/in" out/lnk
 (cd rel/sub && "$EXE" /source "$WORK/small.xml" /dest ../../out/x.tavisk </dev/null >/dev/null 2>&1)
 expect_contains "$(7zz l -slt out/x.tavisk)" "Path = $WORK/out/x.xml" "relative destination: the item's full path"
+(cd rel/sub && "$EXE" /source "$WORK/small.xml" /dest ../../out/lnk/../y.tavisk </dev/null >/dev/null 2>&1)
+expect_contains "$(7zz l -slt real/y.tavisk)" "Path = $WORK/real/y.xml" "destination through a link: the item's real path"
+
+# The destination folder renamed, or replaced by a link, while the run collects:
+# the archive lands in the folder the run opened, nothing in what took its name.
+# A name no file can take is refused before anything is collected.
+mkdir elsewhere
+for replacement in none link; do
+  mkdir dest
+  "$EXE" /source big.xml /dest dest/r.tavisk </dev/null >moved.out 2>&1 &
+  run=$!
+  until [ -n "$(find dest -name 'tavisk-*.tmp' -size +1M)" ]; do sleep 0.05; done
+  mv dest moved
+  [ $replacement = none ] || ln -s "$WORK/elsewhere" dest
+  wait $run && status=0 || status=$?
+  expect_eq "$status" 0 "destination folder moved ($replacement in its place): status"
+  expect_whole moved/r.tavisk "destination folder moved ($replacement in its place)"
+  expect_eq "$(ls moved):$(ls elsewhere)" "r.tavisk:" "destination folder moved ($replacement in its place): nothing else"
+  rm -rf moved dest
+done
+run_tool "$EXE" /source small.xml /dest "out/$(printf 'n%.0s' $(seq 300)).tavisk"
+expect_eq "$STATUS:$(grep -c 'ermittelt' <<<"$OUT" || true)" 255:0 "destination name too long: refused at the start"
+expect_contains "$OUT" "Der Name der Ausgabedatei ist zu lang" "destination name too long: said"
+
+# Limits on the process: a file size limit fails the report like a full disk,
+# a processor limit ends the run like SIGTERM, a limit on processes refuses its
+# threads; nothing of the run's own is left and the status tells.
+mkdir limits
+chmod 777 limits
+(ulimit -f 2000 && "$EXE" /source big.xml /dest limits/r.tavisk </dev/null >limits.out 2>&1) && status=0 || status=$?
+expect_eq "$status:$(grep -c 'konnten nicht in XML geschrieben' limits.out)" 255:1 "ulimit -f: the report could not be written"
+(ulimit -S -t 1 && "$EXE" /source cpu.xml /dest limits/r.tavisk </dev/null >/dev/null 2>&1) && status=0 || status=$?
+expect_eq "$status" 152 "soft processor limit: ended like SIGTERM"
+for processes in 1 2; do
+  setpriv --reuid=65534 --regid=65534 --clear-groups bash -c \
+    'ulimit -u '$processes' && exec "$0" /source "$1" /dest limits/r.tavisk' "$EXE" "$WORK/small.xml" </dev/null \
+    >limits.out 2>&1 && status=0 || status=$?
+  expect_eq "$status:$(grep -c 'kein Thread' limits.out)" 255:1 "ulimit -u $processes: said, status"
+done
+expect_eq "$(ls -A limits)" "" "process limits: nothing left"
+
+# Once the archive is in place the run has succeeded: Ctrl+C at the prompt ends with 0.
+mkdir prompt
+mkfifo prompt/in
+"$EXE" /source small.xml /dest prompt/r.tavisk <prompt/in >prompt/out 2>&1 &
+run=$!
+exec 9>prompt/in
+until grep -q 'um zu beenden' prompt/out; do sleep 0.05; done
+kill -s INT $run
+wait $run && status=0 || status=$?
+exec 9>&-
+expect_eq "$status" 0 "Ctrl+C at the prompt after a written archive: status"
+expect_whole prompt/r.tavisk "Ctrl+C at the prompt after a written archive"
+rm -rf prompt
 
 # The configuration named like the report: it is read, packed from, and left as it was.
 cp small.xml inventory.xml
