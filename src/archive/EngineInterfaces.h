@@ -79,6 +79,7 @@ enum PropertyId : std::uint32_t {
     kpidCTime = 10,
     kpidATime = 11,
     kpidMTime = 12,
+    kpidEncrypted = 15,
     kpidIsAnti = 21,
 };
 

@@ -85,9 +85,9 @@ void check(HResult result, const wchar_t* operation) {
     if (result != S_Ok) throw ReportError("Archiv nicht lesbar: " + narrow(SevenZip::resultMessage(operation, result)));
 }
 
-SEVENZIP_ENGINE_CALLS bool isDirectory(IInArchive& archive) {
+SEVENZIP_ENGINE_CALLS bool isSet(IInArchive& archive, PropertyId property) {
     PropVariant value;
-    return archive.GetProperty(0, kpidIsDir, &value) == S_Ok && value.vt == VT_Bool && value.boolVal != 0;
+    return archive.GetProperty(0, property, &value) == S_Ok && value.vt == VT_Bool && value.boolVal != 0;
 }
 
 // Only a hint: an engine that does not take it decodes as it would.
@@ -120,8 +120,10 @@ SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> 
     check(archive->Open(input.get(), &scanLimit, nullptr), L"Open");
     std::uint32_t count = 0;
     check(archive->GetNumberOfItems(&count), L"GetNumberOfItems");
-    if (count != 1 || isDirectory(*archive))
+    if (count != 1 || isSet(*archive, kpidIsDir))
         throw ReportError("Archiv enthaelt " + std::to_string(count) + " Eintraege statt genau eines Berichts");
+    // The engine is given no password: it would only fail to decode.
+    if (isSet(*archive, kpidEncrypted)) throw ReportError("Archiv ist durch ein Kennwort geschuetzt");
     ComPointer<ParsingExtraction> extraction(new ParsingExtraction(parser));
     const std::uint32_t index = 0;
     const HResult result = archive->Extract(&index, 1, 0, extraction.get());
