@@ -99,8 +99,9 @@ expect_contains "$OUT" " unlesbar <properties name=\"/a</properties>: " "diff of
 7zz a -bso0 foreign.7z all.xml
 head -c 200 r1.tavisk >cut.tavisk
 7zz a -bso0 -pgeheim secret.7z r1.xml
+7zz a -bso0 -pgeheim -mhe=on hidden.7z r1.xml
 for case in "two.7z:Archiv enthaelt 2 Eintraege" "foreign.7z:Zeile 1: kein Tavisk-Bericht" \
-  "secret.7z:Archiv ist durch ein Kennwort geschuetzt" \
+  "secret.7z:Archiv ist durch ein Kennwort geschuetzt" "hidden.7z:Archiv ist durch ein Kennwort geschuetzt" \
   "cut.tavisk:Archiv nicht lesbar" "missing.tavisk:Datei nicht lesbar"; do
   run_tool "$READER" show "${case%%:*}"
   expect_eq "$STATUS" 2 "${case%%:*}: exit status"
