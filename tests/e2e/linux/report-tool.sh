@@ -93,6 +93,9 @@ expect_contains "$OUT" "unlesbar Zeilen 5-6: <properties name=" "show of a damag
 run_tool "$READER" diff r1.xml damaged.xml
 expect_contains "$STATUS:$OUT" "1:hinzugefuegt " "diff of a damaged report: the stretch"
 expect_contains "$OUT" " unlesbar <properties name=\"/a</properties>: " "diff of a damaged report: by its first line"
+run_tool "$READER" load fleet.db damaged.xml
+expect_eq "$STATUS:$(sqlite3 fleet.db 'SELECT section, first_line, last_line FROM unreadable')" "0:registry|5|6" \
+  "load of a damaged report: the stretch in a table of its own"
 
 # Archives without exactly one report, and what is not an archive at all.
 7zz a -bso0 two.7z r1.xml all.xml
