@@ -129,10 +129,10 @@ expect_contains "$REPORT" "<properties name=\"$WORK/forge/a"$'\xef\xbf\xbd'"</pr
   "control characters in names written as U+FFFD"
 
 # With a hard limit of a few descriptors, a tree deeper than it is listed whole.
-deep=$WORK/deep
-mkdir -p "$deep/$(printf 'd/%.0s' $(seq 40))"
-run_requests Directory "<getDirectoriesRecursively>$deep</getDirectoriesRecursively>" bash -c 'ulimit -n 16 && exec "$@"' limit
-expect_eq "$(grep -ac "^<directory name=\"$deep.*>[0-9]*|[0-9]*</directory>$" <<<"$REPORT")" 41 "every folder listed under a low descriptor limit"
+narrow=$WORK/narrow
+mkdir -p "$narrow/$(printf 'd/%.0s' $(seq 40))"
+run_requests Directory "<getDirectoriesRecursively>$narrow</getDirectoriesRecursively>" bash -c 'ulimit -n 16 && exec "$@"' limit
+expect_eq "$(grep -ac "^<directory name=\"$narrow.*>[0-9]*|[0-9]*</directory>$" <<<"$REPORT")" 41 "every folder listed under a low descriptor limit"
 
 # Without permission, as an ordinary user: a directory that cannot be listed and a file that cannot be read.
 if [ "$(id -u)" -eq 0 ]; then
