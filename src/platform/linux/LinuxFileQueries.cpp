@@ -338,7 +338,10 @@ private:
         const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink_ ? 0 : O_NOFOLLOW);
         for (;;) {
             const int parent = parentDescriptor();
-            if (parent == -1) return -1;
+            if (parent == -1) {
+                errno = ENOENT;  // the parent could not be opened again
+                return -1;
+            }
             const int directory = openat(parent, name_.c_str(), flags);
             if (directory >= 0 || !outOfDescriptors(-errno) || !open_.release(this)) return directory;
         }
