@@ -37,16 +37,10 @@ public:
         error = platform::error::fileNotFound;
         return nullptr;
     }
-    platform::OwnFile createOwn(const std::wstring&, platform::ErrorCode& error) override {
+    std::unique_ptr<platform::OwnFolder> openFolder(const std::wstring&, platform::ErrorCode& error) override {
         error = platform::error::accessDenied;
-        return {};
+        return nullptr;
     }
-    platform::ErrorCode publishOwn(const std::wstring&, const std::wstring&, bool) override {
-        return platform::error::accessDenied;
-    }
-    void keepOwn(const std::wstring&) override {}
-    void removeOwn(const std::wstring&) override {}
-    std::wstring fullPath(const std::wstring& path) const override { return path; }
     wchar_t separator() const override { return L'\\'; }
     bool ignoresCase() const override { return true; }
 };

@@ -61,6 +61,7 @@ inline constexpr Guid IID_IInStream = engineGuid(0x03, 0x03);
 inline constexpr Guid IID_IOutStream = engineGuid(0x03, 0x04);
 inline constexpr Guid IID_IStreamGetSize = engineGuid(0x03, 0x06);
 inline constexpr Guid IID_ICompressProgressInfo = engineGuid(0x04, 0x04);
+inline constexpr Guid IID_ICryptoGetTextPassword = engineGuid(0x05, 0x10);
 inline constexpr Guid IID_ICryptoGetTextPassword2 = engineGuid(0x05, 0x11);
 inline constexpr Guid IID_ISetProperties = engineGuid(0x06, 0x03);
 inline constexpr Guid IID_IArchiveUpdateCallback = engineGuid(0x06, 0x80);
@@ -79,6 +80,7 @@ enum PropertyId : std::uint32_t {
     kpidCTime = 10,
     kpidATime = 11,
     kpidMTime = 12,
+    kpidEncrypted = 15,
     kpidIsAnti = 21,
 };
 
@@ -180,6 +182,14 @@ public:
 
 protected:
     ~IArchiveUpdateCallback() = default;
+};
+
+class ICryptoGetTextPassword : public IUnknown {
+public:
+    virtual HResult SEVENZIP_CALL CryptoGetTextPassword(wchar_t** password) = 0;
+
+protected:
+    ~ICryptoGetTextPassword() = default;
 };
 
 class ICryptoGetTextPassword2 : public IUnknown {

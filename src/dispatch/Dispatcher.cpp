@@ -68,19 +68,14 @@ struct Visit {
 // with part of the text written.
 bool copyTextFile(platform::FileStream& file, ReportSink& out) {
     std::vector<char> chunk(std::size_t{1} << 16);
-    std::wstring text;
     TextFileDecoder decoder;
     while (!decoder.ended()) {
         std::uint32_t count = 0;
         if (file.read(chunk.data(), static_cast<std::uint32_t>(chunk.size()), count) != 0) return false;
         if (count == 0) break;
-        text.clear();
-        decoder.decode(std::string_view(chunk.data(), count), text);
-        out << text;
+        out.writeTextFile(decoder, std::string_view(chunk.data(), count));
     }
-    text.clear();
-    decoder.finish(text);
-    out << text;
+    out.endTextFile(decoder);
     return true;
 }
 

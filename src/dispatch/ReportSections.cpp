@@ -34,6 +34,18 @@ void ReportSection::write(std::wstring_view text) {
     }
 }
 
+void ReportSection::writeTextFile(TextFileDecoder& decoder, std::string_view bytes) {
+    if (!bytes.empty()) empty_ = false;
+    decoder.decodeToReport(bytes, buffer_);
+    if (buffer_.size() >= bufferSize_) moveOut();
+}
+
+void ReportSection::endTextFile(TextFileDecoder& decoder) {
+    empty_ = false;
+    decoder.finishToReport(buffer_);
+    if (buffer_.size() >= bufferSize_) moveOut();
+}
+
 void ReportSection::moveOut() {
     if (report_) {
         send(buffer_);

@@ -38,6 +38,8 @@ public:
     ~ReportSection() override;
 
     void write(std::wstring_view text) override;
+    void writeTextFile(TextFileDecoder& decoder, std::string_view bytes) override;
+    void endTextFile(TextFileDecoder& decoder) override;
     std::uint64_t tell() const override { return moved_ + buffer_.size(); }
     void truncate(std::uint64_t position) override;
     // True until any text arrives.

@@ -1,4 +1,6 @@
 #pragma once
+#include "text/TextFile.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +16,19 @@ public:
     // takes back its half-written elements. Collectors never need these.
     virtual std::uint64_t tell() const = 0;
     virtual void truncate(std::uint64_t position) = 0;
+
+    // A piece of a text file, and its end, as the decoder reads them. A sink
+    // that holds the report's bytes takes them without widening.
+    virtual void writeTextFile(TextFileDecoder& decoder, std::string_view bytes) {
+        std::wstring text;
+        decoder.decode(bytes, text);
+        write(text);
+    }
+    virtual void endTextFile(TextFileDecoder& decoder) {
+        std::wstring text;
+        decoder.finish(text);
+        write(text);
+    }
 
     ReportSink& operator<<(std::wstring_view text) {
         write(text);

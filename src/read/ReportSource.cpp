@@ -80,14 +80,56 @@ private:
     std::int32_t operationResult_ = 0;
 };
 
+// Opens the archive without a password: an engine that asks for one (the
+// archive's names are encrypted too) is told no, and the asking is noted.
+class PasswordRefusal final : public IArchiveOpenCallback, public ICryptoGetTextPassword {
+public:
+    PasswordRefusal() = default;
+    PasswordRefusal(const PasswordRefusal&) = delete;
+    PasswordRefusal& operator=(const PasswordRefusal&) = delete;
+
+    HResult SEVENZIP_CALL QueryInterface(const Guid& iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IArchiveOpenCallback) {
+            *object = static_cast<IArchiveOpenCallback*>(this);
+        } else if (iid == IID_ICryptoGetTextPassword) {
+            *object = static_cast<ICryptoGetTextPassword*>(this);
+        } else {
+            *object = nullptr;
+            return E_NoInterface;
+        }
+        AddRef();
+        return S_Ok;
+    }
+    RefCount SEVENZIP_CALL AddRef() override { return references_.increment(); }
+    RefCount SEVENZIP_CALL Release() override { return references_.release(this); }
+    HResult SEVENZIP_CALL SetTotal(const std::uint64_t*, const std::uint64_t*) override { return S_Ok; }
+    HResult SEVENZIP_CALL SetCompleted(const std::uint64_t*, const std::uint64_t*) override { return S_Ok; }
+    HResult SEVENZIP_CALL CryptoGetTextPassword(wchar_t** password) override {
+        *password = nullptr;
+        asked_ = true;
+        return E_Abort;
+    }
+
+    bool asked() const { return asked_; }
+
+private:
+    friend class SevenZip::intl::ReferenceCount;
+    ~PasswordRefusal() = default;
+
+    ReferenceCount references_;
+    bool asked_ = false;
+};
+
+constexpr const char* protectedByPassword = "Archiv ist durch ein Kennwort geschuetzt";
+
 void check(HResult result, const wchar_t* operation) {
     if (result == S_False) throw ReportError("Archiv nicht lesbar: kein vollstaendiges 7z-Archiv");
     if (result != S_Ok) throw ReportError("Archiv nicht lesbar: " + narrow(SevenZip::resultMessage(operation, result)));
 }
 
-SEVENZIP_ENGINE_CALLS bool isDirectory(IInArchive& archive) {
+SEVENZIP_ENGINE_CALLS bool isSet(IInArchive& archive, PropertyId property) {
     PropVariant value;
-    return archive.GetProperty(0, kpidIsDir, &value) == S_Ok && value.vt == VT_Bool && value.boolVal != 0;
+    return archive.GetProperty(0, property, &value) == S_Ok && value.vt == VT_Bool && value.boolVal != 0;
 }
 
 // Only a hint: an engine that does not take it decodes as it would.
@@ -117,11 +159,16 @@ SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> 
     if (decoding == Decoding::oneThread) decodeInOneThread(*archive);
     ComPointer<InStreamWrapper> input(new InStreamWrapper(std::move(file)));
     const std::uint64_t scanLimit = 1u << 16;
-    check(archive->Open(input.get(), &scanLimit, nullptr), L"Open");
+    ComPointer<PasswordRefusal> opening(new PasswordRefusal);
+    const HResult opened = archive->Open(input.get(), &scanLimit, opening.get());
+    if (opening->asked()) throw ReportError(protectedByPassword);
+    check(opened, L"Open");
     std::uint32_t count = 0;
     check(archive->GetNumberOfItems(&count), L"GetNumberOfItems");
-    if (count != 1 || isDirectory(*archive))
+    if (count != 1 || isSet(*archive, kpidIsDir))
         throw ReportError("Archiv enthaelt " + std::to_string(count) + " Eintraege statt genau eines Berichts");
+    // The engine is given no password: it would only fail to decode.
+    if (isSet(*archive, kpidEncrypted)) throw ReportError(protectedByPassword);
     ComPointer<ParsingExtraction> extraction(new ParsingExtraction(parser));
     const std::uint32_t index = 0;
     const HResult result = archive->Extract(&index, 1, 0, extraction.get());

@@ -75,6 +75,51 @@ void TextFileDecoder::finish(std::wstring& out) {
     out += L'\n';
 }
 
+void TextFileDecoder::decodeToReport(std::string_view bytes, std::string& out) {
+    if (ended_) return;
+    const std::size_t endOfFile = bytes.find('\x1A');
+    ended_ = endOfFile != std::string_view::npos;
+    if (ended_) bytes = bytes.substr(0, endOfFile);
+    // Written in place: at most two bytes a byte, and a CR held back from the piece before.
+    const std::size_t start = out.size();
+    out.resize(start + 2 * bytes.size() + 1);
+    char* to = out.data() + start;
+    for (const char c : bytes) {
+        if (pendingCarriageReturn_) {
+            // A CR before LF is the LF's own; a CR alone stays as it is.
+            *to++ = '\r';
+            pendingCarriageReturn_ = false;
+            if (c == '\n') {
+                *to++ = '\n';
+                continue;
+            }
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80 && c != '\r' && c != '\n') {
+            *to++ = c;
+        } else if (c == '\r') {
+            pendingCarriageReturn_ = true;
+        } else if (c == '\n') {
+            *to++ = '\r';
+            *to++ = '\n';
+        } else {
+            *to++ = static_cast<char>(0xC0 | (byte >> 6));
+            *to++ = static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    if (ended_ && pendingCarriageReturn_) {
+        *to++ = '\r';
+        pendingCarriageReturn_ = false;
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+void TextFileDecoder::finishToReport(std::string& out) {
+    if (pendingCarriageReturn_) out += '\r';
+    pendingCarriageReturn_ = false;
+    out += "\r\n";
+}
+
 std::wstring decodeTextFile(const std::string& bytes) {
     std::wstring text;
     text.reserve(bytes.size() + 1);

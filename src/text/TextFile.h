@@ -15,6 +15,10 @@ public:
     void decode(std::string_view bytes, std::wstring& out);
     // Adds what the end of the file completes.
     void finish(std::wstring& out);
+    // The same text as the report holds it, UTF-8 with every LF as CR LF,
+    // without widening it first: a text file's bulk passes almost as it is.
+    void decodeToReport(std::string_view bytes, std::string& out);
+    void finishToReport(std::string& out);
     // True once the end-of-file character was met: later bytes do not count.
     bool ended() const { return ended_; }
 

@@ -206,6 +206,14 @@ expect_eq "$added:$(sql 'SELECT COUNT(*) FROM report')" "10:$((before + 10))" "t
 expect_eq "$(consistent)" 0 "two loads at once: every report whole"
 [ "$BACKEND" = postgresql ] || expect_eq "$(sql 'PRAGMA integrity_check')" ok "two loads at once: the file intact"
 
+# ---- a database of version 1 gains the table of unreadable stretches
+sql 'DROP VIEW latest_unreadable'
+sql 'DROP TABLE unreadable'
+sql 'UPDATE schema_version SET version = 1'
+run_tool "$READER" load "$DB" good
+expect_eq "$STATUS:$(sql 'SELECT version FROM schema_version'):$(sql 'SELECT COUNT(*) FROM latest_unreadable')" 0:2:0 \
+  "a database of version 1: upgraded"
+
 # ---- a database of a newer program is refused and left alone
 sql 'UPDATE schema_version SET version = 99'
 run_tool "$READER" load "$DB" good

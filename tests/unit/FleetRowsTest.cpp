@@ -50,7 +50,7 @@ TEST(FleetRows, EveryElementGivesTheRowsOfItsTable) {
         "<searchedproperties name=\"/bin/sh\">10|20|30|</searchedproperties>\r\n"
         "<properties name=\"/etc/hosts\">10|20|30|none|none</properties>\r\n"
         "<properties name=\"C:\\Win\\Kernel32.DLL\">10|20|30|6.1.0.1|6.1.0.0</properties>\r\n</file>\r\n"
-        "<directory name=\"/opt/x\">10|20</directory>\r\n"
+        "<directory name=\"/opt/x\">10|20</directory>\r\njunk line\r\n"
         "<system handle=\"7\" uptime=\"8\" processes=\"Access Denied\">\r\n<disk>C:\\|12.50|100.00</disk>\r\n"
         "<ram>41|15.80|9.20</ram>\r\n<os>Windows 10 | Pro\r\n|x64|de-DE</os>\r\n<cpu>Xeon\r\n|8|12%\r\n</cpu>\r\n"
         "<localuser name=\"anna\">administrator</localuser>\r\n<user name=\"D\\anna\">Users|Administratoren|</user>\r\n"
@@ -72,6 +72,7 @@ TEST(FleetRows, EveryElementGivesTheRowsOfItsTable) {
                             "file_property: /etc/hosts|hosts|10|20|30|~|~|0",
                             "file_property: C:\\Win\\Kernel32.DLL|kernel32.dll|10|20|30|6.1.0.1|6.1.0.0|0",
                             "directory_entry: /opt/x|10|20",
+                            "unreadable: directory|22|22|9|junk",
                             "system_figures: 7|8|~",
                             "disk: C:\\|r12.50|r100.0",
                             "memory: 41|r15.80|r9.200",

@@ -1,6 +1,7 @@
 #include "read/ReportParser.h"
 #include "report-tool/Diff.h"
 #include "report-tool/Summary.h"
+#include "text/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -130,4 +131,33 @@ TEST(ReportDiff, TellsTheOlderReportsFailureFirstAndStopsTheOtherReading) {
             EXPECT_STREQ(error.what(), message);
         }
     }
+}
+
+// A local user's names and data reach the terminal only as visible text and the
+// JSON only as valid UTF-8 without controls; an unreadable stretch is listed and
+// compared, and the load written as "1e+02%" reads as a figure.
+TEST(ReportOutput, ShowsHostileTextOnlyAsTextAndListsUnreadableStretches) {
+    const std::string hostile =
+        "<?xml version=\"1.0\"?>\r\n<computer hostname=\"pc\x1b]0;pwned\x07\" username=\"u\xc2\x9b\" date=\"1\">\n"
+        "<registry>\n<key name=\"HKLM\\S\\A\x1b]52;c;ZXZpbA==\x07\">\xff\xfe data</key>\n</registry>\n<file>\n"
+        "<properties name=\"/a</properties>\nb\">1|2|3|none|none</properties>\n"
+        "<properties name=\"/g\x1b[2J\">Problem getting File information: x</properties>\n</file>\n"
+        "<system handle=\"1\" uptime=\"2\" processes=\"3\">\n<cpu>CPU\n|2|1e+02%\n</cpu>\n</system>\n</computer>\n";
+    reporttool::Summary summary;
+    readInto(summary, hostile);
+    const std::string text = summary.text(), json = summary.json();
+    const std::string diff = reporttool::diffText(compared(older, hostile, false), "");
+    const std::string diffJson = reporttool::diffJson(compared(older, hostile, false), "");
+    for (const std::string* output : {&text, &json, &diff, &diffJson}) {
+        EXPECT_TRUE(text::isUtf8(*output)) << *output;
+        EXPECT_EQ(output->find_first_of(std::string("\x1b\x07\x7f\xc2\x9b", 5)), std::string::npos) << *output;
+    }
+    EXPECT_NE(text.find("Computer:       pc\\x1b]0;pwned\\x07\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Konto:          u\\u009b\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Last 100 %"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n  unlesbar Zeilen 7-8: <properties name=\"/a</properties>\\nb\">1|"), std::string::npos) << text;
+    EXPECT_NE(json.find("\"hostname\":\"pc\\u001b]0;pwned\\u0007\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"unreadableCount\":1"), std::string::npos) << json;
+    EXPECT_NE(diffJson.find("\xEF\xBF\xBD\xEF\xBF\xBD data"), std::string::npos) << diffJson;
+    EXPECT_NE(diff.find("hinzugefuegt file unlesbar <properties name=\"/a</properties>: "), std::string::npos) << diff;
 }

@@ -1,4 +1,5 @@
 #include "text/TextFile.h"
+#include "text/Utf8.h"
 
 #include "fakes/FakePlatform.h"
 
@@ -20,7 +21,7 @@ TEST(TextFile, EndOfFileMarkEndsTheText) {
 
 // Read in pieces, the text is the same wherever a piece ends, between CR and LF too.
 TEST(TextFile, PiecesDecodeLikeTheWholeFile) {
-    for (const std::string bytes : {"a\r\nb\r\r\nc\r", "x\r\x1A\r\ny", "\r\n\r\n"}) {
+    for (const std::string bytes : {"a\r\nb\r\r\nc\r", "x\r\x1A\r\ny", "\r\n\r\n", "\xE4\n\xFF\r"}) {
         for (std::size_t split = 0; split <= bytes.size(); ++split) {
             std::wstring text;
             TextFileDecoder decoder;
@@ -28,6 +29,15 @@ TEST(TextFile, PiecesDecodeLikeTheWholeFile) {
             decoder.decode(std::string_view(bytes).substr(split), text);
             decoder.finish(text);
             EXPECT_EQ(text, decodeTextFile(bytes)) << split;
+            // Straight to the report's bytes: the same as the decoded text encoded.
+            std::string report;
+            std::string expected;
+            TextFileDecoder direct;
+            direct.decodeToReport(std::string_view(bytes).substr(0, split), report);
+            direct.decodeToReport(std::string_view(bytes).substr(split), report);
+            direct.finishToReport(report);
+            text::Utf8Encoder(text::Utf8Encoder::LineEnds::crlf).encode(text, expected);
+            EXPECT_EQ(report, expected) << split;
         }
     }
     EXPECT_EQ(decodeTextFile("a\r\nb\r\r\nc\r"), L"a\nb\r\nc\r\n");

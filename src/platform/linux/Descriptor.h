@@ -15,6 +15,11 @@ public:
     }
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    // Closes the descriptor held and holds another.
+    void reset(int fd) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = fd;
+    }
     // Hands the descriptor over; this object no longer closes it.
     int release() {
         const int fd = fd_;

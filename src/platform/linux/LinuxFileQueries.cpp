@@ -8,6 +8,7 @@
 #include "platform/Native.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <dirent.h>
@@ -171,12 +172,15 @@ void examineBatch(CallBatch& calls, int directory, std::span<BatchedFile> files)
 bool outOfDescriptors(int result) { return result == -EMFILE || result == -ENFILE; }
 
 // Opens that ran out of descriptors are made again one at a time, once the
-// batch has given its own back.
-void examineFiles(CallBatch& calls, int directory, std::span<BatchedFile> files) {
+// batch has given its own back, and once more after each descriptor freed.
+template <class FreeDescriptor>
+void examineFiles(CallBatch& calls, int directory, std::span<BatchedFile> files, FreeDescriptor freeDescriptor) {
     examineBatch(calls, directory, files);
     for (BatchedFile& file : files) {
-        if (outOfDescriptors(file.pinned) || outOfDescriptors(file.descriptor)) {
+        bool retry = true;
+        while (retry && (outOfDescriptors(file.pinned) || outOfDescriptors(file.descriptor))) {
             examineBatch(calls, directory, {&file, 1});
+            retry = freeDescriptor();
         }
     }
 }
@@ -202,42 +206,77 @@ struct RecordBuffer {
     std::uint64_t fills = 0;
 };
 
+class LinuxDirectoryListing;
+
+// The directories that listings hold open, in the order they were opened: a
+// walk's shallowest first. A walk holds one per level, and when the process
+// runs out of descriptors the shallowest give theirs back, to open again when
+// the walk returns to them.
+class OpenDirectories {
+public:
+    void add(LinuxDirectoryListing* listing) { listings_.push_back(listing); }
+    void remove(LinuxDirectoryListing* listing) {
+        listings_.erase(std::find(listings_.rbegin(), listings_.rend(), listing).base() - 1);
+    }
+    // Closes the shallowest directory that holds a descriptor, but the one
+    // asking and the parent it opens from; false when there is none.
+    bool release(const LinuxDirectoryListing* asking);
+
+private:
+    std::vector<LinuxDirectoryListing*> listings_;
+};
+
 // Entries are read a batch ahead of next(), so that the files among them can
 // be examined together when the first of them is asked for.
 class LinuxDirectoryListing final : public DirectoryListing {
 public:
-    // Opens the directory named relative to the parent; a link as the last part
-    // of the name is followed only when asked to.
-    LinuxDirectoryListing(CallBatch& calls, RecordBuffer& records, int parent, const char* name, bool followLink)
-        : calls_(calls),
-          records_(records),
-          directory_(openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW))) {
+    // Opens the directory named relative to the parent listing (the working
+    // directory without one); a link as the last part of the name is followed
+    // only when asked to.
+    LinuxDirectoryListing(CallBatch& calls, RecordBuffer& records, OpenDirectories& open,
+                          LinuxDirectoryListing* parent, std::string name, bool followLink)
+        : calls_(calls), records_(records), open_(open), parent_(parent), name_(std::move(name)),
+          followLink_(followLink), directory_(openFromParent()) {
+        open_.add(this);
         if (!directory_.valid()) failure_ = lastError();
         struct statx status {};
         const bool known = directory_.valid() ? statusOf(directory_.get(), status)
-                                              : statx(parent, name, followLink ? 0 : AT_SYMLINK_NOFOLLOW,
-                                                      statusFields, &status) == 0;
+                                              : statx(parentDescriptor(), name_.c_str(),
+                                                      followLink ? 0 : AT_SYMLINK_NOFOLLOW, statusFields, &status) == 0;
         if (known) {
             ownTimes_ = fileTimes(status);
             identity_ = DirectoryIdentity{makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino};
         }
     }
+    LinuxDirectoryListing(const LinuxDirectoryListing&) = delete;
+    LinuxDirectoryListing& operator=(const LinuxDirectoryListing&) = delete;
+    ~LinuxDirectoryListing() override { open_.remove(this); }
+
+    const LinuxDirectoryListing* parent() const { return parent_; }
+
+    // Gives the descriptor back; false when there was none to give.
+    bool release() {
+        if (!directory_.valid()) return false;
+        directory_.reset(-1);
+        return true;
+    }
 
     bool next(DirectoryEntry& entry) override {
         if (position_ == ahead_.size() && !readAhead()) return false;
+        const int directory = descriptor();
         const Ahead& found = ahead_[position_++];
         kind_ = kindOfEntry(found.type);
         struct statx status {};
         bool isLink = found.type == DT_LNK;
         bool known = false;
-        if (found.type == DT_UNKNOWN && statx(directory_.get(), found.name.c_str(), AT_SYMLINK_NOFOLLOW,
-                                              statusFields, &status) == 0) {
+        if (found.type == DT_UNKNOWN &&
+            statx(directory, found.name.c_str(), AT_SYMLINK_NOFOLLOW, statusFields, &status) == 0) {
             isLink = S_ISLNK(status.stx_mode);
             known = !isLink;  // no link between: this is the entry's own status
             if (!isLink) kind_ = status.stx_mode & S_IFMT;
         }
         // Links are followed for their kind and times, so a link to a directory lists as one.
-        if (!known && (kind_ == 0 || kind_ == S_IFDIR)) known = statusAt(directory_.get(), found.name.c_str(), status);
+        if (!known && (kind_ == 0 || kind_ == S_IFDIR)) known = statusAt(directory, found.name.c_str(), status);
         if (kind_ == 0 && known) kind_ = status.stx_mode & S_IFMT;
         entry.name = linux_layer::nameFromNative(found.name);
         entry.isDirectory = kind_ == S_IFDIR;
@@ -255,14 +294,14 @@ public:
             return *current.examination;
         }
         if (kind_ != 0 && kind_ != S_IFREG) return FileExamination::failed(error::badFileType);
-        return examineAt(directory_.get(), current.name.c_str());
+        return examineAt(descriptor(), current.name.c_str());
     }
 
     // By its native name from this open directory: names that are no UTF-8 and
     // trees deeper than any path allows are reached all the same.
     std::unique_ptr<DirectoryListing> listEntry(const std::wstring&) override {
-        return std::make_unique<LinuxDirectoryListing>(calls_, records_, directory_.get(),
-                                                       ahead_[position_ - 1].name.c_str(), false);
+        return std::make_unique<LinuxDirectoryListing>(calls_, records_, open_, this, ahead_[position_ - 1].name,
+                                                       false);
     }
 
     ErrorCode failure() const override { return failure_; }
@@ -292,16 +331,54 @@ private:
         return !ahead_.empty();
     }
 
+    int parentDescriptor() { return parent_ ? parent_->descriptor() : AT_FDCWD; }
+
+    // Opens the directory by its name from the parent, freeing descriptors while they run out.
+    int openFromParent() {
+        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink_ ? 0 : O_NOFOLLOW);
+        for (;;) {
+            const int parent = parentDescriptor();
+            if (parent == -1) {
+                errno = ENOENT;  // the parent could not be opened again
+                return -1;
+            }
+            const int directory = openat(parent, name_.c_str(), flags);
+            if (directory >= 0 || !outOfDescriptors(-errno) || !open_.release(this)) return directory;
+        }
+    }
+
+    // The open directory, opened again after it gave its descriptor back: the
+    // same directory, read on after the last record taken. -1 when it cannot be.
+    int descriptor() {
+        if (directory_.valid() || failure_ != error::success) return directory_.get();
+        directory_.reset(openFromParent());
+        struct statx status {};
+        if (!directory_.valid()) {
+            endWith(lastError());
+        } else if (!statusOf(directory_.get(), status) || !identity_ ||
+                   DirectoryIdentity{makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino} !=
+                       *identity_) {
+            endWith(error::fileNotFound);  // another directory took its name meanwhile
+        } else if (lseek(directory_.get(), resumeAt_, SEEK_SET) < 0) {
+            endWith(lastError());
+        }
+        if (failure_ != error::success) directory_.reset(-1);
+        recordsRead_ = recordsLength_ = 0;
+        return directory_.get();
+    }
+
     // The next record the system lists; nothing at the end, or when the directory cannot be read.
     const dirent64* nextRecord() {
+        if (ended_) return nullptr;
+        const int directory = descriptor();
         if (recordsRead_ < recordsLength_ && records_.fills != fill_) {
             // A directory below read into the buffer meanwhile: read on after the last record taken.
             recordsRead_ = recordsLength_ = 0;
-            if (lseek(directory_.get(), resumeAt_, SEEK_SET) < 0) return endWith(lastError());
+            if (lseek(directory, resumeAt_, SEEK_SET) < 0) return endWith(lastError());
         }
         if (recordsRead_ == recordsLength_) {
-            if (!directory_.valid() || ended_) return nullptr;
-            const ssize_t length = getdents64(directory_.get(), records_.bytes, sizeof records_.bytes);
+            if (directory < 0) return nullptr;
+            const ssize_t length = getdents64(directory, records_.bytes, sizeof records_.bytes);
             if (length <= 0) return endWith(length < 0 ? lastError() : error::success);
             fill_ = ++records_.fills;
             recordsLength_ = static_cast<std::size_t>(length);
@@ -326,7 +403,7 @@ private:
         for (const Ahead& entry : files) {
             if (entry.type == DT_REG) batch.emplace_back().name = entry.name.c_str();
         }
-        examineFiles(calls_, directory_.get(), batch);
+        examineFiles(calls_, descriptor(), batch, [this] { return open_.release(this); });
         auto examined = batch.begin();
         for (Ahead& entry : files) {
             if (entry.type == DT_REG) entry.examination = (examined++)->examination;
@@ -335,7 +412,11 @@ private:
 
     CallBatch& calls_;
     RecordBuffer& records_;
-    const Descriptor directory_;
+    OpenDirectories& open_;
+    LinuxDirectoryListing* const parent_;
+    const std::string name_;
+    const bool followLink_;
+    Descriptor directory_;
     ErrorCode failure_ = error::success;
     // This directory's records in the buffer, as long as its fill is the last one.
     std::uint64_t fill_ = 0;
@@ -350,6 +431,12 @@ private:
     std::size_t position_ = 0;
     mode_t kind_ = 0;
 };
+
+bool OpenDirectories::release(const LinuxDirectoryListing* asking) {
+    return std::any_of(listings_.begin(), listings_.end(), [&](LinuxDirectoryListing* listing) {
+        return listing != asking && listing != asking->parent() && listing->release();
+    });
+}
 
 class LinuxFileQueries final : public FileQueries {
 public:
@@ -381,13 +468,14 @@ public:
     }
 
     std::unique_ptr<DirectoryListing> list(const std::wstring& directoryPrefix) override {
-        return std::make_unique<LinuxDirectoryListing>(calls_, records_, AT_FDCWD,
-                                                       linux_layer::toNative(directoryPrefix).c_str(), true);
+        return std::make_unique<LinuxDirectoryListing>(calls_, records_, open_, nullptr,
+                                                       linux_layer::toNative(directoryPrefix), true);
     }
 
 private:
     CallBatch calls_;
     RecordBuffer records_;
+    OpenDirectories open_;
 };
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "report-tool/fleet/Schema.h"
 
-#include <algorithm>
-
 namespace fleet {
 namespace {
 
@@ -79,10 +77,9 @@ void prepareSchema(Database& database, bool create) {
         database.lockSchema();
         const int version = storedVersion(database);  // another program may have changed it meanwhile
         if (needsChange(version, create)) {
-            const std::vector<std::string> statements =
-                version == 0 ? schemaStatements(database) : std::vector<std::string>{};
-            for (const std::string& statement : statements) database.execute(statement);
-            for (int from = std::max(version, 1); from < schemaVersion; ++from)
+            if (version == 0)
+                for (const std::string& statement : schemaStatements(database)) database.execute(statement);
+            for (int from = version; version > 0 && from < schemaVersion; ++from)
                 for (const std::string& statement : upgradeStatements(database, from)) database.execute(statement);
             database.execute("DELETE FROM schema_version");
             database.execute("INSERT INTO schema_version (version) VALUES (" + std::to_string(schemaVersion) + ")");

@@ -120,6 +120,20 @@ if [ "$(id -u)" -eq 0 ] && [ -z "${TAVISK_SANITIZED:-}" ]; then
     "every file of a listing when the kernel can start no worker"
 fi
 
+# Names that spell report lines: a line feed in a name never starts a line of the report.
+forged=$WORK/forge/$'a\n<'/$'properties>\n<searchedproperties name="C:\\fake.dll">1|1|1|6.6.6.6|6.6.6.6<'/$'searchedproperties>\nx'
+mkdir -p "$forged" && touch "$forged/f.txt"
+run_requests Directory "<getDirectoriesAndFilesRecursively>$WORK/forge</getDirectoriesAndFilesRecursively>"
+expect_eq "$(grep -ac '^<searchedproperties' <<<"$REPORT")" 0 "no forged line in the report"
+expect_contains "$REPORT" "<properties name=\"$WORK/forge/a"$'\xef\xbf\xbd'"</properties>"$'\xef\xbf\xbd'"<searchedproperties" \
+  "control characters in names written as U+FFFD"
+
+# With a hard limit of a few descriptors, a tree deeper than it is listed whole.
+narrow=$WORK/narrow
+mkdir -p "$narrow/$(printf 'd/%.0s' $(seq 40))"
+run_requests Directory "<getDirectoriesRecursively>$narrow</getDirectoriesRecursively>" bash -c 'ulimit -n 16 && exec "$@"' limit
+expect_eq "$(grep -ac "^<directory name=\"$narrow.*>[0-9]*|[0-9]*</directory>$" <<<"$REPORT")" 41 "every folder listed under a low descriptor limit"
+
 # Without permission, as an ordinary user: a directory that cannot be listed and a file that cannot be read.
 if [ "$(id -u)" -eq 0 ]; then
   chmod 755 "$WORK"
@@ -134,10 +148,13 @@ if [ "$(id -u)" -eq 0 ]; then
     "$G/secret.txt" "$G/secret.bin" "$G" "$G" "$G/closed" >"$WORK/out/config.xml"
   run_tool setpriv --reuid=nobody --regid=nogroup --clear-groups "$TAVISK_EXE" /source "$WORK/out/config.xml" /dest "$WORK/out/report.tavisk"
   report=$(report_of "$WORK/out/report" | tr -d '\r')
-  expect_eq "$(grep -av -e '^<computer' -e '^<?xml' -e '^</\?file>' -e '^</computer>' <<<"$report")" "<searchedproperties name=\"$G/secret.txt\">Unexpected error</searchedproperties>
-<searchedproperties name=\"$G/secret.bin\">Unexpected error</searchedproperties>
-$(for f in $(ls -f "$G" | grep secret); do printf '<properties name="%s">Problem getting File information: \nUnexpected error in _stat\n</properties>\n' "$G/$f"; done)
-<directory name=\"$G/closed/\">$(times_of "$G/closed")</directory>
+  # Files keep the facts their status tells; a folder that cannot be listed is named with the reason.
+  closed='Directory could not be read: Access is denied.'
+  expect_eq "$(grep -av -e '^<computer' -e '^<?xml' -e '^</\?file>' -e '^</computer>' <<<"$report")" "<searchedproperties name=\"$G/secret.txt\">$(times_of "$G/secret.txt")|7|</searchedproperties>
+<searchedproperties name=\"$G/secret.bin\">$(times_of "$G/secret.bin")|4096|</searchedproperties>
+$(for f in $(ls -f "$G" | grep secret); do printf '<properties name="%s">%s|%s|none|none</properties>\n' "$G/$f" "$(times_of "$G/$f")" "$(stat -c %s "$G/$f")"; done)
+<properties name=\"$G/closed\">$closed</properties>
+<directory name=\"$G/closed/\">$closed</directory>
 <directory name=\"$G\">$(times_of "$G")</directory>
 <directory name=\"$G/closed\">$(times_of "$G/closed")</directory>" "what cannot be read or listed"
 fi

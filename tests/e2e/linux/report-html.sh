@@ -23,6 +23,7 @@ run_tool "$READER" html r.tavisk -o page.html
 expect_eq "$STATUS" 0 "html: exit status"
 expect_eq "$(stat -c %a page.html)" 600 "html: the page is its owner's only"
 expect_eq "$(grep -c '<script' page.html)" 2 "html: only the page's own two script elements"
+expect_eq "$(grep -c "unsafe-inline" page.html)" 0 "html: style and script allowed by their hashes only"
 # A page already there is kept as it is.
 run_tool "$READER" html r.tavisk -o page.html
 expect_eq "$STATUS" 2 "html over an existing page: refused"

@@ -74,11 +74,37 @@ run_tool "$READER" diff r1.xml other.xml
 expect_eq "$STATUS:$(printf '%s' "$OUT" | head -1)" "0:Warnung: Berichte verschiedener Computer ($(hostname), other)" \
   "diff of two computers: warning, no differences"
 
+# A local user's file name with terminal escapes and bytes that are no UTF-8:
+# the terminal sees them as escapes, JSON parsers get valid UTF-8.
+: >"tree/$(printf 'x\033]0;pwned\007\377.txt')"
+run_tool "$TAVISK_EXE" /source "$WORK/all.xml" /dest "$WORK/r3.tavisk"
+run_tool "$READER" diff r2.tavisk r3.tavisk
+expect_eq "$STATUS:$(printf '%s' "$OUT" | tr -d -c '\033\007' | wc -c)" 1:0 "diff of a hostile name: no escapes"
+expect_contains "$OUT" 'x\x1b]0;pwned\x07' "diff of a hostile name: shown visibly"
+run_tool "$READER" diff --json r2.tavisk r3.tavisk
+expect_eq "$(printf '%s' "$OUT" | python3 -c 'import json,sys; json.loads(sys.stdin.buffer.read().decode()); print("valid")')" \
+  valid "diff --json of a hostile name: valid UTF-8 JSON"
+
+# A damaged stretch costs only itself: listed with the failures, compared as text.
+sed '4a<properties name="/a</properties>\r\nb">1|2|3|none|none</properties>\r' r1.xml >damaged.xml
+run_tool "$READER" show damaged.xml
+expect_eq "$STATUS" 0 "show of a damaged report: exit status"
+expect_contains "$OUT" "unlesbar Zeilen 5-6: <properties name=" "show of a damaged report: the stretch"
+run_tool "$READER" diff r1.xml damaged.xml
+expect_contains "$STATUS:$OUT" "1:hinzugefuegt " "diff of a damaged report: the stretch"
+expect_contains "$OUT" " unlesbar <properties name=\"/a</properties>: " "diff of a damaged report: by its first line"
+run_tool "$READER" load fleet.db damaged.xml
+expect_eq "$STATUS:$(sqlite3 fleet.db 'SELECT section, first_line, last_line FROM unreadable')" "0:registry|5|6" \
+  "load of a damaged report: the stretch in a table of its own"
+
 # Archives without exactly one report, and what is not an archive at all.
 7zz a -bso0 two.7z r1.xml all.xml
 7zz a -bso0 foreign.7z all.xml
 head -c 200 r1.tavisk >cut.tavisk
+7zz a -bso0 -pgeheim secret.7z r1.xml
+7zz a -bso0 -pgeheim -mhe=on hidden.7z r1.xml
 for case in "two.7z:Archiv enthaelt 2 Eintraege" "foreign.7z:Zeile 1: kein Tavisk-Bericht" \
+  "secret.7z:Archiv ist durch ein Kennwort geschuetzt" "hidden.7z:Archiv ist durch ein Kennwort geschuetzt" \
   "cut.tavisk:Archiv nicht lesbar" "missing.tavisk:Datei nicht lesbar"; do
   run_tool "$READER" show "${case%%:*}"
   expect_eq "$STATUS" 2 "${case%%:*}: exit status"

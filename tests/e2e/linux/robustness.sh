@@ -57,7 +57,7 @@ run_config "<config><File><getFile>$pipe</getFile><getFileVersion>$pipe</getFile
 expect_eq "$(kill -0 "$writer" 2>/dev/null && echo waiting)" waiting "the pipe's writer still waits"
 kill "$writer" 2>/dev/null || true
 listed=$(for f in $(ls -f "$WORK/special" | grep -v '^\.'); do
-  printf '<properties name="%s">Problem getting File information: \nUnexpected error in _stat\n</properties>\n' "$WORK/special/$f"
+  printf '<properties name="%s">Problem getting File information: \nNot a regular file (a pipe, device or socket).\n</properties>\n' "$WORK/special/$f"
 done)
 expect_eq "$(sed -n '/^<file>$/,/^<\/file>$/p' <<<"$REPORT" | sed '1d;$d')" "<filecontent name=\"$pipe\">File not found</filecontent>
 <searchedproperties name=\"$pipe\">Unexpected error</searchedproperties>

@@ -86,9 +86,38 @@ expect_eq "$(ls stub/r.*)" "stub/r.xml" "engine without CreateObject: the report
 run_tool "$REFERENCE_ARCH/tavisk.exe" /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/missing/r.tavisk")"
 expect_report_failure "missing directory"
 
+# The archive's name taken by a folder: packing succeeds, the rename fails and the run says so.
 mkdir "$REFERENCE_ARCH/taken.tavisk"
-run_tool "$REFERENCE_ARCH/tavisk.exe" /source "$(tool_path "$WORK/known.xml")" /dest "$(tool_path "$WORK/$REFERENCE_ARCH/taken.tavisk")"
-expect_packing_failure "archive not creatable" "$(tool_path "$WORK/$REFERENCE_ARCH/taken.tavisk")"
+taken=$(tool_path "$WORK/$REFERENCE_ARCH/taken.tavisk")
+run_tool "$REFERENCE_ARCH/tavisk.exe" /source "$(tool_path "$WORK/known.xml")" /dest "$taken"
+expect_eq "$STATUS:$ERR" "255:" "archive name taken: status, no packing failure"
+expect_contains "$OUT" "Das Archiv konnte nicht unter dem Namen der Ausgabedatei abgelegt werden: " "archive name taken: said"
+expect_contains "$OUT" "Ausgabedatei:		$taken
+Bericht:		${taken%.tavisk}.xml" "archive name taken: the report named"
 expect_eq "$(cd "$REFERENCE_ARCH" && ls -d taken.*)" "taken.tavisk
-taken.xml" "archive not creatable: report kept, nothing partial"
+taken.xml" "archive name taken: report kept, nothing partial"
+
+run_tool "$REFERENCE_ARCH/tavisk.exe" /source "$(tool_path "$WORK/known.xml")" \
+  /dest "$(tool_path "$WORK")\\$(printf 'n%.0s' $(seq 300)).tavisk"
+expect_eq "$STATUS" 255 "destination name too long: status"
+expect_contains "$OUT" "Der Name der Ausgabedatei ist zu lang" "destination name too long: refused at the start"
+
+# The destination folder renamed while the run collects: the archive lands in
+# the folder the run holds, nothing under the old name.
+head -c 6000000 /dev/urandom | base64 -w 100 >big.txt
+printf '<config><File><getFile>%s</getFile></File></config>' "$(tool_path "$WORK/big.txt")" >big.xml
+for build in "${WINDOWS_BUILDS[@]}"; do
+  read -r arch _ <<<"$build"
+  mkdir dest
+  wine_run "$arch/tavisk.exe" /source "$(tool_path "$WORK/big.xml")" /dest "$(tool_path "$WORK/dest/r.tavisk")" \
+    </dev/null >moved.out 2>&1 &
+  run=$!
+  until [ -n "$(find dest -name 'tavisk-*.tmp' -size +1M)" ] || ! kill -0 $run 2>/dev/null; do sleep 0.1; done
+  mv dest moved
+  wait $run && status=0 || status=$?
+  expect_eq "$status" 0 "$arch: destination folder moved: status"
+  expect_contains "$(7zz t moved/r.tavisk 2>&1)" "Everything is Ok" "$arch: destination folder moved: the archive in the folder held"
+  expect_eq "$(ls moved):$(ls -d dest 2>/dev/null)" "r.tavisk:" "$arch: destination folder moved: nothing else"
+  rm -rf moved dest
+done
 finish
