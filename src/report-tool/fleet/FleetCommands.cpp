@@ -119,7 +119,7 @@ std::unique_ptr<fleet::Database> openDatabase(const std::string& location, bool 
         createDatabaseFile(location, files);
     else if (!files.openForReading(text::utf8ToWide(location), error))
         throw DatabaseError(location + ": Datenbank nicht gefunden");
-    return fleet::openSqliteDatabase(location);
+    return fleet::openSqliteDatabase(location, !create);
 }
 
 // ---- load
@@ -165,28 +165,47 @@ private:
     Clock::time_point shownAt_ = start_;
 };
 
+// Why a folder could not be searched, in a few words.
+std::string searchFailure(platform::ErrorCode error) {
+    switch (error) {
+        case platform::error::accessDenied:
+            return "Zugriff verweigert";
+        case platform::error::filenameTooLong:
+            return "Pfad zu lang";
+        default:
+            return "Fehler " + std::to_string(error);
+    }
+}
+
 int load(const Invocation& invocation, ToolEnvironment& environment) {
     if (invocation.operands.size() < 2) throw UsageError("load erwartet eine Datenbank und mindestens ein Archiv");
-    const std::vector<std::wstring> archives =
-        fleet::archivesNamed({invocation.operands.begin() + 1, invocation.operands.end()}, environment.streams);
+    const fleet::ArchivesFound found = fleet::archivesNamed(
+        {invocation.operands.begin() + 1, invocation.operands.end()}, environment.folders,
+        environment.files.separator());
+    // What was never found is a failure too, named before the loading starts.
+    for (const fleet::UnsearchableFolder& folder : found.unsearchable)
+        writeText(environment.console,
+                  "tavisk-report: " + text::wideToUtf8(folder.path) + ": Ordner nicht durchsuchbar (" +
+                      searchFailure(folder.error) + ")\n",
+                  true);
     const auto database = openDatabase(invocation.operands[0], true, environment.files);
     fleet::prepareSchema(*database, true);
-    LoadProgress progress(environment.console, archives.size());
+    LoadProgress progress(environment.console, found.archives.size());
     fleet::ArchiveLoader loader(*database, environment.libraries, invocation.keptContents,
                                 [&progress](std::uint64_t rows) { progress.rowsOfRunningArchive(rows); });
-    std::size_t added = 0, present = 0, failures = 0;
-    for (const std::wstring& archive : archives) {
+    std::size_t added = 0, present = 0, failures = found.unsearchable.size();
+    for (const fleet::FoundArchive& archive : found.archives) {
         fleet::ArchiveLoader::Outcome outcome;
         try {
             platform::ErrorCode error = platform::error::success;
-            auto file = environment.files.openForReading(archive, error);
+            auto file = fleet::openArchive(archive, environment.folders, environment.files, error);
             if (!file) throw report::ReportError("Datei nicht lesbar");
-            outcome = loader.load(std::move(file), baseName(archive, environment.files));
+            outcome = loader.load(std::move(file), baseName(archive.path, environment.files));
             ++(outcome.added ? added : present);
         } catch (const report::ReportError& error) {
             progress.hide();
-            writeText(environment.console, "tavisk-report: " + text::wideToUtf8(archive) + ": " + error.what() + "\n",
-                      true);
+            writeText(environment.console,
+                      "tavisk-report: " + text::wideToUtf8(archive.path) + ": " + error.what() + "\n", true);
             ++failures;
         }
         progress.archiveDone(outcome.rows);
