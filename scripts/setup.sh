@@ -5,7 +5,7 @@ set -euo pipefail
 purpose=${1:-test}
 
 packages=(g++ cmake ninja-build p7zip-full)
-packages+=(libsqlite3-dev libpq-dev libssl-dev)  # tavisk-report's fleet database and the archives' SHA-256
+packages+=(libsqlite3-dev libpq-dev)  # tavisk-report's fleet database
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
              wine wine64 wine32:i386 7zip lintian ansible-core ansible ansible-lint clang libclang-rt-dev)
@@ -93,7 +93,8 @@ if [ "$purpose" = test ]; then
     { cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true; } |
       sed -nE 's/^deb[[:space:]]/deb-src /p' >"$apt_dir/tavisk.list"
     apt_options=(-o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$apt_dir"
-                 -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" -o "Debug::NoLocking=1")
+                 -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" -o "Debug::NoLocking=1"
+                 -o "APT::Sandbox::User=$(id -un)")  # its private folder is no place for _apt
     apt-get "${apt_options[@]}" -qq update
     (cd "$apt_dir/source" && apt-get "${apt_options[@]}" -qq source "sqlite3=$version" >/dev/null)
     tree=$(find "$apt_dir/source" -mindepth 1 -maxdepth 1 -type d -name 'sqlite3-*')

@@ -112,8 +112,13 @@ void createDatabaseFile(const std::string& path, platform::FileSystem& files) {
         throw DatabaseError(path + ": Datenbank kann nicht angelegt werden");
 }
 
-std::unique_ptr<fleet::Database> openDatabase(const std::string& location, bool create, platform::FileSystem& files) {
+std::unique_ptr<fleet::Database> openDatabase(const std::string& location, bool create, ToolEnvironment& environment) {
     if (fleet::isServerLocation(location)) return fleet::openPostgresDatabase(location);
+    platform::FileSystem& files = environment.files;
+    // SQLite follows a link on Windows: it is refused before, on every system alike.
+    for (const platform::ListedEntry& entry : environment.streams.list(text::utf8ToWide(location)))
+        if (entry.attributes & platform::reparsePointAttribute)
+            throw DatabaseError(location + ": eine Verknuepfung, keine Datenbank");
     platform::ErrorCode error = platform::error::success;
     if (create)
         createDatabaseFile(location, files);
@@ -188,7 +193,7 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
                   "tavisk-report: " + text::wideToUtf8(folder.path) + ": Ordner nicht durchsuchbar (" +
                       searchFailure(folder.error) + ")\n",
                   true);
-    const auto database = openDatabase(invocation.operands[0], true, environment.files);
+    const auto database = openDatabase(invocation.operands[0], true, environment);
     fleet::prepareSchema(*database, true);
     LoadProgress progress(environment.console, found.archives.size());
     fleet::ArchiveLoader loader(*database, environment.libraries, invocation.keptContents,
@@ -256,7 +261,7 @@ int query(const Invocation& invocation, ToolEnvironment& environment) {
         writeText(environment.console, question->sql + "\n");
         return done;
     }
-    const auto database = openDatabase(operands[0], false, environment.files);
+    const auto database = openDatabase(operands[0], false, environment);
     fleet::prepareSchema(*database, false);
     fleet::QueryResult answer;
     for (const auto& parameters : sets) {
