@@ -38,10 +38,9 @@ if [ "$BACKEND" = postgresql ]; then
 s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); time.sleep(90)' "$WORK/mute/.s.PGSQL.5432" &
   mute_server=$!
   while [ ! -S "$WORK/mute/.s.PGSQL.5432" ]; do sleep 0.1; done
-  (unset PGCONNECT_TIMEOUT; exec "$READER" load "postgresql://tavisk@/fleet?host=$WORK/mute" "$WORK") \
+  (unset PGCONNECT_TIMEOUT; exec timeout 60 "$READER" load "postgresql://tavisk@/fleet?host=$WORK/mute" "$WORK") \
     >"$WORK/mute.out" 2>"$WORK/mute.err" &
   mute_loader=$!
-  mute_started=$SECONDS
 else
   DB=$WORK/fleet.db
   sql() { sqlite3 -bail "$DB" "$1"; }
@@ -286,10 +285,9 @@ shutil.copy(sys.argv[1], "deep.tavisk")' "$WORK/good/gamma.tavisk"
   chmod 755 search/locked
 else
   wait "$mute_loader" && status=0 || status=$?
-  expect_eq "$status:$(cat mute.err)" \
-    "2:tavisk-report: Datenbank: Verbindung zum PostgreSQL-Server fehlgeschlagen: der Server antwortet nicht (timeout expired)" \
-    "a server that never answers: the load gives up"
-  expect_eq "$(( SECONDS - mute_started < 60 ))" 1 "a server that never answers: given up within a minute"
+  expect_contains "$status:$(cat mute.err)" \
+    "2:tavisk-report: Datenbank: Verbindung zum PostgreSQL-Server fehlgeschlagen: der Server antwortet nicht (" \
+    "a server that never answers: the load gives up within a minute"
   kill "$mute_server" 2>/dev/null || true
 fi
 finish
