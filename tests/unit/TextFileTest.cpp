@@ -1,5 +1,7 @@
 #include "text/TextFile.h"
 
+#include "driver/ConfigurationFile.h"
+
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>

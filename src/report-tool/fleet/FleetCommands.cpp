@@ -1,6 +1,6 @@
 #include "report-tool/FleetCommands.h"
 
-#include "driver/TerminalProgress.h"
+#include "dispatch/TerminalProgress.h"
 #include "read/ReportRecord.h"
 #include "report-tool/fleet/AnswerTable.h"
 #include "report-tool/fleet/ArchiveLoader.h"
