@@ -35,6 +35,15 @@ else()
   add_custom_target(tavisk_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
           DESTINATION share/doc/tavisk)
+  # The manual pages, compressed alike.
+  foreach(page tavisk.1 tavisk-report.1)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/${page}.gz
+      COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/packaging/debian/${page} > ${CMAKE_BINARY_DIR}/packaging/${page}.gz
+      DEPENDS ${CMAKE_SOURCE_DIR}/packaging/debian/${page})
+    list(APPEND TAVISK_MANUAL_PAGES ${CMAKE_BINARY_DIR}/packaging/${page}.gz)
+  endforeach()
+  add_custom_target(tavisk_manual_pages ALL DEPENDS ${TAVISK_MANUAL_PAGES})
+  install(FILES ${TAVISK_MANUAL_PAGES} DESTINATION share/man/man1)
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -5,7 +5,7 @@ set -euo pipefail
 purpose=${1:-test}
 
 packages=(g++ cmake ninja-build p7zip-full)
-packages+=(libsqlite3-dev libpq-dev libssl-dev)  # tavisk-report's fleet database and the archives' SHA-256
+packages+=(libsqlite3-dev libpq-dev)  # tavisk-report's fleet database
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
              wine wine64 wine32:i386 7zip lintian ansible-core ansible ansible-lint clang libclang-rt-dev)
@@ -15,6 +15,7 @@ if [ "$purpose" = test ]; then
   packages+=(systemd dbus-user-session)     # a real user manager with its own bus for the service tests
   packages+=(chromium)                      # opens the pages of tavisk-report html in its test
   packages+=(postgresql sqlite3)            # a real server and the shell for the fleet database tests
+  packages+=(dpkg-dev tcl)                  # unpack SQLite's Debian source and make its amalgamation
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -71,5 +72,36 @@ if [ "$purpose" = test ]; then
       tar -xzf "$engines/$tarball" -C "$engines/$arch" --strip-components=3 "package/win/$arch/7z.dll"
     done
     rm -f "$engines/$tarball"
+  fi
+fi
+
+# SQLite for the Windows builds' tavisk-report: Debian's own sqlite3 source package, of
+# the release the Linux build links against, fetched through a deb-src list of this
+# script's own for the archives the machine already uses (apt checks the signed .dsc
+# and its checksums). Its amalgamation is kept under build/sqlite/; the build compiles
+# it once per Windows target.
+if [ "$purpose" = test ]; then
+  sqlite="$(cd "$(dirname "$0")/.." && pwd)/build/sqlite"
+  version=$(dpkg-query -W -f='${source:Version}' libsqlite3-dev)
+  if [ "$(cat "$sqlite/VERSION.debian" 2>/dev/null)" != "$version" ]; then
+    apt_dir=$(mktemp -d)
+    trap 'rm -rf "$apt_dir"' EXIT
+    mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/source"
+    # The machine's lists, each entry for sources instead.
+    { cat /etc/apt/sources.list.d/*.sources 2>/dev/null || true; } | sed -E 's/^Types:.*/Types: deb-src/' \
+      >"$apt_dir/tavisk.sources"
+    { cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true; } |
+      sed -nE 's/^deb[[:space:]]/deb-src /p' >"$apt_dir/tavisk.list"
+    apt_options=(-o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$apt_dir"
+                 -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" -o "Debug::NoLocking=1"
+                 -o "APT::Sandbox::User=$(id -un)")  # its private folder is no place for _apt
+    apt-get "${apt_options[@]}" -qq update
+    (cd "$apt_dir/source" && apt-get "${apt_options[@]}" -qq source "sqlite3=$version" >/dev/null)
+    tree=$(find "$apt_dir/source" -mindepth 1 -maxdepth 1 -type d -name 'sqlite3-*')
+    # The amalgamation is generated from the tree by its own build, with Tcl.
+    (cd "$tree" && ./configure -q >/dev/null && make -s sqlite3.c >/dev/null)
+    rm -rf "$sqlite" && mkdir -p "$sqlite"
+    cp "$tree/sqlite3.c" "$tree/sqlite3.h" "$sqlite/"
+    echo "$version" >"$sqlite/VERSION.debian"
   fi
 fi

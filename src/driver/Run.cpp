@@ -3,6 +3,7 @@
 #include "archive/ReportPacker.h"
 #include "config/XmlParser.h"
 #include "driver/ConfigurationCheck.h"
+#include "driver/ConfigurationFile.h"
 #include "driver/ReportBuilder.h"
 #include "driver/ReportFile.h"
 #include "text/AsciiCase.h"

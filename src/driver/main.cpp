@@ -1,6 +1,6 @@
 #include "collect/MachineCollectors.h"
+#include "dispatch/TerminalProgress.h"
 #include "driver/Run.h"
-#include "driver/TerminalProgress.h"
 #include "platform/Native.h"
 
 int main(int argc, char** argv) {

@@ -5,6 +5,7 @@
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
+#include "platform/Folders.h"
 #include "platform/Host.h"
 #include "platform/MachineState.h"
 #include "platform/Registry.h"
@@ -21,6 +22,7 @@ FileQueries& nativeFileQueries();
 Registry& nativeRegistry();
 DynamicLibraries& nativeDynamicLibraries();
 FileStreams& nativeFileStreams();
+Folders& nativeFolders();
 // The system collector's areas.
 Volumes& nativeVolumes();
 MachineState& nativeMachineState();

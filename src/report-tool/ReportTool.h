@@ -2,6 +2,7 @@
 #include "platform/Console.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
+#include "platform/Folders.h"
 #include "platform/FileSystem.h"
 
 #include <functional>
@@ -15,7 +16,8 @@ struct ToolEnvironment {
     platform::Console& console;
     platform::FileSystem& files;
     platform::DynamicLibraries& libraries;
-    platform::FileStreams& streams;  // lists the folders "load" searches
+    platform::FileStreams& streams;  // tells a link in the database's place
+    platform::Folders& folders;      // the folders "load" searches
 };
 
 // Exit status: 0 done, 1 differences found ("diff"), 2 anything that went wrong.

@@ -10,6 +10,6 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments = platform::nativeHost().commandLine(argc, argv);
     if (!arguments.empty()) arguments.erase(arguments.begin());
     reporttool::ToolEnvironment environment{platform::nativeConsole(), platform::nativeFileSystem(),
-                                            platform::nativeDynamicLibraries(), platform::nativeFileStreams()};
+                                            platform::nativeDynamicLibraries(), platform::nativeFileStreams(), platform::nativeFolders()};
     return reporttool::runReportTool(arguments, environment);
 }

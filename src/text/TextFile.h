@@ -1,6 +1,4 @@
 #pragma once
-#include "platform/FileSystem.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,6 +48,3 @@ struct ConfigurationText {
 bool isUtf16(const ConfigurationText& configuration);
 // Turns a configuration file's bytes into its text in place.
 ConfigurationText configurationText(std::string bytes);
-// Nothing when the file cannot be opened or read. A run and a check read their
-// configuration alike through it.
-std::optional<ConfigurationText> readConfigurationFile(const platform::FileSystem& files, const std::wstring& path);

@@ -32,6 +32,15 @@ if [ "$BACKEND" = postgresql ]; then
   as_server "$PG_BIN/createdb" -h "$PG_DIR" -p "$PG_PORT" -U tavisk fleet
   DB="postgresql://tavisk@/fleet?host=$PG_DIR&port=$PG_PORT"
   sql() { psql -X -A -t -q -v ON_ERROR_STOP=1 -h "$PG_DIR" -p "$PG_PORT" -U tavisk fleet -c "$1"; }
+  # A server that accepts and never answers: the load gives up after the default wait (checked at the end).
+  mkdir "$WORK/mute"
+  /usr/bin/python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); time.sleep(90)' "$WORK/mute/.s.PGSQL.5432" &
+  mute_server=$!
+  while [ ! -S "$WORK/mute/.s.PGSQL.5432" ]; do sleep 0.1; done
+  (unset PGCONNECT_TIMEOUT; exec timeout 60 "$READER" load "postgresql://tavisk@/fleet?host=$WORK/mute" "$WORK") \
+    >"$WORK/mute.out" 2>"$WORK/mute.err" &
+  mute_loader=$!
 else
   DB=$WORK/fleet.db
   sql() { sqlite3 -bail "$DB" "$1"; }
@@ -206,6 +215,28 @@ expect_eq "$added:$(sql 'SELECT COUNT(*) FROM report')" "10:$((before + 10))" "t
 expect_eq "$(consistent)" 0 "two loads at once: every report whole"
 [ "$BACKEND" = postgresql ] || expect_eq "$(sql 'PRAGMA integrity_check')" ok "two loads at once: the file intact"
 
+# ---- a disk figure that is no number is nothing on either back end
+machine odd/nan.tavisk nan 0 nan running
+machine odd/inf.tavisk inf 0 inf running
+run_tool "$READER" load "$DB" odd
+expect_eq "$STATUS:$(sql "SELECT COUNT(*) FROM latest_disk WHERE computer IN ('nan', 'inf') AND free_gib IS NULL")" 0:2 \
+  "nan and inf stored as nothing"
+
+# ---- two loads into a new database: the second waits for the first one's schema
+if [ "$BACKEND" = postgresql ]; then
+  as_server "$PG_BIN/createdb" -h "$PG_DIR" -p "$PG_PORT" -U tavisk fresh
+  FRESH="postgresql://tavisk@/fresh?host=$PG_DIR&port=$PG_PORT"
+else
+  FRESH=$WORK/fresh.db
+fi
+"$READER" load "$FRESH" many/m1 >one.out 2>one.err &
+first=$!
+"$READER" load "$FRESH" many/m2 >two.out 2>two.err &
+status=0
+wait "$first" || status=$?
+wait $! || status=$((status + $?))
+expect_eq "$status:$(cat one.err two.err)" 0: "two loads into a new database: both done"
+
 # ---- a database of version 1 gains the table of unreadable stretches
 sql 'DROP VIEW latest_unreadable'
 sql 'DROP TABLE unreadable'
@@ -231,5 +262,40 @@ if [ "$BACKEND" = sqlite ]; then
   ln -s "$DB" link.db
   run_tool "$READER" load link.db good
   expect_eq "$STATUS" 2 "a link as the database file is not followed"
+
+  # query reads a copy and writes nothing beside it, so a read-only share serves as well.
+  sql 'UPDATE schema_version SET version = 1'
+  mkdir copy
+  cp "$DB" copy/fleet.db
+  before=$(ls -A copy; sha256sum copy/fleet.db)
+  run_tool "$READER" query copy/fleet.db full-disks
+  expect_eq "$STATUS:$(ls -A copy; sha256sum copy/fleet.db)" "0:$before" "query creates and changes nothing"
+
+  # A folder that cannot be searched is named and fails the load; a tree deeper than any path still loads.
+  mkdir search
+  /usr/bin/python3 -c 'import os, shutil, sys
+os.chdir("search")
+for _ in range(5000): os.mkdir("d"); os.chdir("d")
+shutil.copy(sys.argv[1], "deep.tavisk")' "$WORK/good/gamma.tavisk"
+  mkdir -p search/locked/x
+  cp good/gamma.tavisk search/locked/x/
+  chmod 000 search/locked
+  mkdir -m 777 own
+  # Root reads any folder: the load runs as an account that cannot.
+  as_other() { if [ "$(id -u)" -eq 0 ]; then runuser -u nobody -- "$@"; else "$@"; fi; }
+  chmod 755 "$WORK"
+  STATUS=0
+  OUT=$(as_other "$READER" load own/search.db search 2>"$WORK/search.err") || STATUS=$?
+  expect_eq "$STATUS:${OUT%% (*}" "2:1 Archive geladen, 0 schon in der Datenbank, 1 fehlerhaft" \
+    "an unsearchable folder fails the load; the deep archive loads"
+  expect_eq "$(cat search.err)" "tavisk-report: search/locked: Ordner nicht durchsuchbar (Zugriff verweigert)" \
+    "the unsearchable folder named"
+  chmod 755 search/locked
+else
+  wait "$mute_loader" && status=0 || status=$?
+  expect_contains "$status:$(cat mute.err)" \
+    "2:tavisk-report: Datenbank: Verbindung zum PostgreSQL-Server fehlgeschlagen: der Server antwortet nicht (" \
+    "a server that never answers: the load gives up within a minute"
+  kill "$mute_server" 2>/dev/null || true
 fi
 finish

@@ -1,4 +1,4 @@
-#include "driver/TerminalProgress.h"
+#include "dispatch/TerminalProgress.h"
 
 #include "fakes/FakePlatform.h"
 

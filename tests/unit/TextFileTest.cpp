@@ -1,6 +1,8 @@
 #include "text/TextFile.h"
 #include "text/Utf8.h"
 
+#include "driver/ConfigurationFile.h"
+
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #pragma once
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace platform::linux_layer {
@@ -30,5 +31,15 @@ public:
 private:
     int fd_;
 };
+
+// Walks hold one open directory per level, and trees go deeper than the
+// customary limit of 1,024 open files: the process takes all it may have.
+inline void allowManyOpenFiles() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
 
 }  // namespace platform::linux_layer

@@ -14,7 +14,6 @@
 #include <dirent.h>
 #include <sys/sysmacros.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <span>
 #include <string_view>
@@ -440,15 +439,7 @@ bool OpenDirectories::release(const LinuxDirectoryListing* asking) {
 
 class LinuxFileQueries final : public FileQueries {
 public:
-    // A walk holds one open directory per level, and paths allow some 2,000
-    // levels: more than the customary limit of 1,024 open files.
-    LinuxFileQueries() {
-        rlimit files{};
-        if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-            files.rlim_cur = files.rlim_max;
-            setrlimit(RLIMIT_NOFILE, &files);
-        }
-    }
+    LinuxFileQueries() { linux_layer::allowManyOpenFiles(); }
 
     bool isDirectory(const std::wstring& path) override {
         struct stat status {};

@@ -2,9 +2,8 @@
 
 #include "platform/Native.h"
 #include "platform/linux/Paths.h"
+#include "platform/linux/SdBus.h"
 #include "platform/linux/SystemdMapping.h"
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,33 +15,10 @@
 #include <string_view>
 #include <vector>
 
-// The few sd-bus declarations used. libsystemd is loaded at run time, so the
-// tool starts and reports on machines without it.
-extern "C" {
-struct sd_bus;
-struct sd_bus_message;
-struct sd_bus_slot;
-struct sd_bus_error {
-    const char* name;
-    const char* message;
-    int needsFree;
-};
-using sd_bus_message_handler_t = int (*)(sd_bus_message*, void*, sd_bus_error*);
-}
-
 namespace platform {
 namespace linux_layer {
 namespace {
 
-constexpr const char* managerName = "org.freedesktop.systemd1";
-constexpr const char* managerPath = "/org/freedesktop/systemd1";
-constexpr const char* managerInterface = "org.freedesktop.systemd1.Manager";
-constexpr const char* unitPathPrefix = "/org/freedesktop/systemd1/unit";
-constexpr const char* unitInterface = "org.freedesktop.systemd1.Unit";
-constexpr const char* serviceInterface = "org.freedesktop.systemd1.Service";
-constexpr const char* propertiesInterface = "org.freedesktop.DBus.Properties";
-
-using Clock = std::chrono::steady_clock;
 // A manager that does not answer is reported, not waited for: each list call
 // gets the 25 s systemctl allows a call, the per-unit requests of one request
 // share one budget, and the units not read by then say so.
@@ -51,165 +27,6 @@ constexpr std::chrono::seconds unitBudget{60};
 // Per-unit requests in flight together; the system bus allows 128 unanswered
 // calls per connection.
 constexpr std::size_t requestsInFlight = 64;
-
-std::uint64_t microsecondsUntil(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-    return static_cast<std::uint64_t>(std::max<std::int64_t>(left, 1));
-}
-
-struct SdBus {
-    int (*openSystem)(sd_bus**);
-    int (*newMethodCall)(sd_bus*, sd_bus_message**, const char*, const char*, const char*, const char*);
-    int (*append)(sd_bus_message*, const char*, ...);
-    int (*appendStrv)(sd_bus_message*, char**);
-    int (*call)(sd_bus*, sd_bus_message*, std::uint64_t, sd_bus_error*, sd_bus_message**);
-    int (*callAsync)(sd_bus*, sd_bus_slot**, sd_bus_message*, sd_bus_message_handler_t, void*, std::uint64_t);
-    int (*process)(sd_bus*, sd_bus_message**);
-    int (*wait)(sd_bus*, std::uint64_t);
-    const sd_bus_error* (*messageError)(sd_bus_message*);
-    int (*enterContainer)(sd_bus_message*, char, const char*);
-    int (*exitContainer)(sd_bus_message*);
-    int (*read)(sd_bus_message*, const char*, ...);
-    int (*skip)(sd_bus_message*, const char*);
-    int (*peekType)(sd_bus_message*, char*, const char**);
-    sd_bus_message* (*messageUnref)(sd_bus_message*);
-    sd_bus_slot* (*slotUnref)(sd_bus_slot*);
-    void (*close)(sd_bus*);
-    sd_bus* (*unref)(sd_bus*);
-    void (*errorFree)(sd_bus_error*);
-    int (*pathEncode)(const char*, const char*, char**);
-};
-
-template <typename Function>
-bool bind(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
-
-// The library's functions (all of systemd 221, the first with a public sd-bus),
-// loaded on first use; nothing without the library.
-const SdBus* sdBus() {
-    static const std::unique_ptr<SdBus> loaded = []() -> std::unique_ptr<SdBus> {
-        void* library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (library == nullptr) return nullptr;
-        auto api = std::make_unique<SdBus>();
-        const bool complete =
-            bind(library, "sd_bus_open_system", api->openSystem) &&
-            bind(library, "sd_bus_message_new_method_call", api->newMethodCall) &&
-            bind(library, "sd_bus_message_append", api->append) &&
-            bind(library, "sd_bus_message_append_strv", api->appendStrv) && bind(library, "sd_bus_call", api->call) &&
-            bind(library, "sd_bus_call_async", api->callAsync) && bind(library, "sd_bus_process", api->process) &&
-            bind(library, "sd_bus_wait", api->wait) && bind(library, "sd_bus_message_get_error", api->messageError) &&
-            bind(library, "sd_bus_message_enter_container", api->enterContainer) &&
-            bind(library, "sd_bus_message_exit_container", api->exitContainer) &&
-            bind(library, "sd_bus_message_read", api->read) && bind(library, "sd_bus_message_skip", api->skip) &&
-            bind(library, "sd_bus_message_peek_type", api->peekType) &&
-            bind(library, "sd_bus_message_unref", api->messageUnref) &&
-            bind(library, "sd_bus_slot_unref", api->slotUnref) && bind(library, "sd_bus_close", api->close) &&
-            bind(library, "sd_bus_unref", api->unref) && bind(library, "sd_bus_error_free", api->errorFree) &&
-            bind(library, "sd_bus_path_encode", api->pathEncode);
-        if (!complete) return nullptr;  // too old a systemd; the library stays loaded, as it is harmless
-        return api;
-    }();
-    return loaded.get();
-}
-
-// D-Bus error names -> Win32 codes; any other failing call is a failed remote call.
-const std::pair<std::string_view, ErrorCode> busErrors[] = {
-    {"org.freedesktop.systemd1.NoSuchUnit", error::serviceDoesNotExist},
-    {"org.freedesktop.DBus.Error.UnknownMethod", error::invalidFunction},
-    {"org.freedesktop.DBus.Error.InvalidArgs", error::invalidName},
-    {"org.freedesktop.DBus.Error.AccessDenied", error::accessDenied},
-    {"org.freedesktop.DBus.Error.ServiceUnknown", error::rpcServerUnavailable},
-    {"org.freedesktop.DBus.Error.NameHasNoOwner", error::rpcServerUnavailable},
-    {"org.freedesktop.DBus.Error.NoReply", error::timeout},
-    {"org.freedesktop.DBus.Error.Timeout", error::timeout},
-    {"org.freedesktop.DBus.Error.TimedOut", error::timeout},
-};
-
-ErrorCode callFailure(int result, const sd_bus_error* failure) {
-    if (failure != nullptr && failure->name != nullptr) {
-        for (const auto& [name, code] : busErrors) {
-            if (name == failure->name) return code;
-        }
-    }
-    switch (-result) {
-    case ETIMEDOUT: return error::timeout;
-    case EACCES:
-    case EPERM: return error::accessDenied;
-    default: return error::rpcCallFailed;
-    }
-}
-
-struct MessageRelease {
-    const SdBus* api;
-    void operator()(sd_bus_message* message) const { api->messageUnref(message); }
-};
-using Message = std::unique_ptr<sd_bus_message, MessageRelease>;
-
-// One connection to the system bus.
-class Bus {
-public:
-    explicit Bus(const SdBus& api) : api_(api) {}
-    Bus(const Bus&) = delete;
-    Bus& operator=(const Bus&) = delete;
-    // Closed without flushing: nothing sent is left that the tool still wants
-    // answered, and a stalled manager must not hold the run.
-    ~Bus() {
-        if (bus_ == nullptr) return;
-        api_.close(bus_);
-        api_.unref(bus_);
-    }
-
-    ErrorCode connect() {
-        const int result = api_.openSystem(&bus_);
-        if (result < 0) {
-            bus_ = nullptr;
-            return result == -EACCES || result == -EPERM ? error::accessDenied : error::rpcServerUnavailable;
-        }
-        return error::success;
-    }
-
-    // A call of the manager's with up to two string arguments.
-    ErrorCode request(const char* path, const char* interface, const char* method, Message& message,
-                      const char* first = nullptr, const char* second = nullptr) const {
-        sd_bus_message* made = nullptr;
-        int result = api_.newMethodCall(bus_, &made, managerName, path, interface, method);
-        message = Message(made, MessageRelease{&api_});
-        for (const char* argument : {first, second}) {
-            if (result >= 0 && argument != nullptr) result = api_.append(made, "s", argument);
-        }
-        if (result < 0) return result == -ENOMEM ? error::notEnoughMemory : error::invalidParameter;
-        return error::success;
-    }
-
-    // Sends a call and waits for the answer.
-    ErrorCode call(const Message& request, Clock::time_point deadline, Message& reply) const {
-        sd_bus_error failure{nullptr, nullptr, 0};
-        sd_bus_message* answer = nullptr;
-        const int result = api_.call(bus_, request.get(), microsecondsUntil(deadline), &failure, &answer);
-        const ErrorCode code = result < 0 ? callFailure(result, &failure) : error::success;
-        api_.errorFree(&failure);
-        reply = Message(answer, MessageRelease{&api_});
-        return code;
-    }
-
-    // Calls a method of the manager's with no argument or one string argument.
-    ErrorCode callManager(const char* method, const char* argument, Clock::time_point deadline, Message& reply) const {
-        Message request;
-        if (const ErrorCode failed = this->request(managerPath, managerInterface, method, request, argument)) {
-            return failed;
-        }
-        return call(request, deadline, reply);
-    }
-
-    sd_bus* get() const { return bus_; }
-    const SdBus& api() const { return api_; }
-
-private:
-    const SdBus& api_;
-    sd_bus* bus_ = nullptr;
-};
 
 // The strings of a Get answer: one for a string property, all of an array of
 // strings; nothing for any other type.

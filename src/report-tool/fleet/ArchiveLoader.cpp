@@ -3,9 +3,8 @@
 #include "archive/SevenZipException.h"
 #include "read/ReportParser.h"
 #include "read/ReportSource.h"
+#include "report-tool/fleet/Sha256.h"
 #include "text/Utf8.h"
-
-#include <openssl/evp.h>
 
 #include <chrono>
 #include <vector>
@@ -101,16 +100,6 @@ private:
     std::string scratch_;
 };
 
-std::string hex(const unsigned char* bytes, unsigned size) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned index = 0; index < size; ++index) {
-        text += digits[bytes[index] >> 4];
-        text += digits[bytes[index] & 15];
-    }
-    return text;
-}
-
 std::string nowInSeconds() {
     return std::to_string(
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
@@ -119,9 +108,7 @@ std::string nowInSeconds() {
 }  // namespace
 
 std::string sha256Of(platform::FileStream& file) {
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-        throw report::ReportError("SHA-256 nicht verfuegbar");
+    Sha256 digest;
     std::vector<char> buffer(1u << 20);
     std::uint64_t position = 0;
     if (file.seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
@@ -131,12 +118,9 @@ std::string sha256Of(platform::FileStream& file) {
         if (file.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), read) != platform::error::success)
             throw report::ReportError("Datei nicht lesbar");
         if (read == 0) break;
-        EVP_DigestUpdate(context.get(), buffer.data(), read);
+        digest.add({buffer.data(), read});
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned size = 0;
-    EVP_DigestFinal_ex(context.get(), digest, &size);
-    return hex(digest, size);
+    return digest.hexDigest();
 }
 
 ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& libraries, std::uint64_t keptContents,

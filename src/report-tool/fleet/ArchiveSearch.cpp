@@ -12,36 +12,81 @@ bool isArchiveName(const std::wstring& name) {
     return name.size() > 7 && text::lowerAscii(name.substr(name.size() - 7)) == L".tavisk";
 }
 
-// The ".tavisk" files in a folder and below it, in name order; links are listed
-// but never entered, so a loop of links cannot hold the walk.
-void collectArchives(const std::wstring& folder, const platform::FileStreams& streams,
-                     std::vector<std::wstring>& found) {
-    std::vector<platform::ListedEntry> entries = streams.list(folder + streams.separator() + L"*");
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-    for (const platform::ListedEntry& entry : entries) {
-        if (entry.name == L"." || entry.name == L"..") continue;
-        const std::wstring path = folder + streams.separator() + entry.name;
-        const bool isFolder = (entry.attributes & platform::directoryAttribute) != 0;
-        if (isFolder && !(entry.attributes & platform::reparsePointAttribute))
-            collectArchives(path, streams, found);
-        else if (!isFolder && isArchiveName(entry.name))
-            found.push_back(path);
+// One folder of the search: its entries in name order, and how far they are taken.
+struct Level {
+    std::unique_ptr<platform::OpenFolder> folder;
+    std::wstring path;
+    std::vector<platform::ListedEntry> entries;
+    std::size_t next = 0;
+};
+
+// Depth first from the open folder, one open folder per level and no recursion,
+// so that trees thousands of levels deep are searched whole.
+void search(std::unique_ptr<platform::OpenFolder> top, const std::wstring& topPath, wchar_t separator,
+            ArchivesFound& found) {
+    std::vector<Level> levels;
+    const auto enter = [&](std::unique_ptr<platform::OpenFolder> folder, std::wstring path) {
+        Level level{std::move(folder), std::move(path), {}, 0};
+        platform::ErrorCode error = platform::error::success;
+        if (!level.folder->entries(level.entries, error)) {
+            found.unsearchable.push_back({level.path, error});
+            return;
+        }
+        std::sort(level.entries.begin(), level.entries.end(),
+                  [](const auto& a, const auto& b) { return a.name < b.name; });
+        levels.push_back(std::move(level));
+    };
+    enter(std::move(top), topPath);
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.entries.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const platform::ListedEntry& entry = level.entries[level.next++];
+        const std::wstring path = level.path + separator + entry.name;
+        if (entry.attributes & platform::reparsePointAttribute) continue;
+        if (entry.attributes & platform::directoryAttribute) {
+            platform::ErrorCode error = platform::error::success;
+            if (auto inner = level.folder->folder(entry.name, error))
+                enter(std::move(inner), path);
+            else
+                found.unsearchable.push_back({path, error});
+        } else if (isArchiveName(entry.name)) {
+            FoundArchive archive{path, topPath, {}};
+            for (auto step = levels.begin() + 1; step != levels.end(); ++step)
+                archive.steps.push_back(step[-1].entries[step[-1].next - 1].name);
+            archive.steps.push_back(entry.name);
+            found.archives.push_back(std::move(archive));
+        }
     }
 }
 
 }  // namespace
 
-std::vector<std::wstring> archivesNamed(const std::vector<std::string>& paths, const platform::FileStreams& streams) {
-    std::vector<std::wstring> archives;
+ArchivesFound archivesNamed(const std::vector<std::string>& paths, platform::Folders& folders, wchar_t separator) {
+    ArchivesFound found;
     for (const std::string& path : paths) {
         std::wstring wide = text::utf8ToWide(path);
-        while (wide.size() > 1 && wide.back() == streams.separator()) wide.pop_back();
-        if (streams.isDirectory(wide))
-            collectArchives(wide, streams, archives);
+        while (wide.size() > 1 && wide.back() == separator) wide.pop_back();
+        platform::ErrorCode error = platform::error::success;
+        if (auto folder = folders.open(wide, error))
+            search(std::move(folder), wide, separator, found);
+        else if (error == platform::error::fileNotFound || error == platform::error::pathNotFound)
+            found.archives.push_back({wide, {}, {}});  // a file, or nothing: loading tells which
         else
-            archives.push_back(wide);
+            found.unsearchable.push_back({wide, error});
     }
-    return archives;
+    return found;
+}
+
+std::unique_ptr<platform::FileStream> openArchive(const FoundArchive& archive, platform::Folders& folders,
+                                                  const platform::FileSystem& files, platform::ErrorCode& error) {
+    if (archive.searched.empty()) return files.openForReading(archive.path, error);
+    auto folder = folders.open(archive.searched, error);
+    for (auto step = archive.steps.begin(); folder && step + 1 != archive.steps.end(); ++step)
+        folder = folder->folder(*step, error);
+    return folder ? folder->file(archive.steps.back(), error) : nullptr;
 }
 
 }  // namespace fleet

@@ -59,7 +59,8 @@ inline bool isServerLocation(const std::string& location) {
     return location.starts_with("postgresql://") || location.starts_with("postgres://");
 }
 // The file must exist (an empty file becomes a new database) and be no link.
-std::unique_ptr<Database> openSqliteDatabase(const std::string& path);
+// Read only, nothing is written or created beside it.
+std::unique_ptr<Database> openSqliteDatabase(const std::string& path, bool readOnly);
 std::unique_ptr<Database> openPostgresDatabase(const std::string& connection);
 
 }  // namespace fleet

@@ -1,6 +1,6 @@
 #include "report-tool/FleetCommands.h"
 
-#include "driver/TerminalProgress.h"
+#include "dispatch/TerminalProgress.h"
 #include "read/ReportRecord.h"
 #include "report-tool/fleet/AnswerTable.h"
 #include "report-tool/fleet/ArchiveLoader.h"
@@ -112,14 +112,19 @@ void createDatabaseFile(const std::string& path, platform::FileSystem& files) {
         throw DatabaseError(path + ": Datenbank kann nicht angelegt werden");
 }
 
-std::unique_ptr<fleet::Database> openDatabase(const std::string& location, bool create, platform::FileSystem& files) {
+std::unique_ptr<fleet::Database> openDatabase(const std::string& location, bool create, ToolEnvironment& environment) {
     if (fleet::isServerLocation(location)) return fleet::openPostgresDatabase(location);
+    platform::FileSystem& files = environment.files;
+    // SQLite follows a link on Windows: it is refused before, on every system alike.
+    for (const platform::ListedEntry& entry : environment.streams.list(text::utf8ToWide(location)))
+        if (entry.attributes & platform::reparsePointAttribute)
+            throw DatabaseError(location + ": eine Verknuepfung, keine Datenbank");
     platform::ErrorCode error = platform::error::success;
     if (create)
         createDatabaseFile(location, files);
     else if (!files.openForReading(text::utf8ToWide(location), error))
         throw DatabaseError(location + ": Datenbank nicht gefunden");
-    return fleet::openSqliteDatabase(location);
+    return fleet::openSqliteDatabase(location, !create);
 }
 
 // ---- load
@@ -165,28 +170,47 @@ private:
     Clock::time_point shownAt_ = start_;
 };
 
+// Why a folder could not be searched, in a few words.
+std::string searchFailure(platform::ErrorCode error) {
+    switch (error) {
+        case platform::error::accessDenied:
+            return "Zugriff verweigert";
+        case platform::error::filenameTooLong:
+            return "Pfad zu lang";
+        default:
+            return "Fehler " + std::to_string(error);
+    }
+}
+
 int load(const Invocation& invocation, ToolEnvironment& environment) {
     if (invocation.operands.size() < 2) throw UsageError("load erwartet eine Datenbank und mindestens ein Archiv");
-    const std::vector<std::wstring> archives =
-        fleet::archivesNamed({invocation.operands.begin() + 1, invocation.operands.end()}, environment.streams);
-    const auto database = openDatabase(invocation.operands[0], true, environment.files);
+    const fleet::ArchivesFound found = fleet::archivesNamed(
+        {invocation.operands.begin() + 1, invocation.operands.end()}, environment.folders,
+        environment.files.separator());
+    // What was never found is a failure too, named before the loading starts.
+    for (const fleet::UnsearchableFolder& folder : found.unsearchable)
+        writeText(environment.console,
+                  "tavisk-report: " + text::wideToUtf8(folder.path) + ": Ordner nicht durchsuchbar (" +
+                      searchFailure(folder.error) + ")\n",
+                  true);
+    const auto database = openDatabase(invocation.operands[0], true, environment);
     fleet::prepareSchema(*database, true);
-    LoadProgress progress(environment.console, archives.size());
+    LoadProgress progress(environment.console, found.archives.size());
     fleet::ArchiveLoader loader(*database, environment.libraries, invocation.keptContents,
                                 [&progress](std::uint64_t rows) { progress.rowsOfRunningArchive(rows); });
-    std::size_t added = 0, present = 0, failures = 0;
-    for (const std::wstring& archive : archives) {
+    std::size_t added = 0, present = 0, failures = found.unsearchable.size();
+    for (const fleet::FoundArchive& archive : found.archives) {
         fleet::ArchiveLoader::Outcome outcome;
         try {
             platform::ErrorCode error = platform::error::success;
-            auto file = environment.files.openForReading(archive, error);
+            auto file = fleet::openArchive(archive, environment.folders, environment.files, error);
             if (!file) throw report::ReportError("Datei nicht lesbar");
-            outcome = loader.load(std::move(file), baseName(archive, environment.files));
+            outcome = loader.load(std::move(file), baseName(archive.path, environment.files));
             ++(outcome.added ? added : present);
         } catch (const report::ReportError& error) {
             progress.hide();
-            writeText(environment.console, "tavisk-report: " + text::wideToUtf8(archive) + ": " + error.what() + "\n",
-                      true);
+            writeText(environment.console,
+                      "tavisk-report: " + text::wideToUtf8(archive.path) + ": " + error.what() + "\n", true);
             ++failures;
         }
         progress.archiveDone(outcome.rows);
@@ -237,7 +261,7 @@ int query(const Invocation& invocation, ToolEnvironment& environment) {
         writeText(environment.console, question->sql + "\n");
         return done;
     }
-    const auto database = openDatabase(operands[0], false, environment.files);
+    const auto database = openDatabase(operands[0], false, environment);
     fleet::prepareSchema(*database, false);
     fleet::QueryResult answer;
     for (const auto& parameters : sets) {

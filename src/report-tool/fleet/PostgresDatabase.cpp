@@ -3,9 +3,13 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <cstdlib>
 
 namespace fleet {
 namespace {
+
+// Seconds a connection may take, unless the user sets a limit.
+constexpr const char* defaultConnectTimeout = "30";
 
 // Rows are sent to the server in pieces of about this size.
 constexpr std::size_t copyPieceSize = 1u << 20;
@@ -56,11 +60,13 @@ void appendCopyBytes(std::string& out, std::string_view bytes) {
 
 class PostgresDatabase final : public Database {
 public:
-    explicit PostgresDatabase(const std::string& connection) : connection_(PQconnectdb(connection.c_str())) {
+    explicit PostgresDatabase(const std::string& connection) : connection_(connect(connection)) {
         if (!connection_ || PQstatus(connection_) != CONNECTION_OK) {
-            const std::string message = connection_ ? PQerrorMessage(connection_) : "kein Speicher";
+            std::string message = connection_ ? trimmed(PQerrorMessage(connection_)) : "kein Speicher";
             PQfinish(connection_);
-            throw DatabaseError("Verbindung zum PostgreSQL-Server fehlgeschlagen: " + trimmed(message));
+            if (message.ends_with("timeout expired"))
+                message = "der Server antwortet nicht (" + message + ")";
+            throw DatabaseError("Verbindung zum PostgreSQL-Server fehlgeschlagen: " + message);
         }
         // Notices such as "already exists, skipping" are nothing for the user.
         PQsetNoticeProcessor(
@@ -90,8 +96,13 @@ public:
     }
     std::string identityColumn() const override { return "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY"; }
 
+    // Read from the catalog's rows, not its cache: a table that another program created
+    // while this one waited for the schema's lock is seen.
     bool hasTable(const std::string& name) override {
-        return query("SELECT to_regclass($1) IS NOT NULL", {name}).rows.at(0).at(0) == "t";
+        return !query("SELECT 1 FROM pg_catalog.pg_class WHERE relname = $1 AND relnamespace ="
+                      " (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema())",
+                      {name})
+                    .rows.empty();
     }
 
     void execute(const std::string& sql) override {
@@ -163,6 +174,16 @@ public:
     }
 
 private:
+    // A server that accepts and never answers would hold the load for good: unless the
+    // connection string or PGCONNECT_TIMEOUT says otherwise, the wait ends after a while.
+    static PGconn* connect(const std::string& connection) {
+        const char* const timeout = std::getenv("PGCONNECT_TIMEOUT") ? nullptr : defaultConnectTimeout;
+        // Keywords the connection string sets itself count over those before it.
+        const char* const keywords[] = {"connect_timeout", "dbname", nullptr};
+        const char* const values[] = {timeout, connection.c_str(), nullptr};
+        return PQconnectdbParams(keywords, values, 1);
+    }
+
     static std::string trimmed(std::string text) {
         while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
         return text;

@@ -4,6 +4,7 @@
 #include "text/Utf8.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace fleet {
 namespace {
@@ -36,7 +37,9 @@ Value realOf(std::string_view text) {
     if (!text.empty() && text.back() == '%') text.remove_suffix(1);
     double number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return error == std::errc() && end == text.data() + text.size() && !text.empty() ? Value::ofReal(number) : Value{};
+    // "nan" and "inf" are no figures: nothing, on every back end alike.
+    const bool figure = error == std::errc() && end == text.data() + text.size() && !text.empty();
+    return figure && std::isfinite(number) ? Value::ofReal(number) : Value{};
 }
 
 template <std::size_t index>

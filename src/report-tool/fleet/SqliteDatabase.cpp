@@ -44,37 +44,37 @@ std::string realText(double number) {
     return std::string(text, result.ptr);
 }
 
+// A URI's path with the characters that end or escape it written as escapes.
+std::string uriOf(const std::string& path, const char* parameters) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            uri += '%';
+            uri += digits[static_cast<unsigned char>(c) >> 4];
+            uri += digits[c & 15];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?" + parameters;
+}
+
+bool fileExists(const std::string& path) {
+    sqlite3_vfs* const files = sqlite3_vfs_find(nullptr);
+    int exists = 0;
+    return files->xAccess(files, path.c_str(), SQLITE_ACCESS_EXISTS, &exists) == SQLITE_OK && exists;
+}
+
 class SqliteDatabase final : public Database {
 public:
-    explicit SqliteDatabase(const std::string& path) {
+    SqliteDatabase(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly) {
         // Before SQLite starts up: no global lock around every allocation for statistics nobody reads.
         static const int unused = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
         (void)unused;
-        // One thread uses the connection: no locking around each call.
-        const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
-        if (sqlite3_open_v2(path.c_str(), &connection_, flags, nullptr) != SQLITE_OK) {
-            const std::string message = connection_ ? sqlite3_errmsg(connection_) : "kein Speicher";
-            sqlite3_close(connection_);
-            throw DatabaseError(path + ": " + message);
-        }
-        sqlite3_busy_timeout(connection_, busyTimeoutMilliseconds);
-        try {
-            // Readers never wait for a writer, and a commit needs no flush to disk:
-            // a crash may lose the last loads, never the database.
-            execute("PRAGMA page_size = 16384");
-            execute("PRAGMA journal_mode = WAL");
-            execute("PRAGMA synchronous = NORMAL");
-            execute("PRAGMA foreign_keys = ON");
-            execute("PRAGMA cache_size = -65536");
-        } catch (const DatabaseError& error) {
-            sqlite3_close(connection_);
-            throw DatabaseError(path + ": " + error.what());
-        }
+        open();
     }
-    ~SqliteDatabase() override {
-        inserts_.clear();
-        sqlite3_close(connection_);
-    }
+    ~SqliteDatabase() override { close(); }
 
     std::string sqlType(ColumnType type) const override {
         switch (type) {
@@ -104,6 +104,69 @@ public:
     }
 
     QueryResult query(const std::string& sql, const std::vector<std::string>& parameters) override {
+        QueryResult result = ask(sql, parameters);
+        // A loader that began meanwhile may have moved pages under the unlocked reader: asked again, with locks.
+        if (!unlocked_ || !fileExists(path_ + "-wal")) return result;
+        close();
+        open();
+        return ask(sql, parameters);
+    }
+
+    // IMMEDIATE: the write lock is taken at the start, so two loaders queue up
+    // here instead of failing halfway through an archive.
+    void begin() override { execute("BEGIN IMMEDIATE"); }
+    void commit() override { execute("COMMIT"); }
+    void rollback() noexcept override {
+        if (!sqlite3_get_autocommit(connection_)) sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void lockSchema() override {}  // the transaction holds the only write lock already
+
+    void insert(const RecordTable& table, std::span<const Value> row) override {
+        sqlite3_stmt* const handle = insertStatement(table);
+        for (std::size_t index = 0; index < row.size(); ++index) bind(handle, static_cast<int>(index + 1), row[index]);
+        const int status = sqlite3_step(handle);
+        sqlite3_reset(handle);
+        if (status != SQLITE_DONE) fail(connection_, sqlite3_errmsg(connection_));
+    }
+
+private:
+    void open() {
+        // A reader writes nothing. Where no loader is at work (no write-ahead log beside the
+        // file) it reads without locks, as locking would create the log and its index; where
+        // one is, their files are there already.
+        unlocked_ = readOnly_ && !fileExists(path_ + "-wal");
+        const std::string name = readOnly_ ? uriOf(path_, unlocked_ ? "immutable=1" : "mode=ro") : path_;
+        // One thread uses the connection: no locking around each call.
+        const int flags = (readOnly_ ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE) |
+                          SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
+        if (sqlite3_open_v2(name.c_str(), &connection_, flags, nullptr) != SQLITE_OK) {
+            const std::string message = connection_ ? sqlite3_errmsg(connection_) : "kein Speicher";
+            close();
+            throw DatabaseError(path_ + ": " + message);
+        }
+        sqlite3_busy_timeout(connection_, busyTimeoutMilliseconds);
+        if (readOnly_) return;
+        try {
+            // Readers never wait for a writer, and a commit needs no flush to disk:
+            // a crash may lose the last loads, never the database.
+            execute("PRAGMA page_size = 16384");
+            execute("PRAGMA journal_mode = WAL");
+            execute("PRAGMA synchronous = NORMAL");
+            execute("PRAGMA foreign_keys = ON");
+            execute("PRAGMA cache_size = -65536");
+        } catch (const DatabaseError& error) {
+            close();
+            throw DatabaseError(path_ + ": " + error.what());
+        }
+    }
+
+    void close() {
+        inserts_.clear();
+        sqlite3_close(connection_);
+        connection_ = nullptr;
+    }
+
+    QueryResult ask(const std::string& sql, const std::vector<std::string>& parameters) {
         const Statement statement(connection_, sql);
         sqlite3_stmt* const handle = statement.get();
         for (std::size_t number = 1; number <= parameters.size(); ++number) {
@@ -126,24 +189,6 @@ public:
         return result;
     }
 
-    // IMMEDIATE: the write lock is taken at the start, so two loaders queue up
-    // here instead of failing halfway through an archive.
-    void begin() override { execute("BEGIN IMMEDIATE"); }
-    void commit() override { execute("COMMIT"); }
-    void rollback() noexcept override {
-        if (!sqlite3_get_autocommit(connection_)) sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void lockSchema() override {}  // the transaction holds the only write lock already
-
-    void insert(const RecordTable& table, std::span<const Value> row) override {
-        sqlite3_stmt* const handle = insertStatement(table);
-        for (std::size_t index = 0; index < row.size(); ++index) bind(handle, static_cast<int>(index + 1), row[index]);
-        const int status = sqlite3_step(handle);
-        sqlite3_reset(handle);
-        if (status != SQLITE_DONE) fail(connection_, sqlite3_errmsg(connection_));
-    }
-
-private:
     static std::optional<std::string> cellText(sqlite3_stmt* handle, int column) {
         switch (sqlite3_column_type(handle, column)) {
             case SQLITE_NULL:
@@ -190,12 +235,17 @@ private:
         return inserts_.emplace(&table, std::make_unique<Statement>(connection_, sql)).first->second->get();
     }
 
+    const std::string path_;
+    const bool readOnly_;
+    bool unlocked_ = false;  // read as an unchanging file
     sqlite3* connection_ = nullptr;
     std::map<const RecordTable*, std::unique_ptr<Statement>> inserts_;
 };
 
 }  // namespace
 
-std::unique_ptr<Database> openSqliteDatabase(const std::string& path) { return std::make_unique<SqliteDatabase>(path); }
+std::unique_ptr<Database> openSqliteDatabase(const std::string& path, bool readOnly) {
+    return std::make_unique<SqliteDatabase>(path, readOnly);
+}
 
 }  // namespace fleet

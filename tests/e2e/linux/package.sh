@@ -11,7 +11,14 @@ expect_contains "$(dpkg-deb -f "$deb" Depends)" "p7zip-full" "the package depend
 checks=$((checks + 1))
 lintian --fail-on error "$deb" >lintian.txt 2>&1 || fail "lintian reports errors: $(grep '^E:' lintian.txt)"
 
+checks=$((checks + 1))
+! grep -E '^W: .*(manual-page|manpage)' lintian.txt || fail "lintian warns about the manual pages"
+
 dpkg-deb -x "$deb" root
+for page in tavisk tavisk-report; do
+  expect_contains "$(MANWIDTH=80 man -l "root/usr/share/man/man1/$page.1.gz" 2>&1 | col -b)" "SYNOPSIS" \
+    "the manual page $page(1) is installed and readable"
+done
 tool=$WORK/root/usr/bin/tavisk
 expect_eq "$(readlink "$tool")" "../lib/tavisk/tavisk" "the command is a relative link into the tool's folder"
 run_tool "$tool" /check

@@ -1,4 +1,4 @@
-#include "driver/TerminalProgress.h"
+#include "dispatch/TerminalProgress.h"
 
 void TerminalProgress::request(std::size_t number, std::size_t total, const std::wstring& function,
                                const std::wstring& value) {
