@@ -12,21 +12,19 @@ source "$(dirname "$0")/wine-lib.sh"
 source "$(dirname "$0")/fleet-archives.sh"
 mkdir -p "$cache"
 default_report "$build" "$cache" "$work"
-vary "$cache/default.xml" 1000 "$cache/default" pc
-mkdir "$work/archives"
-for i in $(seq 0 99); do ln "$cache/default/$i/pc$i.tavisk" "$work/archives/pc$i.tavisk" 2>/dev/null ||
-  cp "$cache/default/$i/pc$i.tavisk" "$work/archives/"; done
+vary "$cache/default.xml" 100 "$cache/default-100" pc
+archives=$cache/default-100
 
 source_root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir "$work/win"
 cp "$build/windows-x86_64/tavisk-report.exe" "$work/win/"
 cp "$source_root/build/engines/x64/7z.dll" "$work/win/7zx64.dll"
-archives_w=$("$wine64" winepath -w "$work/archives")
+archives_w=$("$wine64" winepath -w "$archives")
 db_w=$("$wine64" winepath -w "$work/wine.db")
 
 for _ in $(seq "$runs"); do
   rm -f "$work"/linux.db* "$work"/wine.db*
-  seconds "$build/tavisk-report" load "$work/linux.db" "$work/archives" >>"$work/linux.times"
+  seconds "$build/tavisk-report" load "$work/linux.db" "$archives" >>"$work/linux.times"
   seconds "$wine64" "$work/win/tavisk-report.exe" load "$db_w" "$archives_w" >>"$work/wine.times"
 done
 [ "$(sqlite3 "$work/wine.db" 'SELECT COUNT(*) FROM report')" = 100 ] || { echo "the Wine load failed" >&2; exit 1; }

@@ -109,9 +109,10 @@ std::string Summary::Facts::processorLoad() const {
     const std::string load = field(cpu, 2);
     const std::size_t start = load.rfind(' ') + 1;  // 0 where there is no blank
     const std::string_view figure = std::string_view(load).substr(start);
+    if (figure.size() < 2 || figure.back() != '%') return load;
     double value = 0;
     const char* end = figure.data() + figure.size() - 1;
-    if (figure.size() < 2 || *end != '%' || std::from_chars(figure.data(), end, value).ptr != end) return load;
+    if (std::from_chars(figure.data(), end, value).ptr != end) return load;
     char text[40];
     std::snprintf(text, sizeof text, "%.15g %%", value);
     return load.substr(0, start) + text;

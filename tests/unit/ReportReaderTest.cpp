@@ -227,6 +227,13 @@ TEST(ReportReader, ContentsEndAtTheEndTagThatAFileElementFollows) {
     parser.finish();
     EXPECT_EQ(measured.all[1].contentSize, 15u);
     EXPECT_TRUE(measured.all[1].fields[0].empty());
+    // Where a limit is set, the contents' first bytes are kept up to it.
+    Records started;
+    report::ReportParser limited(started, report::ReportParser::ContentsLimit{3});
+    limited.feed(report.data(), report.size());
+    limited.finish();
+    EXPECT_EQ(started.all[1].fields[0], "</f");
+    EXPECT_EQ(started.all[1].contentSize, 15u);
 
     // A contents line longer than any element goes on in pieces; a piece ending
     // in the CR of its CR LF keeps the line end whole.

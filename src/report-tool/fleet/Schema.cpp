@@ -77,10 +77,12 @@ void prepareSchema(Database& database, bool create) {
         database.lockSchema();
         const int version = storedVersion(database);  // another program may have changed it meanwhile
         if (needsChange(version, create)) {
-            if (version == 0)
+            if (version == 0) {
                 for (const std::string& statement : schemaStatements(database)) database.execute(statement);
-            for (int from = version; version > 0 && from < schemaVersion; ++from)
-                for (const std::string& statement : upgradeStatements(database, from)) database.execute(statement);
+            } else {
+                for (int from = version; from < schemaVersion; ++from)
+                    for (const std::string& statement : upgradeStatements(database, from)) database.execute(statement);
+            }
             database.execute("DELETE FROM schema_version");
             database.execute("INSERT INTO schema_version (version) VALUES (" + std::to_string(schemaVersion) + ")");
         }
