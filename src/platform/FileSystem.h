@@ -34,6 +34,14 @@ public:
     // A regular file opened for reading piece by piece, shared with writers;
     // nothing, with the error set, otherwise (a file of the run's own included).
     virtual std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const = 0;
+    // A file of the user's own, opened for reading: a regular file that is not
+    // a link (and, where the system says so, belongs to the user running the
+    // tool). Access denied for anything else, file not found where nothing is.
+    virtual std::unique_ptr<FileStream> openPrivate(const std::wstring& path, ErrorCode& error) const = 0;
+    // The folder of the tool's settings for the user running it, ending in the
+    // separator; created, owner-only, where missing. Empty, with the error set,
+    // when there is none or what stands there is no folder of the user's own.
+    virtual std::wstring settingsFolder(ErrorCode& error) = 0;
     // A new own file in the directory (empty: the current one); nothing already
     // there is followed or overwritten.
     virtual OwnFile createOwn(const std::wstring& directory, ErrorCode& error) = 0;

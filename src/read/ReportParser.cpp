@@ -236,6 +236,7 @@ void ReportParser::contentLine(std::string_view text) {
 
 void ReportParser::appendContents(std::string_view text, bool endsLine) {
     contents_.contentSize += text.size() + endsLine;
+    if (streamsContents_) return handler_.fileContents(contents_, text, endsLine);
     if (contents_.contentSize > keptContents_) {
         if (!contents_.fields[0].empty()) std::string().swap(contents_.fields[0]);
         return;
