@@ -28,6 +28,9 @@ TEST(CleanText, MasksEveryKindInEverySpellingAndKeepsWhatIsNoName) {
         {"TAVHOST and TavHost.corp.example.com", "HOST0 and host0.domain0.example"},
         {"\\\\tavhost\\share, srv2.CORP.EXAMPLE.COM.", "\\\\host0\\share, host1.DOMAIN0.EXAMPLE."},
         {"CORP\\alice, svc@corp.example.com, alice_x", "DOMAIN0\\user0, user1@domain0.example, user0_x"},
+        // a domain before a known account is learned, one in a path is not
+        {"as OTHER-DOM\\alice", "as DOMAIN1\\user0"},
+        {"OTHER-DOM, D:\\data\\alice", "DOMAIN1, D:\\data\\user0"},
         {"alicea tavhosts ACME-Gruppe", "alicea tavhosts KEYWORD0-Gruppe"},
         // profile folders teach their accounts; common ones and built-in accounts stay
         {"C:\\Users\\bob\\x /home/carol/.ssh /home/root/ C:\\Users\\Public\\", "C:\\Users\\user2\\x /home/user3/.ssh /home/root/ C:\\Users\\Public\\"},

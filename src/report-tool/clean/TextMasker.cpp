@@ -251,6 +251,7 @@ std::size_t TextMasker::maskName(std::string_view line, std::size_t at, std::siz
                 if (!std::equal(name.lower.begin(), name.lower.end(), line.begin() + static_cast<std::ptrdiff_t>(at),
                                 [](char a, char b) { return a == lower(b); }))
                     continue;
+                if (name.kind == Kind::user) learnDomainBefore(line, at, out);
                 out += inCaseOf(line.substr(at, end - at), aliases_.alias(name.kind, name.lower));
                 return end;
             }
@@ -402,6 +403,25 @@ std::size_t TextMasker::maskIpv6(std::string_view line, std::size_t at, std::str
     out += aliases_.alias(Kind::network6, network);
     for (int i = 4; i < 8; ++i) out += ":" + hexText(full[i]);
     return position;
+}
+
+// DOMAIN\ACCOUNT in free text, not inside a path: DOMAIN is a NetBIOS domain.
+// Met only now (the account was learned after the first pass went by), it is
+// masked here too: it stands unmasked at the end of what was written.
+void TextMasker::learnDomainBefore(std::string_view line, std::size_t account, std::string& out) {
+    if (account < 2 || line[account - 1] != '\\') return;
+    std::size_t start = account - 1;
+    while (start > 0 && (isWord(line[start - 1]) || line[start - 1] == '-' || line[start - 1] == '_')) --start;
+    if (start == account - 1 || (start > 0 && (line[start - 1] == '\\' || line[start - 1] == '/' || line[start - 1] == ':')))
+        return;
+    const std::string_view domain = line.substr(start, account - 1 - start);
+    const std::string lowerDomain = lowered(domain);
+    if (isWellKnownDomain(lowerDomain) || isWellKnownAccount(domain) || hosts_.count(lowerDomain) ||
+        aliases_.find(Kind::netbios, lowerDomain))
+        return;
+    addName(Kind::netbios, domain);
+    const std::string_view written = line.substr(start, account - start);
+    if (out.ends_with(written)) out.replace(out.size() - written.size(), domain.size(), inCaseOf(domain, aliases_.alias(Kind::netbios, lowerDomain)));
 }
 
 // C:\Users\NAME\ and /home/NAME/: NAME is an account.

@@ -18,8 +18,8 @@ bool isSecretKey(std::string_view key);
 // Masks free text line by line: the names it was told (in any case, as whole
 // words), DNS domains and every name below them, IPv4 and IPv6 addresses, MAC
 // addresses, values of secret-looking keys and private-key blocks. It also
-// learns from the text: the user names of profile paths and the domain of the
-// host's full name. A name gets its alias where it is first met.
+// learns from the text: the user names of profile paths, the NetBIOS domain
+// before a known account and the DNS domain of the host's full name. A name gets its alias where it is first met.
 class TextMasker {
 public:
     explicit TextMasker(AliasMap& aliases) : aliases_(aliases) {}
@@ -54,6 +54,7 @@ private:
     std::size_t maskIpv4(std::string_view line, std::size_t at, std::string& out);
     std::size_t maskMac(std::string_view line, std::size_t at, std::string& out);
     std::size_t maskIpv6(std::string_view line, std::size_t at, std::string& out);
+    void learnDomainBefore(std::string_view line, std::size_t account, std::string& out);
     void learnProfile(std::string_view line, std::size_t wordStart, std::size_t wordEnd);
 
     AliasMap& aliases_;
