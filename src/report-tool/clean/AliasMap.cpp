@@ -141,12 +141,12 @@ const char* AliasMap::kindName(Kind kind) { return kindNames[index(kind)]; }
 
 const std::string& AliasMap::alias(Kind kind, std::string_view original) {
     Aliases& aliases = kinds_[index(kind)];
-    auto found = aliases.byOriginal.find(std::string(original));
+    auto found = aliases.byOriginal.find(original);
     if (found == aliases.byOriginal.end()) {
         std::size_t n = aliases.entries.size();
         while (aliases.byAlias.count(madeAlias(kind, n))) ++n;
         add(kind, std::string(original), madeAlias(kind, n));
-        found = aliases.byOriginal.find(std::string(original));
+        found = aliases.byOriginal.find(original);
     }
     Entry& entry = aliases.entries[found->second];
     entry.used = true;
@@ -155,7 +155,7 @@ const std::string& AliasMap::alias(Kind kind, std::string_view original) {
 
 const std::string* AliasMap::find(Kind kind, std::string_view original) const {
     const Aliases& aliases = kinds_[index(kind)];
-    const auto found = aliases.byOriginal.find(std::string(original));
+    const auto found = aliases.byOriginal.find(original);
     return found == aliases.byOriginal.end() ? nullptr : &aliases.entries[found->second].alias;
 }
 

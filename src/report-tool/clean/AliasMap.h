@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -34,9 +35,13 @@ public:
     static const char* kindName(Kind kind);
 
 private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
     struct Aliases {
         std::vector<Entry> entries;
-        std::unordered_map<std::string, std::size_t> byOriginal;
+        std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> byOriginal;
         std::unordered_map<std::string, std::size_t> byAlias;
     };
     static std::size_t index(Kind kind) { return static_cast<std::size_t>(kind); }

@@ -87,10 +87,18 @@ bool isWellKnownAccount(std::string_view name) {
 }
 
 bool isSecretKey(std::string_view key) {
-    const std::string name = lowered(key);
-    for (std::string_view part : {"password", "passwd", "pwd", "secret", "token", "apikey", "api_key", "api-key",
-                                  "privatekey", "private_key", "private-key", "credential"})
-        if (name.find(part) != std::string::npos) return true;
+    static constexpr std::string_view parts[] = {"password", "passwd",     "pwd",         "secret",      "token",
+                                                 "apikey",   "api_key",    "api-key",     "privatekey",  "private_key",
+                                                 "private-key", "credential"};
+    for (std::size_t at = 0; at + 3 <= key.size(); ++at) {
+        const char first = lower(key[at]);
+        if (first != 'p' && first != 's' && first != 't' && first != 'a' && first != 'c') continue;
+        for (std::string_view part : parts)
+            if (part[0] == first && key.size() - at >= part.size() &&
+                std::equal(part.begin(), part.end(), key.begin() + static_cast<std::ptrdiff_t>(at),
+                           [](char a, char b) { return a == lower(b); }))
+                return true;
+    }
     return false;
 }
 
@@ -103,6 +111,7 @@ void TextMasker::addName(Kind kind, std::string_view name) {
     if (kind == Kind::host) hosts_.insert(lowerName);
     std::vector<Name>& names = namesByFirstWord_[lowerName.substr(0, firstEnd)];
     if (std::any_of(names.begin(), names.end(), [&](const Name& known) { return known.lower == lowerName; })) return;
+    firstCharacters_[static_cast<unsigned char>(lowerName[0])] = true;
     names.push_back({std::move(lowerName), kind});
     // The longest name that fits wins.
     std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.lower.size() > b.lower.size(); });
@@ -240,7 +249,7 @@ std::size_t TextMasker::maskWord(std::string_view line, std::size_t at, std::str
 }
 
 std::size_t TextMasker::maskName(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out) {
-    if (!namesByFirstWord_.empty()) {
+    if (firstCharacters_[static_cast<unsigned char>(lower(line[at]))]) {
         word_.assign(line.substr(at, wordEnd - at));
         for (char& c : word_) c = lower(c);
         const auto found = namesByFirstWord_.find(word_);
@@ -264,22 +273,25 @@ std::size_t TextMasker::maskName(std::string_view line, std::size_t at, std::siz
 // host.example.com: a known domain at its end makes the name a host below it;
 // the host's own name with a domain after it teaches that domain.
 std::size_t TextMasker::maskDottedName(std::string_view line, std::size_t at, std::string& out) {
-    std::vector<std::size_t> labelStarts{at};
-    std::size_t end = at;
+    constexpr std::size_t mostLabels = 32;
+    std::size_t labelStarts[mostLabels] = {at};
+    std::size_t labels = 1, end = at;
     for (;;) {
         while (end < line.size() && isLabelCharacter(line[end])) ++end;
-        if (end + 1 < line.size() && line[end] == '.' && isLabelCharacter(line[end + 1])) {
-            labelStarts.push_back(++end);
+        if (labels < mostLabels && end + 1 < line.size() && line[end] == '.' && isLabelCharacter(line[end + 1])) {
+            labelStarts[labels++] = ++end;
             continue;
         }
         break;
     }
-    if (labelStarts.size() < 2 || (end < line.size() && isWord(line[end]))) return 0;
-    const std::string name = lowered(line.substr(at, end - at));
+    if (labels < 2 || (end < line.size() && isWord(line[end]))) return 0;
+    word_.assign(line.substr(at, end - at));
+    for (char& c : word_) c = lower(c);
+    const std::string& name = word_;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        for (std::size_t label = 0; label < labelStarts.size(); ++label) {
+        for (std::size_t label = 0; label < labels; ++label) {
             const std::string_view domain = std::string_view(name).substr(labelStarts[label] - at);
-            if (!domains_.count(std::string(domain))) continue;
+            if (!domains_.count(domain)) continue;
             if (label > 0) {
                 const std::size_t hostEnd = labelStarts[label] - 1;
                 out += inCaseOf(line.substr(at, hostEnd - at), aliases_.alias(Kind::host, name.substr(0, hostEnd - at)));
@@ -288,8 +300,8 @@ std::size_t TextMasker::maskDottedName(std::string_view line, std::size_t at, st
             out += inCaseOf(line.substr(labelStarts[label], end - labelStarts[label]), aliases_.alias(Kind::domain, domain));
             return end;
         }
-        const std::string first = name.substr(0, labelStarts[1] - at - 1);
-        if (attempt > 0 || labelStarts.size() < 3 || !hosts_.count(first)) return 0;
+        const std::string_view first = std::string_view(name).substr(0, labelStarts[1] - at - 1);
+        if (attempt > 0 || labels < 3 || !hosts_.count(first)) return 0;
         addDomain(std::string_view(name).substr(labelStarts[1] - at));
     }
     return 0;
@@ -320,9 +332,19 @@ std::size_t TextMasker::maskIpv4(std::string_view line, std::size_t at, std::str
         out.append(line.substr(at, position - at));
         return position;
     }
-    const std::string network = std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." + std::to_string(octets[2]);
-    out += aliases_.alias(Kind::network, network);
-    out += "." + std::to_string(octets[3]);
+    const auto appendNumber = [](std::string& text, unsigned number) {
+        if (number >= 100) text += static_cast<char>('0' + number / 100);
+        if (number >= 10) text += static_cast<char>('0' + number / 10 % 10);
+        text += static_cast<char>('0' + number % 10);
+    };
+    network_.clear();
+    for (int index = 0; index < 3; ++index) {
+        if (index) network_ += '.';
+        appendNumber(network_, octets[index]);
+    }
+    out += aliases_.alias(Kind::network, network_);
+    out += '.';
+    appendNumber(out, octets[3]);
     return position;
 }
 
@@ -352,7 +374,10 @@ std::size_t TextMasker::maskMac(std::string_view line, std::size_t at, std::stri
         return position;
     }
     std::string canonical;
-    for (std::size_t i = 0; i < 12; i += 2) canonical += (i ? ":" : "") + hex.substr(i, 2);
+    for (std::size_t i = 0; i < 12; i += 2) {
+        if (i) canonical += ':';
+        canonical.append(hex, i, 2);
+    }
     std::string alias = aliases_.alias(Kind::mac, canonical);
     std::erase(alias, ':');
     std::string written;
@@ -366,8 +391,8 @@ std::size_t TextMasker::maskMac(std::string_view line, std::size_t at, std::stri
 
 // Eight groups, or fewer with one "::"; the /64 masked, the interface part kept.
 std::size_t TextMasker::maskIpv6(std::string_view line, std::size_t at, std::string& out) {
-    std::vector<unsigned> groups;
-    std::size_t gap = SIZE_MAX, position = at;
+    unsigned groups[9] = {};
+    std::size_t count = 0, gap = SIZE_MAX, position = at;
     for (;;) {
         unsigned value = 0;
         std::size_t digits = 0;
@@ -375,11 +400,11 @@ std::size_t TextMasker::maskIpv6(std::string_view line, std::size_t at, std::str
             value = value * 16 + static_cast<unsigned>(hexValue(line[position++]));
             ++digits;
         }
-        if (digits == 0 || digits > 4 || (position < line.size() && isWord(line[position]))) return 0;
-        groups.push_back(value);
+        if (digits == 0 || digits > 4 || count == 8 || (position < line.size() && isWord(line[position]))) return 0;
+        groups[count++] = value;
         if (position + 1 < line.size() && line[position] == ':' && line[position + 1] == ':') {
             if (gap != SIZE_MAX) return 0;
-            gap = groups.size();
+            gap = count;
             position += 2;
             if (position < line.size() && hexValue(line[position]) >= 0) continue;
             break;
@@ -390,18 +415,21 @@ std::size_t TextMasker::maskIpv6(std::string_view line, std::size_t at, std::str
         }
         break;
     }
-    if (groups.size() > 8 || (gap == SIZE_MAX && groups.size() != 8) || groups.size() < 2 ||
-        (position < line.size() && line[position] == '.'))
-        return 0;
-    std::vector<unsigned> full(groups.begin(), groups.begin() + static_cast<std::ptrdiff_t>(std::min(gap, groups.size())));
-    if (gap != SIZE_MAX) {
-        full.resize(8 - (groups.size() - gap), 0);
-        full.insert(full.end(), groups.begin() + static_cast<std::ptrdiff_t>(gap), groups.end());
-    }
+    if ((gap == SIZE_MAX && count != 8) || count < 2 || (position < line.size() && line[position] == '.')) return 0;
+    unsigned full[8] = {};
+    const std::size_t head = std::min(gap, count);
+    std::copy(groups, groups + head, full);
+    std::copy(groups + head, groups + count, full + 8 - (count - head));
     std::string network;
-    for (int i = 0; i < 4; ++i) network += (i ? ":" : "") + hexText(full[i]);
+    for (int i = 0; i < 4; ++i) {
+        if (i) network += ':';
+        network += hexText(full[i]);
+    }
     out += aliases_.alias(Kind::network6, network);
-    for (int i = 4; i < 8; ++i) out += ":" + hexText(full[i]);
+    for (int i = 4; i < 8; ++i) {
+        out += ':';
+        out += hexText(full[i]);
+    }
     return position;
 }
 
@@ -416,8 +444,8 @@ void TextMasker::learnDomainBefore(std::string_view line, std::size_t account, s
         return;
     const std::string_view domain = line.substr(start, account - 1 - start);
     const std::string lowerDomain = lowered(domain);
-    if (isWellKnownDomain(lowerDomain) || isWellKnownAccount(domain) || hosts_.count(lowerDomain) ||
-        aliases_.find(Kind::netbios, lowerDomain))
+    if (aliases_.find(Kind::netbios, lowerDomain) || hosts_.count(lowerDomain) || isWellKnownDomain(lowerDomain) ||
+        isWellKnownAccount(domain))
         return;
     addName(Kind::netbios, domain);
     const std::string_view written = line.substr(start, account - start);

@@ -1,6 +1,9 @@
 #pragma once
 #include "report-tool/clean/AliasMap.h"
 
+#include <array>
+#include <functional>
+
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -8,6 +11,15 @@
 #include <vector>
 
 namespace clean {
+
+// Hash sets and maps of texts looked up by std::string_view, without a copy.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+template <typename Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
 
 // Whether the account keeps its name in a cleaned report: built-in accounts
 // and groups of Windows and the system accounts of Linux distributions.
@@ -58,10 +70,12 @@ private:
     void learnProfile(std::string_view line, std::size_t wordStart, std::size_t wordEnd);
 
     AliasMap& aliases_;
-    std::unordered_map<std::string, std::vector<Name>> namesByFirstWord_;
-    std::unordered_set<std::string> domains_;
-    std::unordered_set<std::string> hosts_;
+    TextMap<std::vector<Name>> namesByFirstWord_;
+    std::array<bool, 256> firstCharacters_{};  // of the names, in lower case: most words are no name
+    TextSet domains_;
+    TextSet hosts_;
     std::string word_;  // the word looked up, in lower case
+    std::string network_;  // the network of the address being masked
     bool inPrivateKey_ = false;
 };
 
