@@ -106,21 +106,25 @@ std::wstring mapPath(const Options& options, platform::FileSystem& files) {
     return folder + L"clean-map.json";
 }
 
-// The map is the customer's key: only a file of the user's own is read, never a link.
-AliasMap loadMap(platform::FileSystem& files, const std::wstring& path) {
+// The map is the customer's key: only a file of the user's own is read, never
+// a link. Its bytes, empty where there is none yet.
+std::string mapBytes(platform::FileSystem& files, const std::wstring& path) {
     const std::string name = text::wideToUtf8(path);
     platform::ErrorCode error = platform::error::success;
     const auto file = files.openPrivate(path, error);
-    if (!file) {
-        if (error == platform::error::fileNotFound) return {};
-        if (error == platform::error::accessDenied)
-            throw ReportError(name + ": ist ein Verweis oder keine eigene Datei des Benutzers; nichts geschrieben");
-        throw ReportError(name + ": Zuordnung nicht lesbar (Fehler " + std::to_string(error) + ")");
-    }
+    if (file) return readAll(*file, name);
+    if (error == platform::error::fileNotFound) return {};
+    if (error == platform::error::accessDenied)
+        throw ReportError(name + ": ist ein Verweis oder keine eigene Datei des Benutzers; nichts geschrieben");
+    throw ReportError(name + ": Zuordnung nicht lesbar (Fehler " + std::to_string(error) + ")");
+}
+
+AliasMap parsedMap(const std::string& bytes, const std::wstring& path) {
+    if (bytes.empty()) return {};
     try {
-        return AliasMap::fromJson(readAll(*file, name));
+        return AliasMap::fromJson(bytes);
     } catch (const std::invalid_argument& malformed) {
-        throw ReportError(name + ": keine Zuordnung von tavisk-report clean: " + malformed.what());
+        throw ReportError(text::wideToUtf8(path) + ": keine Zuordnung von tavisk-report clean: " + malformed.what());
     }
 }
 
@@ -308,7 +312,8 @@ int clean(const Options& options, reporttool::ToolEnvironment& environment) {
     platform::FileSystem& files = environment.files;
     const std::wstring map = mapPath(options, files);
     const std::string mapName = text::wideToUtf8(map);
-    AliasMap aliases = loadMap(files, map);
+    const std::string oldMap = mapBytes(files, map);
+    AliasMap aliases = parsedMap(oldMap, map);
     TextMasker masker(aliases);
     teach(masker, aliases, options, files);
     const std::wstring output = text::utf8ToWide(options.output);
@@ -330,6 +335,9 @@ int clean(const Options& options, reporttool::ToolEnvironment& environment) {
     const std::string json = aliases.json();
     if (writeAll(*newMap.file.stream, json) != platform::error::success || newMap.file.stream->close() != platform::error::success)
         throw ReportError(mapName + ": nicht schreibbar; nichts geschrieben");
+    // Another clean with the same map meanwhile would lose its aliases, or this one's.
+    if (mapBytes(files, map) != oldMap)
+        throw ReportError(mapName + ": waehrend der Bereinigung geaendert; nichts geschrieben, bitte wiederholen");
     publish(files, out, output, false, options.output);
     publish(files, newMap, map, true, mapName);
     return reporttool::done;
