@@ -4,6 +4,7 @@
 // hide the next. Usage: bench_parse_memory [MEGABYTES...] (default 25 100).
 #include "config/XmlParser.h"
 #include "platform/Native.h"
+#include "driver/ConfigurationFile.h"
 #include "text/TextFile.h"
 #include "text/Utf8.h"
 

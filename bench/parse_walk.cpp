@@ -37,6 +37,13 @@ public:
         error = platform::error::fileNotFound;
         return nullptr;
     }
+    std::unique_ptr<platform::FileStream> openPrivate(const std::wstring& path, platform::ErrorCode& error) const override {
+        return openForReading(path, error);
+    }
+    std::wstring settingsFolder(platform::ErrorCode& error) override {
+        error = platform::error::pathNotFound;
+        return {};
+    }
     std::unique_ptr<platform::OwnFolder> openFolder(const std::wstring&, platform::ErrorCode& error) override {
         error = platform::error::accessDenied;
         return nullptr;

@@ -64,6 +64,14 @@ public:
     // The folder (a path ending in a separator, or empty for the current one),
     // held open; nothing, with the error set, when it cannot be opened.
     virtual std::unique_ptr<OwnFolder> openFolder(const std::wstring& directory, ErrorCode& error) = 0;
+    // A file of the user's own, opened for reading: a regular file that is not
+    // a link (and, where the system says so, belongs to the user running the
+    // tool). Access denied for anything else, file not found where nothing is.
+    virtual std::unique_ptr<FileStream> openPrivate(const std::wstring& path, ErrorCode& error) const = 0;
+    // The folder of the tool's settings for the user running it, ending in the
+    // separator; created, owner-only, where missing. Empty, with the error set,
+    // when there is none or what stands there is no folder of the user's own.
+    virtual std::wstring settingsFolder(ErrorCode& error) = 0;
     // The separator of file paths on this platform.
     virtual wchar_t separator() const = 0;
     // True where file names ignore the case of letters.

@@ -278,6 +278,7 @@ void ReportParser::contentLine(std::string_view text) {
 // The first bytes are kept up to the limit; all are measured.
 void ReportParser::appendContents(std::string_view text, bool endsLine) {
     contents_.contentSize += text.size() + endsLine;
+    if (streamsContents_) return handler_.fileContents(contents_, text, endsLine);
     std::string& kept = contents_.fields[0];
     if (kept.size() >= keptContents_) return;
     const std::uint64_t room = keptContents_ - kept.size();

@@ -23,9 +23,13 @@ public:
         std::uint64_t bytes;
     };
 
+    // Contents are handed to the handler piece by piece (RecordHandler::fileContents), none kept.
+    struct StreamedContents {};
+
     explicit ReportParser(RecordHandler& handler, bool keepContents = true)
         : ReportParser(handler, ContentsLimit{keepContents ? UINT64_MAX : 0}) {}
     ReportParser(RecordHandler& handler, ContentsLimit keptContents) : handler_(handler), keptContents_(keptContents.bytes) {}
+    ReportParser(RecordHandler& handler, StreamedContents) : handler_(handler), keptContents_(0), streamsContents_(true) {}
 
     void feed(const char* data, std::size_t size);
     // The report ends here; throws when it ends anywhere but after "</computer>".
@@ -58,6 +62,7 @@ private:
 
     RecordHandler& handler_;
     const std::uint64_t keptContents_;
+    const bool streamsContents_ = false;
     Stage stage_ = Stage::declaration;
     std::string pending_;  // the line not yet ended
     bool pendingIsContinuation_ = false;  // part of it already went to the contents

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,9 @@ class RecordHandler {
 public:
     virtual ~RecordHandler() = default;
     virtual void record(Record&& record) = 0;
+    // Where the parser streams file contents: a piece of the file's contents, in
+    // order, before the file's record; lineEnds where a line of them ended after it.
+    virtual void fileContents(const Record& /*file*/, std::string_view /*text*/, bool /*lineEnds*/) {}
     // The report ended whole after its last record.
     virtual void end() {}
 };

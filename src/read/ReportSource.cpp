@@ -200,16 +200,20 @@ void readReport(const std::wstring& path, const platform::FileSystem& files, pla
     readReport(std::move(file), libraries, parser, decoding);
 }
 
-void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
-                Decoding decoding) {
+bool holdsArchive(platform::FileStream& file) {
     unsigned char start[sizeof archiveSignature] = {};
     std::uint32_t read = 0;
     std::uint64_t position = 0;
-    if (file->seek(0, platform::FileStream::fromBegin, position) != platform::error::success ||
-        file->read(start, sizeof start, read) != platform::error::success ||
-        file->seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
+    if (file.seek(0, platform::FileStream::fromBegin, position) != platform::error::success ||
+        file.read(start, sizeof start, read) != platform::error::success ||
+        file.seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
         throw ReportError("Datei nicht lesbar");
-    if (read == sizeof start && std::equal(start, start + sizeof start, archiveSignature))
+    return read == sizeof start && std::equal(start, start + sizeof start, archiveSignature);
+}
+
+void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
+                Decoding decoding) {
+    if (holdsArchive(*file))
         extractArchive(std::move(file), libraries, decoding, parser);
     else
         readText(*file, parser);

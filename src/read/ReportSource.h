@@ -12,6 +12,9 @@ namespace report {
 // decodes faster), or one (less memory, for reading several archives at once).
 enum class Decoding { parallel, oneThread };
 
+// Whether the file, read from its start, is a 7z archive (by its signature, not its name).
+bool holdsArchive(platform::FileStream& file);
+
 // Feeds the report in FILE to the parser and finishes it: a ".tavisk" archive
 // (recognised by its signature, not its name) is streamed through the engine,
 // which must hold exactly one file; anything else is read as the report itself.

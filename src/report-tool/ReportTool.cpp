@@ -6,6 +6,7 @@
 #include "report-tool/FleetCommands.h"
 #include "report-tool/HtmlPage.h"
 #include "report-tool/Summary.h"
+#include "report-tool/clean/CleanCommand.h"
 #include "text/Utf8.h"
 
 #include <algorithm>
@@ -24,6 +25,8 @@ const char* const usage =
     "  load DATENBANK ARCHIV...       Archive in eine Flottendatenbank laden (SQLite-Datei oder\n"
     "                                 postgresql://...; 'load --help' zeigt mehr)\n"
     "  query DATENBANK FRAGE [ARG...] eine mitgelieferte Frage an die Datenbank ('query --help')\n"
+    "  clean DATEI -o AUSGABE         eine Kopie ohne Namen, Adressen und Geheimnisse zum Versand\n"
+    "                                 ('clean --help' zeigt mehr)\n"
     "\n"
     "Optionen:\n"
     "  --json     Ausgabe als ein JSON-Objekt\n"
@@ -186,6 +189,8 @@ int runGuarded(platform::Console& console, const std::string& help, const std::f
 
 int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& environment) {
     if (!arguments.empty() && isFleetCommand(arguments[0])) return runFleetCommand(arguments, environment);
+    if (!arguments.empty() && arguments[0] == "clean")
+        return clean::runClean({arguments.begin() + 1, arguments.end()}, environment);
     return runGuarded(environment.console, "tavisk-report --help", [&] {
         const Invocation invocation = parse(arguments);
         if (invocation.command == "help") {

@@ -90,6 +90,10 @@ public:
         if (const auto damage = damagedAt.find(path); damage != damagedAt.end()) stream->failReadsAt(damage->second);
         return stream;
     }
+    std::unique_ptr<platform::FileStream> openPrivate(const std::wstring& path, platform::ErrorCode& error) const override {
+        return openForReading(path, error);
+    }
+    std::wstring settingsFolder(platform::ErrorCode&) override { return L"c:\\settings\\"; }
     std::unique_ptr<platform::OwnFolder> openFolder(const std::wstring& directory,
                                                     platform::ErrorCode& error) override {
         if (directory.find(L"missing-folder") != std::wstring::npos) {

@@ -1,4 +1,5 @@
 #include "read/ReportParser.h"
+#include "read/ReportWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -27,85 +28,12 @@ std::vector<Record> read(const std::string& bytes, std::size_t piece = 1u << 20)
     return records.all;
 }
 
-std::string joined(const std::vector<std::string>& fields) {
-    std::string text;
-    for (const std::string& field : fields) text += (&field == &fields.front() ? "" : "|") + field;
-    return text;
-}
-
-// The element as the tool writes it, from its record.
-std::string element(const Record& r) {
-    const std::string& tag = r.element;
-    if (tag == "computer")
-        return "<computer hostname=\"" + r.name + "\" username=\"" + r.attribute("username") + "\" date=\"" +
-               r.attribute("date") + "\">\n";
-    if (tag == "system") {
-        std::string text = "<system";
-        for (const auto& [key, value] : r.attributes) text += " " + key + "=\"" + value + "\"";
-        return text + ">\n";
-    }
-    if (tag == report::unreadable) return r.fields[0] + "\n";
-    if (tag == "key") {
-        if (r.fields.empty()) return "<key name=\"" + r.name + "\"/>\n";
-        const std::string type = r.attribute("type");
-        return "<key name=\"" + r.name + (type.empty() ? "" : "\" type=\"" + type) + "\">" + r.fields[0] + "</key>\n";
-    }
-    std::string content = joined(r.fields);
-    if (tag == "user" && !r.fields.empty()) content += "|";
-    return "<" + tag + (r.named ? " name=\"" + r.name + "\"" : "") + ">" + content + "</" + tag + ">\n";
-}
-
-// Text as the report holds it: LF as CR LF.
-std::string withCrLf(std::string_view text) {
-    std::string bytes;
-    bytes.reserve(text.size() + text.size() / 8);
-    for (std::size_t start = 0;;) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        bytes.append(text.substr(start, end - start));
-        if (end == text.size()) return bytes;
-        bytes += "\r\n";
-        start = end + 1;
-    }
-}
-
-using Write = std::function<void(std::string_view text)>;
-
-// The report again, record by record, as LF text: each record's element with the
-// section lines around it, a file's contents as a piece of their own (never copied).
-class ReportWriter {
-public:
-    static void start(const Write& write) { write("<?xml version=\"1.0\"?>\r\n"); }
-    void next(const Record& record, const Write& write) {
-        if (record.element == "system" || (record.section != open_ && record.section != "computer")) close(write);
-        if (record.section == "registry" || record.section == "file" || record.section == "system") {
-            if (open_.empty() && record.section != "system") write("<" + record.section + ">\n");
-            open_ = record.section;
-        }
-        if (record.element != "filecontent" || record.failure) return write(element(record));
-        write("<filecontent name=\"" + record.name + "\" noparse=\"TRUE\">\n");
-        write(record.fields[0]);
-        write("</filecontent>\n");
-    }
-    void end(const Write& write) {
-        close(write);
-        write("</computer>");
-    }
-
-private:
-    void close(const Write& write) {
-        if (!open_.empty()) write("</" + open_ + ">\n");
-        open_.clear();
-    }
-    std::string open_;
-};
-
 std::string reportBytes(const std::vector<Record>& records) {
     std::string bytes;
-    const Write append = [&](std::string_view text) { bytes += withCrLf(text); };
-    ReportWriter writer;
-    ReportWriter::start(append);
-    for (const Record& record : records) writer.next(record, append);
-    writer.end(append);
+    report::ReportWriter writer([&](std::string_view text) { bytes += report::withCrLf(text); });
+    writer.start();
+    for (const Record& record : records) writer.next(record);
+    writer.end();
     return bytes;
 }
 
@@ -325,23 +253,21 @@ TEST(ReportReader, ReadsPastAnUnreadableStretch) {
 // stands: the first element that differs is named, whatever the report's size.
 class ByteForByte final : public report::RecordHandler {
 public:
-    explicit ByteForByte(const std::string& path) : path_(path), bytes_(path, std::ios::binary) {
-        ReportWriter::start(compare_);
-    }
+    explicit ByteForByte(const std::string& path) : path_(path), bytes_(path, std::ios::binary) { writer_.start(); }
     void record(Record&& record) override {
         where_ = "line " + std::to_string(record.line) + ", <" + record.element + "> " + record.name.substr(0, 200);
-        writer_.next(record, compare_);
+        writer_.next(record);
     }
     void end() override {
         where_ = "end";
-        writer_.end(compare_);
+        writer_.end();
         if (!failed_) EXPECT_EQ(bytes_.peek(), std::char_traits<char>::eof()) << path_ << ": bytes after the end";
     }
 
 private:
     void compare(std::string_view text) {
         for (std::size_t at = 0; at < text.size() && !failed_; at += piece) {
-            const std::string written = withCrLf(text.substr(at, piece));
+            const std::string written = report::withCrLf(text.substr(at, piece));
             std::string read(written.size(), '\0');
             bytes_.read(read.data(), static_cast<std::streamsize>(read.size()));
             read.resize(static_cast<std::size_t>(bytes_.gcount()));
@@ -355,8 +281,7 @@ private:
     static constexpr std::size_t piece = 1u << 20;
     const std::string path_;
     std::ifstream bytes_;
-    ReportWriter writer_;
-    const Write compare_ = [this](std::string_view text) { compare(text); };
+    report::ReportWriter writer_{[this](std::string_view text) { compare(text); }};
     std::string where_ = "declaration";
     bool failed_ = false;
 };

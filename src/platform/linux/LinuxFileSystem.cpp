@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <unistd.h>
 #include <vector>
@@ -74,6 +76,46 @@ class LinuxFileSystem final : public FileSystem {
 public:
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
         return linux_layer::openRegularFileStream(path, error);
+    }
+
+    std::unique_ptr<FileStream> openPrivate(const std::wstring& path, ErrorCode& error) const override {
+        const int descriptor = ::open(toNative(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (descriptor < 0) {
+            error = errno == ELOOP ? error::accessDenied : linux_layer::fromErrno(errno);
+            return nullptr;
+        }
+        auto stream = linux_layer::streamOf(descriptor);
+        struct stat status {};
+        if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid()) {
+            error = error::accessDenied;
+            return nullptr;
+        }
+        return stream;
+    }
+
+    std::wstring settingsFolder(ErrorCode& error) override {
+        const char* configuration = std::getenv("XDG_CONFIG_HOME");
+        const char* home = std::getenv("HOME");
+        std::string base;
+        if (configuration && configuration[0] == '/') base = configuration;
+        else if (home && home[0] == '/') base = std::string(home) + "/.config";
+        if (base.empty()) {
+            error = error::pathNotFound;
+            return {};
+        }
+        const std::string folder = base + "/tavisk";
+        mkdir(base.c_str(), 0700);
+        mkdir(folder.c_str(), 0700);
+        struct stat status {};
+        if (lstat(folder.c_str(), &status) != 0) {
+            error = linux_layer::fromErrno(errno);
+            return {};
+        }
+        if (!S_ISDIR(status.st_mode) || status.st_uid != geteuid() || (status.st_mode & 022) != 0) {
+            error = error::accessDenied;
+            return {};
+        }
+        return fromNative(folder + "/");
     }
 
     std::unique_ptr<OwnFolder> openFolder(const std::wstring& directory, ErrorCode& error) override {

@@ -4,6 +4,7 @@
 #include "platform/win32/OwnFiles.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 namespace platform {
 namespace {
@@ -66,6 +67,39 @@ class Win32FileSystem final : public FileSystem {
 public:
     std::unique_ptr<FileStream> openForReading(const std::wstring& path, ErrorCode& error) const override {
         return win32::openFileStreamForReading(path, error);
+    }
+
+    std::unique_ptr<FileStream> openPrivate(const std::wstring& path, ErrorCode& error) const override {
+        BY_HANDLE_FILE_INFORMATION information{};
+        const HANDLE file = win32::openFileOnVolume(path, information, error);
+        if (file == INVALID_HANDLE_VALUE) return nullptr;
+        auto stream = win32::streamOf(file);
+        if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+            error = ERROR_ACCESS_DENIED;
+            return nullptr;
+        }
+        return stream;
+    }
+
+    // The user's roaming application data, which only the user may open.
+    std::wstring settingsFolder(ErrorCode& error) override {
+        wchar_t base[MAX_PATH] = {};
+        if (SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base) != S_OK) {
+            error = ERROR_PATH_NOT_FOUND;
+            return {};
+        }
+        const std::wstring folder = std::wstring(base) + L"\\Tavisk";
+        if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            error = GetLastError();
+            return {};
+        }
+        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            error = ERROR_ACCESS_DENIED;
+            return {};
+        }
+        return folder + L"\\";
     }
 
     std::unique_ptr<OwnFolder> openFolder(const std::wstring& directory, ErrorCode& error) override {

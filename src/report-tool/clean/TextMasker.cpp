@@ -1,0 +1,473 @@
+#include "report-tool/clean/TextMasker.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace clean {
+namespace {
+
+constexpr std::string_view masking = "********";
+
+// Letters, digits and every byte of a multi-byte character: a name is matched
+// only where no such character touches it.
+constexpr std::array<bool, 256> wordCharacters = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
+    return table;
+}();
+
+bool isWord(char c) { return wordCharacters[static_cast<unsigned char>(c)]; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+std::string lowered(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = lower(c);
+    return result;
+}
+bool isKeyCharacter(char c) { return isWord(c) || c == '_' || c == '-' || c == '.'; }
+bool isLabelCharacter(char c) { return (isWord(c) && static_cast<unsigned char>(c) < 0x80) || c == '-'; }
+
+bool oneOf(std::string_view text, std::initializer_list<std::string_view> list) {
+    return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+bool isWellKnownDomain(std::string_view lowerDomain) {
+    return oneOf(lowerDomain, {"nt authority", "nt service", "builtin", ".", "window manager", "font driver host",
+                               "iis apppool", "nt virtual machine", "workgroup", "localhost", "localdomain"});
+}
+
+// Profile folders every Windows machine has.
+bool isCommonProfile(std::string_view lowerName) {
+    return oneOf(lowerName, {"public", "default", "default user", "all users", "defaultuser0", "defaultapppool"});
+}
+
+// The alias in the case of the original: upper case where the original's letters all are.
+std::string inCaseOf(std::string_view original, const std::string& alias) {
+    const bool hasLower = std::any_of(original.begin(), original.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    const bool hasUpper = std::any_of(original.begin(), original.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    if (hasLower || !hasUpper) return alias;
+    std::string upper = alias;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return upper;
+}
+
+std::string hexText(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%x", value);
+    return text;
+}
+
+}  // namespace
+
+bool isWellKnownAccount(std::string_view name) {
+    const std::string account = lowered(name);
+    if (account.empty() || account.starts_with("systemd-") || account.starts_with("_")) return true;
+    return oneOf(account,
+                 {// Windows, in the languages its installations name them
+                  "administrator", "administrateur", "administrador", "amministratore", "administrat\xC3\xB6r",
+                  "j\xC3\xA4rjestelm\xC3\xA4nvalvoja", "rendszergazda", "administr\xC3\xA1tor", "guest", "gast",
+                  "invit\xC3\xA9", "invitado", "ospite", "system", "localsystem", "localservice", "networkservice",
+                  "local service", "network service", "trustedinstaller", "defaultaccount", "wdagutilityaccount",
+                  "krbtgt", "administrators", "users", "guests", "everyone", "authenticated users",
+                  // Linux system accounts
+                  "root", "daemon", "bin", "sys", "sync", "games", "man", "lp", "mail", "news", "uucp", "proxy",
+                  "www-data", "backup", "list", "irc", "gnats", "nobody", "nogroup", "messagebus", "sshd", "postgres",
+                  "mysql", "redis", "polkitd", "avahi", "colord", "dnsmasq", "ntp", "chrony", "syslog", "uuidd", "tss",
+                  "tcpdump", "usbmux", "rtkit", "pulse", "geoclue", "saned", "lightdm", "gdm", "sddm", "sudo", "wheel",
+                  "adm", "admin", "staff", "docker"});
+}
+
+bool isSecretKey(std::string_view key) {
+    static constexpr std::string_view parts[] = {"password", "passwd",     "pwd",         "secret",      "token",
+                                                 "apikey",   "api_key",    "api-key",     "privatekey",  "private_key",
+                                                 "private-key", "credential"};
+    for (std::size_t at = 0; at + 3 <= key.size(); ++at) {
+        const char first = lower(key[at]);
+        if (first != 'p' && first != 's' && first != 't' && first != 'a' && first != 'c') continue;
+        for (std::string_view part : parts)
+            if (part[0] == first && key.size() - at >= part.size() &&
+                std::equal(part.begin(), part.end(), key.begin() + static_cast<std::ptrdiff_t>(at),
+                           [](char a, char b) { return a == lower(b); }))
+                return true;
+    }
+    return false;
+}
+
+void TextMasker::addName(Kind kind, std::string_view name) {
+    std::string lowerName = lowered(name);
+    std::size_t firstEnd = 0;
+    while (firstEnd < lowerName.size() && isWord(lowerName[firstEnd])) ++firstEnd;
+    // A name is found at the start of a word; one that starts otherwise is never met as a word.
+    if (firstEnd == 0) return;
+    if (kind == Kind::host) hosts_.insert(lowerName);
+    std::vector<Name>& names = namesByFirstWord_[lowerName.substr(0, firstEnd)];
+    if (std::any_of(names.begin(), names.end(), [&](const Name& known) { return known.lower == lowerName; })) return;
+    firstCharacters_[static_cast<unsigned char>(lowerName[0])] = true;
+    names.push_back({std::move(lowerName), kind});
+    // The longest name that fits wins.
+    std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.lower.size() > b.lower.size(); });
+}
+
+void TextMasker::addDomain(std::string_view domain) {
+    std::string lowerDomain = lowered(domain);
+    while (!lowerDomain.empty() && lowerDomain.back() == '.') lowerDomain.pop_back();
+    if (lowerDomain.empty() || isWellKnownDomain(lowerDomain)) return;
+    domains_.insert(std::move(lowerDomain));
+}
+
+void TextMasker::addAccount(std::string_view account) {
+    const std::size_t backslash = account.find('\\');
+    const std::size_t at = account.rfind('@');
+    std::string_view name = account, domain;
+    if (backslash != std::string_view::npos) {
+        domain = account.substr(0, backslash);
+        name = account.substr(backslash + 1);
+    } else if (at != std::string_view::npos) {
+        name = account.substr(0, at);
+        domain = account.substr(at + 1);
+    }
+    const std::string lowerDomain = lowered(domain);
+    if (!domain.empty() && !isWellKnownDomain(lowerDomain) && !hosts_.count(lowerDomain)) {
+        if (domain.find('.') != std::string_view::npos) addDomain(domain);
+        else addName(Kind::netbios, domain);
+    }
+    if (!isWellKnownAccount(name)) addName(Kind::user, name);
+}
+
+std::string TextMasker::masked(std::string_view text, bool addresses) {
+    std::string out;
+    maskText(text, out, addresses);
+    return out;
+}
+
+void TextMasker::maskText(std::string_view text, std::string& out, bool addresses) {
+    startText();
+    for (std::size_t start = 0;;) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const bool kept = maskLine(text.substr(start, end - start), out, addresses);
+        if (end == text.size()) break;
+        if (kept) out += '\n';
+        start = end + 1;
+    }
+    startText();
+}
+
+// A private key goes as a whole: its first line becomes the masking, the rest up to its end is dropped.
+bool TextMasker::maskLine(std::string_view line, std::string& out, bool addresses) {
+    constexpr std::string_view keyEnd = "PRIVATE KEY-----";
+    if (inPrivateKey_) {
+        const std::size_t end = line.find("-----END ");
+        if (end != std::string_view::npos && line.find(keyEnd, end) != std::string_view::npos) inPrivateKey_ = false;
+        return false;
+    }
+    const std::size_t begin = line.find("-----BEGIN ");
+    const std::size_t beginEnd = begin == std::string_view::npos ? begin : line.find(keyEnd, begin);
+    if (beginEnd == std::string_view::npos) {
+        scan(line, out, addresses);
+        return true;
+    }
+    scan(line.substr(0, begin), out, addresses);
+    out += masking;
+    const std::size_t end = line.find("-----END ", beginEnd);
+    if (end == std::string_view::npos || line.find(keyEnd, end) == std::string_view::npos) inPrivateKey_ = true;
+    else scan(line.substr(line.find(keyEnd, end) + keyEnd.size()), out, addresses);
+    return true;
+}
+
+void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
+    std::size_t at = 0;
+    while (at < line.size()) {
+        std::size_t start = at;
+        while (at < line.size() && !isWord(line[at])) {
+            const char c = line[at];
+            const std::size_t valueEnd = c == '=' || c == ':' || c == '>' ? secretValue(line, at) : 0;
+            if (valueEnd == 0) {
+                ++at;
+                continue;
+            }
+            // The separator and any blanks and quote before the value stay.
+            std::size_t valueStart = at + 1;
+            while (valueStart < valueEnd && (line[valueStart] == ' ' || line[valueStart] == '\t' ||
+                                             line[valueStart] == '"' || line[valueStart] == '\''))
+                ++valueStart;
+            out.append(line.substr(start, valueStart - start));
+            out += masking;
+            at = start = valueEnd;
+        }
+        out.append(line.substr(start, at - start));
+        if (at < line.size()) at = maskWord(line, at, out, addresses);
+    }
+}
+
+// Where the secret value after the separator ends, or 0 when the key before it
+// is no secret's: KEY=VALUE, KEY: VALUE, "KEY": "VALUE", <KEY>VALUE</KEY>.
+std::size_t TextMasker::secretValue(std::string_view line, std::size_t separator) const {
+    const char c = line[separator];
+    std::size_t keyEnd = separator;
+    if (c != '>') {
+        while (keyEnd > 0 && (line[keyEnd - 1] == ' ' || line[keyEnd - 1] == '\t')) --keyEnd;
+        if (keyEnd > 0 && (line[keyEnd - 1] == '"' || line[keyEnd - 1] == '\'')) --keyEnd;
+    }
+    std::size_t keyStart = keyEnd;
+    while (keyStart > 0 && keyEnd - keyStart < 64 && isKeyCharacter(line[keyStart - 1])) --keyStart;
+    if (keyStart == keyEnd) return 0;
+    if (c == '>' && (keyStart == 0 || line[keyStart - 1] != '<')) return 0;
+    // Not a URL's scheme, a scope operator or a comparison.
+    if (c != '>' && separator + 1 < line.size() && (line[separator + 1] == '/' || line[separator + 1] == c)) return 0;
+    if (!isSecretKey(line.substr(keyStart, keyEnd - keyStart))) return 0;
+    std::size_t value = separator + 1;
+    while (value < line.size() && (line[value] == ' ' || line[value] == '\t')) ++value;
+    if (value == line.size()) return 0;
+    if (c == '>') return std::min(line.find('<', value), line.size());
+    const char quote = line[value];
+    if (quote == '"' || quote == '\'') return std::min(line.find(quote, value + 1), line.size());
+    return std::min(line.find_first_of(";&<", value), line.size());
+}
+
+std::size_t TextMasker::maskWord(std::string_view line, std::size_t at, std::string& out, bool addresses) {
+    std::size_t wordEnd = at;
+    while (wordEnd < line.size() && isWord(line[wordEnd])) ++wordEnd;
+    const char next = wordEnd < line.size() ? line[wordEnd] : '\0';
+    std::size_t end = 0;
+    if (addresses && isDigit(line[at]) && next == '.') end = maskIpv4(line, at, out);
+    if (!end && addresses && hexValue(line[at]) >= 0 && (next == ':' || next == '-' || next == '.'))
+        end = maskMac(line, at, out);
+    if (!end && addresses && hexValue(line[at]) >= 0 && next == ':') end = maskIpv6(line, at, out);
+    if (!end && (next == '.' || next == '-') && !(domains_.empty() && hosts_.empty())) end = maskDottedName(line, at, out);
+    if (end) return end;
+    learnProfile(line, at, wordEnd);
+    return maskName(line, at, wordEnd, out);
+}
+
+std::size_t TextMasker::maskName(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out) {
+    if (firstCharacters_[static_cast<unsigned char>(lower(line[at]))]) {
+        word_.assign(line.substr(at, wordEnd - at));
+        for (char& c : word_) c = lower(c);
+        const auto found = namesByFirstWord_.find(word_);
+        if (found != namesByFirstWord_.end()) {
+            for (const Name& name : found->second) {
+                const std::size_t end = at + name.lower.size();
+                if (end > line.size() || (end < line.size() && isWord(line[end]))) continue;
+                if (!std::equal(name.lower.begin(), name.lower.end(), line.begin() + static_cast<std::ptrdiff_t>(at),
+                                [](char a, char b) { return a == lower(b); }))
+                    continue;
+                if (name.kind == Kind::user) learnDomainBefore(line, at, out);
+                out += inCaseOf(line.substr(at, end - at), aliases_.alias(name.kind, name.lower));
+                return end;
+            }
+        }
+    }
+    out.append(line.substr(at, wordEnd - at));
+    return wordEnd;
+}
+
+// host.example.com: a known domain at its end makes the name a host below it;
+// the host's own name with a domain after it teaches that domain.
+std::size_t TextMasker::maskDottedName(std::string_view line, std::size_t at, std::string& out) {
+    constexpr std::size_t mostLabels = 32;
+    std::size_t labelStarts[mostLabels] = {at};
+    std::size_t labels = 1, end = at;
+    for (;;) {
+        while (end < line.size() && isLabelCharacter(line[end])) ++end;
+        if (labels < mostLabels && end + 1 < line.size() && line[end] == '.' && isLabelCharacter(line[end + 1])) {
+            labelStarts[labels++] = ++end;
+            continue;
+        }
+        break;
+    }
+    if (labels < 2 || (end < line.size() && isWord(line[end]))) return 0;
+    word_.assign(line.substr(at, end - at));
+    for (char& c : word_) c = lower(c);
+    const std::string& name = word_;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        for (std::size_t label = 0; label < labels; ++label) {
+            const std::string_view domain = std::string_view(name).substr(labelStarts[label] - at);
+            if (!domains_.count(domain)) continue;
+            if (label > 0) {
+                const std::size_t hostEnd = labelStarts[label] - 1;
+                out += inCaseOf(line.substr(at, hostEnd - at), aliases_.alias(Kind::host, name.substr(0, hostEnd - at)));
+                out += '.';
+            }
+            out += inCaseOf(line.substr(labelStarts[label], end - labelStarts[label]), aliases_.alias(Kind::domain, domain));
+            return end;
+        }
+        const std::string_view first = std::string_view(name).substr(0, labelStarts[1] - at - 1);
+        if (attempt > 0 || labels < 3 || !hosts_.count(first)) return 0;
+        addDomain(std::string_view(name).substr(labelStarts[1] - at));
+    }
+    return 0;
+}
+
+// a.b.c.d, not inside a longer dotted number (a version); loopback, "this
+// network", multicast and masks stay. The host part is kept, the /24 masked.
+std::size_t TextMasker::maskIpv4(std::string_view line, std::size_t at, std::string& out) {
+    if (at > 0 && line[at - 1] == '.') return 0;
+    unsigned octets[4] = {};
+    std::size_t position = at;
+    for (int index = 0; index < 4; ++index) {
+        if (index > 0) {
+            if (position >= line.size() || line[position] != '.') return 0;
+            ++position;
+        }
+        std::size_t digits = 0;
+        while (position < line.size() && isDigit(line[position]) && digits < 4) {
+            octets[index] = octets[index] * 10 + static_cast<unsigned>(line[position++] - '0');
+            ++digits;
+        }
+        if (digits == 0 || digits > 3 || octets[index] > 255) return 0;
+    }
+    if (position < line.size() && (isWord(line[position]) ||
+                                   (line[position] == '.' && position + 1 < line.size() && isDigit(line[position + 1]))))
+        return 0;
+    if (octets[0] == 0 || octets[0] == 127 || octets[0] >= 224) {
+        out.append(line.substr(at, position - at));
+        return position;
+    }
+    const auto appendNumber = [](std::string& text, unsigned number) {
+        if (number >= 100) text += static_cast<char>('0' + number / 100);
+        if (number >= 10) text += static_cast<char>('0' + number / 10 % 10);
+        text += static_cast<char>('0' + number % 10);
+    };
+    network_.clear();
+    for (int index = 0; index < 3; ++index) {
+        if (index) network_ += '.';
+        appendNumber(network_, octets[index]);
+    }
+    out += aliases_.alias(Kind::network, network_);
+    out += '.';
+    appendNumber(out, octets[3]);
+    return position;
+}
+
+// aa:bb:cc:dd:ee:ff, aa-bb-..., aabb.ccdd.eeff, written again in the same form and case.
+std::size_t TextMasker::maskMac(std::string_view line, std::size_t at, std::string& out) {
+    const bool dotted = line[at + 1] != ':' && line[at + 1] != '-' && at + 4 < line.size() && line[at + 4] == '.';
+    const std::size_t groups = dotted ? 3 : 6, digits = dotted ? 4 : 2;
+    const char separator = dotted ? '.' : line[at + 2 < line.size() ? at + 2 : at];
+    if (!dotted && separator != ':' && separator != '-') return 0;
+    std::string hex;
+    std::size_t position = at;
+    for (std::size_t group = 0; group < groups; ++group) {
+        if (group > 0) {
+            if (position >= line.size() || line[position] != separator) return 0;
+            ++position;
+        }
+        for (std::size_t digit = 0; digit < digits; ++digit, ++position)
+            if (position >= line.size() || hexValue(line[position]) < 0) return 0;
+            else hex += lower(line[position]);
+    }
+    if (position < line.size() && (isWord(line[position]) || (line[position] == separator && position + 1 < line.size() &&
+                                                               hexValue(line[position + 1]) >= 0)))
+        return 0;
+    const std::string_view original = line.substr(at, position - at);
+    if (hex == "000000000000" || hex == "ffffffffffff") {
+        out.append(original);
+        return position;
+    }
+    std::string canonical;
+    for (std::size_t i = 0; i < 12; i += 2) {
+        if (i) canonical += ':';
+        canonical.append(hex, i, 2);
+    }
+    std::string alias = aliases_.alias(Kind::mac, canonical);
+    std::erase(alias, ':');
+    std::string written;
+    for (std::size_t i = 0; i < 12; ++i) {
+        if (i > 0 && i % digits == 0) written += separator;
+        written += alias[i];
+    }
+    out += inCaseOf(original, written);
+    return position;
+}
+
+// Eight groups, or fewer with one "::"; the /64 masked, the interface part kept.
+std::size_t TextMasker::maskIpv6(std::string_view line, std::size_t at, std::string& out) {
+    unsigned groups[9] = {};
+    std::size_t count = 0, gap = SIZE_MAX, position = at;
+    for (;;) {
+        unsigned value = 0;
+        std::size_t digits = 0;
+        while (position < line.size() && hexValue(line[position]) >= 0 && digits < 5) {
+            value = value * 16 + static_cast<unsigned>(hexValue(line[position++]));
+            ++digits;
+        }
+        if (digits == 0 || digits > 4 || count == 8 || (position < line.size() && isWord(line[position]))) return 0;
+        groups[count++] = value;
+        if (position + 1 < line.size() && line[position] == ':' && line[position + 1] == ':') {
+            if (gap != SIZE_MAX) return 0;
+            gap = count;
+            position += 2;
+            if (position < line.size() && hexValue(line[position]) >= 0) continue;
+            break;
+        }
+        if (position + 1 < line.size() && line[position] == ':' && hexValue(line[position + 1]) >= 0) {
+            ++position;
+            continue;
+        }
+        break;
+    }
+    if ((gap == SIZE_MAX && count != 8) || count < 2 || (position < line.size() && line[position] == '.')) return 0;
+    unsigned full[8] = {};
+    const std::size_t head = std::min(gap, count);
+    std::copy(groups, groups + head, full);
+    std::copy(groups + head, groups + count, full + 8 - (count - head));
+    std::string network;
+    for (int i = 0; i < 4; ++i) {
+        if (i) network += ':';
+        network += hexText(full[i]);
+    }
+    out += aliases_.alias(Kind::network6, network);
+    for (int i = 4; i < 8; ++i) {
+        out += ':';
+        out += hexText(full[i]);
+    }
+    return position;
+}
+
+// DOMAIN\ACCOUNT in free text, not inside a path: DOMAIN is a NetBIOS domain.
+// Met only now (the account was learned after the first pass went by), it is
+// masked here too: it stands unmasked at the end of what was written.
+void TextMasker::learnDomainBefore(std::string_view line, std::size_t account, std::string& out) {
+    if (account < 2 || line[account - 1] != '\\') return;
+    std::size_t start = account - 1;
+    while (start > 0 && (isWord(line[start - 1]) || line[start - 1] == '-' || line[start - 1] == '_')) --start;
+    if (start == account - 1 || (start > 0 && (line[start - 1] == '\\' || line[start - 1] == '/' || line[start - 1] == ':')))
+        return;
+    const std::string_view domain = line.substr(start, account - 1 - start);
+    const std::string lowerDomain = lowered(domain);
+    if (aliases_.find(Kind::netbios, lowerDomain) || hosts_.count(lowerDomain) || isWellKnownDomain(lowerDomain) ||
+        isWellKnownAccount(domain))
+        return;
+    addName(Kind::netbios, domain);
+    const std::string_view written = line.substr(start, account - start);
+    if (out.ends_with(written)) out.replace(out.size() - written.size(), domain.size(), inCaseOf(domain, aliases_.alias(Kind::netbios, lowerDomain)));
+}
+
+// C:\Users\NAME\ and /home/NAME/: NAME is an account.
+void TextMasker::learnProfile(std::string_view line, std::size_t wordStart, std::size_t wordEnd) {
+    if (wordEnd - wordStart != 4 && wordEnd - wordStart != 5) return;
+    if (wordStart == 0 || wordEnd + 1 >= line.size()) return;
+    const std::string word = lowered(line.substr(wordStart, wordEnd - wordStart));
+    const char before = line[wordStart - 1], after = line[wordEnd];
+    const bool windows = word == "users" && after == before && (before == '\\' || (before == '/' && wordStart >= 2 && line[wordStart - 2] == ':'));
+    const bool linux = word == "home" && before == '/' && after == '/';
+    if (!windows && !linux) return;
+    const std::size_t nameEnd = std::min(line.find_first_of(windows ? "\\/\"<>|:*?\t" : "/\"<>|:\t ", wordEnd + 1), line.size());
+    const std::string_view name = line.substr(wordEnd + 1, nameEnd - wordEnd - 1);
+    const std::string lowerName = lowered(name);
+    if (name.empty() || name == "." || name == ".." || isCommonProfile(lowerName) || isWellKnownAccount(name) ||
+        hosts_.count(lowerName))
+        return;
+    addName(Kind::user, name);
+}
+
+}  // namespace clean

@@ -1,0 +1,82 @@
+#pragma once
+#include "report-tool/clean/AliasMap.h"
+
+#include <array>
+#include <functional>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace clean {
+
+// Hash sets and maps of texts looked up by std::string_view, without a copy.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+template <typename Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
+// Whether the account keeps its name in a cleaned report: built-in accounts
+// and groups of Windows and the system accounts of Linux distributions.
+bool isWellKnownAccount(std::string_view name);
+// Whether a key of that name holds a secret: password, token, API key and the like.
+bool isSecretKey(std::string_view key);
+
+// Masks free text line by line: the names it was told (in any case, as whole
+// words), DNS domains and every name below them, IPv4 and IPv6 addresses, MAC
+// addresses, values of secret-looking keys and private-key blocks. It also
+// learns from the text: the user names of profile paths, the NetBIOS domain
+// before a known account and the DNS domain of the host's full name. A name gets its alias where it is first met.
+class TextMasker {
+public:
+    explicit TextMasker(AliasMap& aliases) : aliases_(aliases) {}
+
+    // A name masked wherever it stands as a whole word: host, NetBIOS domain, account or keyword.
+    void addName(Kind kind, std::string_view name);
+    // A DNS domain: it and every name below it.
+    void addDomain(std::string_view domain);
+    // An account as a field holds it: NAME, DOMAIN\NAME or NAME@DOMAIN.
+    void addAccount(std::string_view account);
+
+    // A new text begins; a private key left open by the last one ends with it.
+    void startText() { inPrivateKey_ = false; }
+    // Appends the line, without its end, masked; false when the whole line is
+    // dropped (inside a private key). Addresses false: the text holds version numbers.
+    bool maskLine(std::string_view line, std::string& out, bool addresses = true);
+    // The same for a text of LF-separated lines.
+    void maskText(std::string_view text, std::string& out, bool addresses = true);
+    std::string masked(std::string_view text, bool addresses = true);
+
+private:
+    struct Name {
+        std::string lower;
+        Kind kind;
+    };
+
+    void scan(std::string_view line, std::string& out, bool addresses);
+    std::size_t maskWord(std::string_view line, std::size_t at, std::string& out, bool addresses);
+    std::size_t secretValue(std::string_view line, std::size_t separator) const;
+    std::size_t maskName(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out);
+    std::size_t maskDottedName(std::string_view line, std::size_t at, std::string& out);
+    std::size_t maskIpv4(std::string_view line, std::size_t at, std::string& out);
+    std::size_t maskMac(std::string_view line, std::size_t at, std::string& out);
+    std::size_t maskIpv6(std::string_view line, std::size_t at, std::string& out);
+    void learnDomainBefore(std::string_view line, std::size_t account, std::string& out);
+    void learnProfile(std::string_view line, std::size_t wordStart, std::size_t wordEnd);
+
+    AliasMap& aliases_;
+    TextMap<std::vector<Name>> namesByFirstWord_;
+    std::array<bool, 256> firstCharacters_{};  // of the names, in lower case: most words are no name
+    TextSet domains_;
+    TextSet hosts_;
+    std::string word_;  // the word looked up, in lower case
+    std::string network_;  // the network of the address being masked
+    bool inPrivateKey_ = false;
+};
+
+}  // namespace clean
