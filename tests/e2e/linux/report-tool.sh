@@ -74,14 +74,14 @@ run_tool "$READER" diff r1.xml other.xml
 expect_eq "$STATUS:$(printf '%s' "$OUT" | head -1)" "0:Warnung: Berichte verschiedener Computer ($(hostname), other)" \
   "diff of two computers: warning, no differences"
 
-# A local user's file name with terminal escapes and bytes that are no UTF-8:
-# the terminal sees them as escapes, JSON parsers get valid UTF-8.
-: >"tree/$(printf 'x\033]0;pwned\007\377.txt')"
-run_tool "$TAVISK_EXE" /source "$WORK/all.xml" /dest "$WORK/r3.tavisk"
-run_tool "$READER" diff r2.tavisk r3.tavisk
+# A name with terminal escapes and bytes that are no UTF-8 (a Linux run writes
+# control characters as U+FFFD, a report from elsewhere may hold them): the
+# terminal sees them as escapes, JSON parsers get valid UTF-8.
+sed "4a<properties name=\"/x$(printf '\033]0;pwned\007\377').txt\">1|2|3|none|none</properties>\r" r1.xml >r3.xml
+run_tool "$READER" diff r1.xml r3.xml
 expect_eq "$STATUS:$(printf '%s' "$OUT" | tr -d -c '\033\007' | wc -c)" 1:0 "diff of a hostile name: no escapes"
 expect_contains "$OUT" 'x\x1b]0;pwned\x07' "diff of a hostile name: shown visibly"
-run_tool "$READER" diff --json r2.tavisk r3.tavisk
+run_tool "$READER" diff --json r1.xml r3.xml
 expect_eq "$(printf '%s' "$OUT" | python3 -c 'import json,sys; json.loads(sys.stdin.buffer.read().decode()); print("valid")')" \
   valid "diff --json of a hostile name: valid UTF-8 JSON"
 
