@@ -9,6 +9,8 @@ build=$(cd "$1" && pwd)
 runs=${2:-5}
 cache=${3:-${TMPDIR:-/tmp}/tavisk-fleet-bench}
 source "$(dirname "$0")/wine-lib.sh"
+# One server for all runs, as a Windows desk has its system running: its start is no part of a load.
+wineserver -p
 source "$(dirname "$0")/fleet-archives.sh"
 mkdir -p "$cache"
 default_report "$build" "$cache" "$work"

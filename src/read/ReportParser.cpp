@@ -282,7 +282,7 @@ void ReportParser::appendContents(std::string_view text, bool endsLine) {
     std::string& kept = contents_.fields[0];
     if (kept.size() >= keptContents_) return;
     const std::uint64_t room = keptContents_ - kept.size();
-    kept.append(text.substr(0, std::min<std::uint64_t>(text.size(), room)));
+    kept.append(text.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(text.size(), room))));
     if (endsLine && room > text.size()) kept += '\n';
 }
 

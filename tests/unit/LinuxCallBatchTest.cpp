@@ -1,11 +1,14 @@
 #include "platform/linux/CallBatch.h"
 #include "platform/linux/Descriptor.h"
+#include "platform/Native.h"
 
 #include <gtest/gtest.h>
 
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <csignal>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 
@@ -85,6 +88,32 @@ TEST(LinuxCallBatch, CallsARingRefusesToTakeAreMadeOneByOne) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// A pipe swapped in for a listed file after its name was read is seen as a
+// pipe before anything opens it: a writer waiting for a reader keeps waiting.
+TEST(LinuxListing, APipeSwappedInForAListedFileIsNeverOpened) {
+    const fs::path folder = fs::temp_directory_path() / ("tavisk-swap-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const fs::path name = folder / "file";
+    std::ofstream(name) << "contents";
+    const std::string prefix = folder.string() + "/";
+    const auto listing = platform::nativeFileQueries().list(std::wstring(prefix.begin(), prefix.end()));
+    platform::DirectoryEntry entry;
+    ASSERT_TRUE(listing->next(entry));
+    fs::remove(name);
+    ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) _exit(open(name.c_str(), O_WRONLY) >= 0 ? 0 : 1);
+    usleep(200000);  // the writer waits in its open
+
+    EXPECT_EQ(listing->examineEntry(L"").failure, platform::error::badFileType);
+    usleep(200000);
+    EXPECT_EQ(waitpid(writer, nullptr, WNOHANG), 0) << "the writer still waits";
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    fs::remove_all(folder);
 }
 
 }  // namespace

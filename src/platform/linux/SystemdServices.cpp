@@ -338,7 +338,8 @@ public:
             settle(name, unit);
             // Left out as a single request would say it does not exist.
             if (unit.failure == error::serviceDoesNotExist) continue;
-            services.push_back({nameFromNative(name), nameFromNative(unit.facts.description), serviceStatusOf(unit.facts)});
+            services.push_back(
+                {nameFromNative(name), nameFromNative(unit.facts.description), serviceStatusOf(unit.facts)});
         }
         manager.listed = std::move(units);
         return error::success;

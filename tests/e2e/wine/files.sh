@@ -93,6 +93,31 @@ report=$REPORT
 expect_contains "$report" "\\versioned.exe\">1400000000|1400000000|$(size pe/versioned.exe)|2.300.4.500|10.0.0.1<" "64-bit build, 32-bit executable"
 expect_contains "$report" "\\versioned64.dll\">1400000000|1400000000|$(size pe/versioned64.dll)|2.300.4.500|10.0.0.1<" "64-bit build, 64-bit library"
 
+# A folder that cannot be opened is named with the reason, on both builds. Root passes every permission
+# check, so the run and a wineserver of its own go without the capabilities that let it.
+mkdir -p "$WORK/guarded/closed" && chmod 000 "$WORK/guarded/closed"
+G=$(report_path "$WORK/guarded")
+without_override() {
+  local loader=wine
+  is_win64 "$1" && loader=$WINE64_LOADER
+  setpriv --bounding-set=-dac_override,-dac_read_search "$loader" "$@"
+}
+wineserver -k 2>/dev/null || true
+wineserver -w
+for build in "${WINDOWS_BUILDS[@]}"; do
+  read -r _ exe _ <<<"$build"
+  printf '<config><Directory><getDirectoriesRecursively>%s</getDirectoriesRecursively><getFiles>%s</getFiles></Directory></config>' \
+    "$G" "$G\\closed" >"$WORK/config.xml"
+  rm -f "$WORK/report.tavisk" "$WORK/report.xml"
+  run_tool without_override "$exe" /source "$(report_path "$WORK/config.xml")" /dest "$(report_path "$WORK/report.tavisk")"
+  report=$(report_of "$WORK/report" | tr -d '\r')
+  expect_contains "$report" "<directory name=\"$G\\closed\\\">Directory could not be read: " "$(basename "$exe"): an unreadable folder in a walk"
+  expect_contains "$report" "<properties name=\"$G\\closed\">Directory could not be read: " "$(basename "$exe"): an unreadable folder listed directly"
+done
+wineserver -k 2>/dev/null || true
+wineserver -w
+chmod 755 "$WORK/guarded/closed"
+
 for value in "$W\\nothing" "$W\\a.txt" "$W\\*" ""; do
   expect_missing_directory "$value"
 done
