@@ -5,6 +5,7 @@
 #include "driver/ConfigurationCheck.h"
 #include "driver/ReportBuilder.h"
 #include "driver/ReportFile.h"
+#include "seal/Sealing.h"
 #include "text/AsciiCase.h"
 #include "text/TextFile.h"
 #include "text/Utf8.h"
@@ -17,6 +18,7 @@
 namespace {
 
 const std::wstring archiveExtension = L".tavisk";
+const std::wstring sealedExtension = L".p7m";
 const std::wstring reportNotWritten = L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!";
 const std::wstring configurationUnreadable = L"Die Konfigurationsdatei konnte nicht geoeffnet werden!";
 const std::wstring unknownFailure =
@@ -25,6 +27,7 @@ const std::wstring unknownFailure =
 struct Paths {
     std::wstring source;
     std::wstring destination;
+    std::wstring certificate;  // support's, for /seal
 };
 
 // Exit statuses of a configuration check.
@@ -53,10 +56,13 @@ private:
     int check();
     int tooLargeToCheck();
     void printCheck(const ConfigurationCheck& result);
+    bool readCertificate();
+    bool sealInto(SevenZip::ReportPacker& packer, const std::wstring& directory, const std::wstring& target);
 
     RunEnvironment& env_;
     Paths paths_;
     bool checkOnly_ = false;
+    std::optional<seal::Certificate> certificate_;
 };
 
 int Driver::finalPrompt(int status) {
@@ -80,6 +86,8 @@ void Driver::help() {
     say(L"/?\tzeigt die Hilfe an.");
     say(L"/check\tprueft die Konfigurationsdatei und zeigt, welche Anfragen ausgefuehrt werden; ermittelt keine "
         L"Daten.");
+    say(L"/seal [Pfadangabe]\tversiegelt die Ausgabedatei mit dem Zertifikat des Supports (PEM oder DER); "
+        L"geschrieben wird nur die Datei mit der Endung .p7m.");
 }
 
 // Every argument is examined, the program's own path and the argument after a
@@ -93,6 +101,8 @@ ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
                 target = &paths_.source;
             } else if (argument == L"/dest") {
                 target = &paths_.destination;
+            } else if (argument == L"/seal") {
+                target = &paths_.certificate;
             } else if (argument == L"/?") {
                 return ScanOutcome::help;
             } else if (argument == L"/check") {
@@ -159,6 +169,9 @@ std::wstring Driver::executableDirectory() const {
 // the computer name and a minute-precise time stamp. False on the time error.
 bool Driver::settleDestination() {
     std::wstring& destination = paths_.destination;
+    // A sealed deliverable may be named as what it becomes.
+    if (certificate_ && destination.ends_with(archiveExtension + sealedExtension))
+        destination.resize(destination.size() - sealedExtension.size());
     if (destination.size() > archiveExtension.size() && destination.ends_with(archiveExtension)) return true;
     const auto now = env_.host.now();
     const auto local = now ? env_.host.localTime(*now) : std::nullopt;
@@ -208,6 +221,13 @@ int Driver::collect(const XmlNodeVector& root) {
         say(L"Ausgabedatei:\t\t" + destination);
         return -1;
     }
+    if (certificate_) {
+        // Nothing plain is kept where sealing was asked for: the run's files go with it.
+        const std::wstring sealed = destination + sealedExtension;
+        const bool done = sealInto(packer, directory, sealed);
+        say(done ? L"Ausgabedatei:\t\t" + sealed : L"Die Ausgabedatei konnte nicht versiegelt werden!");
+        return done ? 0 : -1;
+    }
     if (packer.finish() && archive.publish(destination)) {
         say(L"Ausgabedatei:\t\t" + destination);
         return 0;
@@ -217,6 +237,54 @@ int Driver::collect(const XmlNodeVector& root) {
     say(L"Ausgabedatei:\t\t" + destination);
     say(L"Bericht:\t\t" + keptAt);
     return -1;
+}
+
+// The archive, still the run's private file, is read back through its handle
+// into a new private file, which alone takes a public name.
+bool Driver::sealInto(SevenZip::ReportPacker& packer, const std::wstring& directory, const std::wstring& target) {
+    const std::unique_ptr<platform::FileStream> archive = packer.finishOpen();
+    if (!archive) return false;
+    platform::ErrorCode failure = platform::error::success;
+    platform::OwnFile sealedFile = env_.files.createOwn(directory, failure);
+    if (!sealedFile.stream) return false;
+    OwnPath sealed(env_.files, sealedFile.path);
+    try {
+        seal::sealStream(*env_.cryptography, *certificate_, *archive, *sealedFile.stream);
+    } catch (const seal::SealError&) {
+        return false;
+    }
+    return sealedFile.stream->close() == platform::error::success && sealed.publish(target);
+}
+
+// Support's certificate, read before anything is collected: one that cannot
+// serve is refused with its reason, and nothing is written.
+bool Driver::readCertificate() {
+    const std::wstring& path = paths_.certificate;
+    platform::ErrorCode error = platform::error::success;
+    const auto file = env_.files.openForReading(path, error);
+    const auto bytes = file ? seal::readSmallFile(*file) : std::nullopt;
+    seal::Certificate certificate;
+    const auto problem = bytes ? seal::usableCertificate(*bytes, env_.host.now().value_or(0), certificate)
+                               : seal::CertificateProblem::unreadable;
+    switch (problem) {
+    case seal::CertificateProblem::none:
+        if (!env_.cryptography) break;
+        say(L"Zertifikat:\t\t" + path);
+        certificate_ = std::move(certificate);
+        return true;
+    case seal::CertificateProblem::unreadable:
+        say(L"Das Zertifikat zum Versiegeln konnte nicht gelesen werden: " + path);
+        return false;
+    case seal::CertificateProblem::notRsa:
+        say(L"Das Zertifikat enthaelt keinen RSA-Schluessel, nur damit kann versiegelt werden: " + path);
+        return false;
+    case seal::CertificateProblem::expired:
+        say(L"Das Zertifikat zum Versiegeln ist abgelaufen (gueltig bis " +
+            text::utf8ToWide(seal::utcText(certificate.notAfter)) + L"): " + path);
+        return false;
+    }
+    say(L"Versiegeln wird auf diesem System nicht unterstuetzt.");
+    return false;
 }
 
 // The configuration's tree, null without a root element; nothing when the file
@@ -305,6 +373,7 @@ int Driver::run(const std::vector<std::string>& arguments) {
         paths_.destination = text::lowerAscii(paths_.destination);
     }
     if (paths_.source.empty()) paths_.source = executableDirectory() + L"standard.xml";
+    if (!paths_.certificate.empty() && !readCertificate()) return finalPrompt(checkOnly_ ? nothingRuns : -1);
     if (checkOnly_) return finalPrompt(check());
     if (!settleDestination()) {
         say(L"Ein Fehler beim Zugriff auf die System Zeit ist aufgetreten, um dies zu vermeiden, geben Sie bitte "

@@ -2,6 +2,7 @@
 #include "dispatch/Collectors.h"
 #include "dispatch/Progress.h"
 #include "platform/Console.h"
+#include "platform/Cryptography.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
@@ -18,6 +19,8 @@ struct RunEnvironment {
     platform::DynamicLibraries& libraries;
     // Shown the run's progress when someone watches it; null otherwise.
     Progress* progress = nullptr;
+    // Seals the deliverable for support (/seal); null where sealing is not offered.
+    platform::Cryptography* cryptography = nullptr;
 };
 
 // One run of the tool, from the banner to the final prompt; returns the exit status.

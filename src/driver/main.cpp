@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     MachineCollectors collectors;
     RunEnvironment environment{host, platform::nativeConsole(), platform::nativeFileSystem(), collectors,
                                platform::nativeDynamicLibraries()};
+    environment.cryptography = &platform::nativeCryptography();
     // Scripts and logs that read standard error see no progress.
     TerminalProgress progress(platform::nativeConsole());
     if (platform::nativeConsole().errorIsTerminal()) {

@@ -5,6 +5,7 @@
 #include "report-tool/Diff.h"
 #include "report-tool/FleetCommands.h"
 #include "report-tool/HtmlPage.h"
+#include "report-tool/SealKey.h"
 #include "report-tool/Summary.h"
 #include "text/Utf8.h"
 
@@ -24,9 +25,15 @@ const char* const usage =
     "  load DATENBANK ARCHIV...       Archive in eine Flottendatenbank laden (SQLite-Datei oder\n"
     "                                 postgresql://...; 'load --help' zeigt mehr)\n"
     "  query DATENBANK FRAGE [ARG...] eine mitgelieferte Frage an die Datenbank ('query --help')\n"
+    "  seal ARCHIV ZERTIFIKAT -o AUS  ein Archiv fuer den Support versiegeln (CMS, .p7m);\n"
+    "                                 AUS darf nicht existieren\n"
     "\n"
     "Optionen:\n"
     "  --json     Ausgabe als ein JSON-Objekt\n"
+    "  --key SCHLUESSEL  versiegelte Dateien (.p7m) mit diesem privaten Schluessel lesen\n"
+    "             (PEM, PKCS#8 oder PKCS#12; gilt auch fuer load)\n"
+    "  --key-pass-file DATEI  die Passphrase des Schluessels aus der ersten Zeile der Datei\n"
+    "             (sonst wird am Terminal gefragt)\n"
     "  --all      bei diff auch wechselnde Werte vergleichen (freier Platz und Speicher,\n"
     "             Last, Laufzeit, Prozess- und Handle-Zahlen, Erfassungszeit)\n"
     "  -h, --help diese Hilfe\n"
@@ -39,6 +46,7 @@ struct Invocation {
     bool json = false;
     bool all = false;
     std::string output = {};
+    KeyOptions key = {};
 };
 
 Invocation parse(const std::vector<std::string>& arguments) {
@@ -56,6 +64,7 @@ Invocation parse(const std::vector<std::string>& arguments) {
             return {"help", {}, false, false};
         } else if (!optionsEnded && *argument == "--json") {
             invocation.json = true;
+        } else if (!optionsEnded && takeKeyOption(argument, arguments.end(), invocation.key)) {
         } else if (!optionsEnded && *argument == "--all") {
             invocation.all = true;
         } else if (!optionsEnded && argument->size() > 1 && (*argument)[0] == '-') {
@@ -66,7 +75,9 @@ Invocation parse(const std::vector<std::string>& arguments) {
             invocation.files.push_back(*argument);
         }
     }
-    const std::size_t expected = invocation.command == "diff" ? 2 : invocation.command == "show" || invocation.command == "html" ? 1 : 0;
+    const std::size_t expected = invocation.command == "diff" || invocation.command == "seal"   ? 2
+                                 : invocation.command == "show" || invocation.command == "html" ? 1
+                                                                                                : 0;
     if (invocation.command.empty()) throw UsageError("Kein Befehl angegeben");
     if (invocation.command == "help") return {"help", {}, false, false};
     if (expected == 0) throw UsageError("Unbekannter Befehl: " + invocation.command);
@@ -75,15 +86,19 @@ Invocation parse(const std::vector<std::string>& arguments) {
                          (expected == 1 ? " Datei" : " Dateien"));
     if (invocation.all && invocation.command != "diff") throw UsageError("--all gilt nur fuer diff");
     if (invocation.json && invocation.command == "html") throw UsageError("--json gilt nicht fuer html");
-    if (!invocation.output.empty() && invocation.command != "html") throw UsageError("-o gilt nur fuer html");
+    if (invocation.command == "seal" && invocation.output.empty()) throw UsageError("seal erwartet -o AUSGABE");
+    if (invocation.command == "seal" && !invocation.key.keyFile.empty()) throw UsageError("--key gilt nicht fuer seal");
+    if (!invocation.output.empty() && invocation.command != "html" && invocation.command != "seal")
+        throw UsageError("-o gilt nur fuer html und seal");
     return invocation;
 }
 
 void read(const std::string& path, report::RecordHandler& handler, bool keepContents, ToolEnvironment& environment,
-          report::Decoding decoding = report::Decoding::parallel) {
+          const SealKey& key, report::Decoding decoding = report::Decoding::parallel) {
     report::ReportParser parser(handler, keepContents);
     try {
-        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser, decoding);
+        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser, decoding,
+                           key.opener());
     } catch (const report::ReportError& error) {
         throw report::ReportError(path + ": " + error.what());
     }
@@ -91,7 +106,7 @@ void read(const std::string& path, report::RecordHandler& handler, bool keepCont
 
 int show(const Invocation& invocation, ToolEnvironment& environment) {
     Summary summary;
-    read(invocation.files[0], summary, false, environment);
+    read(invocation.files[0], summary, false, environment, SealKey(invocation.key, environment));
     if (invocation.json) environment.console.writeNarrowOutput(summary.json());
     else writeText(environment.console, summary.text());
     return done;
@@ -109,7 +124,7 @@ void writePage(platform::FileSystem& files, const std::string& name, const std::
 
 int html(const Invocation& invocation, ToolEnvironment& environment) {
     HtmlPage page;
-    read(invocation.files[0], page, true, environment);
+    read(invocation.files[0], page, true, environment, SealKey(invocation.key, environment));
     if (invocation.output.empty()) environment.console.writeNarrowOutput(page.html());
     else writePage(environment.files, invocation.output, page.html());
     return done;
@@ -117,9 +132,10 @@ int html(const Invocation& invocation, ToolEnvironment& environment) {
 
 int diff(const Invocation& invocation, ToolEnvironment& environment) {
     // The two reports are read at once, each archive decoded in one thread.
+    const SealKey key(invocation.key, environment);
     const auto reading = [&](const std::string& path) {
         return [&, path](report::RecordHandler& handler) {
-            read(path, handler, true, environment, report::Decoding::oneThread);
+            read(path, handler, true, environment, key, report::Decoding::oneThread);
         };
     };
     const Differences differences =
@@ -191,6 +207,8 @@ int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& en
             return int(done);
         }
         if (invocation.command == "show") return show(invocation, environment);
+        if (invocation.command == "seal")
+            return sealArchive(invocation.files[0], invocation.files[1], invocation.output, environment);
         return invocation.command == "html" ? html(invocation, environment) : diff(invocation, environment);
     });
 }

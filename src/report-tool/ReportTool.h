@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Console.h"
+#include "platform/Cryptography.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
@@ -16,6 +17,7 @@ struct ToolEnvironment {
     platform::FileSystem& files;
     platform::DynamicLibraries& libraries;
     platform::FileStreams& streams;  // lists the folders "load" searches
+    platform::Cryptography& cryptography;  // opens and makes sealed files
 };
 
 // Exit status: 0 done, 1 differences found ("diff"), 2 anything that went wrong.

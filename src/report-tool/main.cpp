@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments = platform::nativeHost().commandLine(argc, argv);
     if (!arguments.empty()) arguments.erase(arguments.begin());
     reporttool::ToolEnvironment environment{platform::nativeConsole(), platform::nativeFileSystem(),
-                                            platform::nativeDynamicLibraries(), platform::nativeFileStreams()};
+                                            platform::nativeDynamicLibraries(), platform::nativeFileStreams(),
+                                            platform::nativeCryptography()};
     return reporttool::runReportTool(arguments, environment);
 }

@@ -9,10 +9,11 @@ namespace fleet {
 namespace {
 
 bool isArchiveName(const std::wstring& name) {
-    return name.size() > 7 && text::lowerAscii(name.substr(name.size() - 7)) == L".tavisk";
+    const std::wstring lower = text::lowerAscii(name);
+    return (lower.size() > 7 && lower.ends_with(L".tavisk")) || (lower.size() > 11 && lower.ends_with(L".tavisk.p7m"));
 }
 
-// The ".tavisk" files in a folder and below it, in name order; links are listed
+// The ".tavisk" and sealed ".tavisk.p7m" files in a folder and below it, in name order; links are listed
 // but never entered, so a loop of links cannot hold the walk.
 void collectArchives(const std::wstring& folder, const platform::FileStreams& streams,
                      std::vector<std::wstring>& found) {
