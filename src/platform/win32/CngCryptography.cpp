@@ -14,12 +14,6 @@ constexpr DWORD encoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
 bool succeeded(NTSTATUS status) { return status >= 0; }
 
-struct AlgorithmHandle {
-    BCRYPT_ALG_HANDLE handle = nullptr;
-    ~AlgorithmHandle() {
-        if (handle) BCryptCloseAlgorithmProvider(handle, 0);
-    }
-};
 struct KeyHandle {
     BCRYPT_KEY_HANDLE handle = nullptr;
     ~KeyHandle() {
@@ -39,16 +33,25 @@ struct LocalMemory {
     }
 };
 
+// The AES provider in CBC mode, opened once: opening it costs far more than a block.
+BCRYPT_ALG_HANDLE aesCbc() {
+    static const BCRYPT_ALG_HANDLE provider = [] {
+        BCRYPT_ALG_HANDLE opened = nullptr;
+        wchar_t mode[] = BCRYPT_CHAIN_MODE_CBC;
+        if (!succeeded(BCryptOpenAlgorithmProvider(&opened, BCRYPT_AES_ALGORITHM, nullptr, 0))) return BCRYPT_ALG_HANDLE{nullptr};
+        if (succeeded(BCryptSetProperty(opened, BCRYPT_CHAINING_MODE, reinterpret_cast<PUCHAR>(mode), sizeof mode, 0)))
+            return opened;
+        BCryptCloseAlgorithmProvider(opened, 0);
+        return BCRYPT_ALG_HANDLE{nullptr};
+    }();
+    return provider;
+}
+
 // AES-256-CBC over whole blocks, without padding; the IV buffer ends as the last cipher block.
 bool runCbc(bool encrypt, const ContentKey& key, CipherBlock& iv, std::uint8_t* data, std::size_t size) {
-    AlgorithmHandle algorithm;
     KeyHandle aes;
-    wchar_t mode[] = BCRYPT_CHAIN_MODE_CBC;
-    if (size % iv.size() != 0 || size > MAXDWORD ||
-        !succeeded(BCryptOpenAlgorithmProvider(&algorithm.handle, BCRYPT_AES_ALGORITHM, nullptr, 0)) ||
-        !succeeded(BCryptSetProperty(algorithm.handle, BCRYPT_CHAINING_MODE, reinterpret_cast<PUCHAR>(mode),
-                                     sizeof mode, 0)) ||
-        !succeeded(BCryptGenerateSymmetricKey(algorithm.handle, &aes.handle, nullptr, 0,
+    if (size % iv.size() != 0 || size > MAXDWORD || !aesCbc() ||
+        !succeeded(BCryptGenerateSymmetricKey(aesCbc(), &aes.handle, nullptr, 0,
                                               const_cast<PUCHAR>(key.data()), static_cast<ULONG>(key.size()), 0)))
         return false;
     Bytes input(data, data + size);
