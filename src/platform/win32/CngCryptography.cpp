@@ -38,11 +38,11 @@ BCRYPT_ALG_HANDLE aesCbc() {
     static const BCRYPT_ALG_HANDLE provider = [] {
         BCRYPT_ALG_HANDLE opened = nullptr;
         wchar_t mode[] = BCRYPT_CHAIN_MODE_CBC;
-        if (!succeeded(BCryptOpenAlgorithmProvider(&opened, BCRYPT_AES_ALGORITHM, nullptr, 0))) return BCRYPT_ALG_HANDLE{nullptr};
+        if (!succeeded(BCryptOpenAlgorithmProvider(&opened, BCRYPT_AES_ALGORITHM, nullptr, 0))) return opened = nullptr;
         if (succeeded(BCryptSetProperty(opened, BCRYPT_CHAINING_MODE, reinterpret_cast<PUCHAR>(mode), sizeof mode, 0)))
             return opened;
         BCryptCloseAlgorithmProvider(opened, 0);
-        return BCRYPT_ALG_HANDLE{nullptr};
+        return opened = nullptr;
     }();
     return provider;
 }
