@@ -269,6 +269,11 @@ bool Driver::readCertificate() {
     switch (problem) {
     case seal::CertificateProblem::none:
         if (!env_.cryptography) break;
+        // A key the library cannot use would only show after collecting.
+        if (!env_.cryptography->wrapForPublicKey(certificate.subjectPublicKeyInfo, seal::Bytes(32))) {
+            say(L"Das Zertifikat enthaelt keinen verwendbaren RSA-Schluessel: " + path);
+            return false;
+        }
         say(L"Zertifikat:\t\t" + path);
         certificate_ = std::move(certificate);
         return true;
