@@ -6,6 +6,7 @@
 #include <wincrypt.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace platform {
 namespace {
@@ -175,7 +176,7 @@ std::unique_ptr<PrivateKey> fromPkcs12(const Bytes& file, const std::optional<st
 class CngCryptography final : public Cryptography {
 public:
     bool randomBytes(std::uint8_t* data, std::size_t size) override {
-        return size <= MAXULONG &&
+        return size <= std::numeric_limits<ULONG>::max() &&
                succeeded(BCryptGenRandom(nullptr, data, static_cast<ULONG>(size), BCRYPT_USE_SYSTEM_PREFERRED_RNG));
     }
 

@@ -111,6 +111,20 @@ ec-cert.pem|keinen RSA-Schluessel
 junk.pem|konnte nicht gelesen werden
 missing.pem|konnte nicht gelesen werden
 CASES
+# A signal at some point of a sealed run leaves nothing, plain or sealed.
+head -c 40000000 /dev/urandom >big.bin
+printf '<config><File><getFile>%s</getFile></File></config>' "$WORK/big.bin" >big.xml
+mkdir signals
+for delay in 0.5 1.5 3; do
+  "$EXE" /source big.xml /dest signals/r.tavisk /seal cert.pem </dev/null >/dev/null 2>&1 &
+  run=$!
+  sleep "$delay"
+  kill -s TERM $run
+  wait $run && status=0 || status=$?
+  expect_eq "$(ls -A signals | grep -v '^r\.tavisk\.p7m$' || true)" "" "TERM after ${delay}s (status $status): nothing plain left"
+  rm -f signals/*
+done
+
 run_tool "$EXE" /source "$WORK/known.xml" /check /seal "$WORK/expired.pem"
 expect_eq "$STATUS" 2 "/check /seal with an expired certificate"
 
