@@ -1,4 +1,5 @@
 #include "platform/Native.h"
+#include "seal/Der.h"
 #include "text/Utf8.h"
 
 #include <windows.h>
@@ -128,13 +129,20 @@ std::unique_ptr<PrivateKey> importRsa(const Bytes& privateKeyBlob) {
 std::unique_ptr<PrivateKey> fromKeyFile(const Bytes& file, KeyProblem& problem) {
     const Bytes der = derOf(file);
     Bytes rsaKey = der;
-    if (const auto info = decoded(PKCS_PRIVATE_KEY_INFO, der.data(), der.size())) {
-        const auto* fields = reinterpret_cast<const CRYPT_PRIVATE_KEY_INFO*>(info->data());
-        if (std::string(fields->Algorithm.pszObjId) != szOID_RSA_RSA) {
+    // PKCS#8 is unwrapped here: not every CryptoAPI (Wine's) decodes PrivateKeyInfo.
+    try {
+        seal::DerCursor outer(der, "");
+        seal::DerCursor info(outer.content(seal::tag::sequence), "");
+        info.content(seal::tag::integer);
+        seal::DerCursor algorithm(info.content(seal::tag::sequence), "");
+        if (!seal::sameBytes(algorithm.content(seal::tag::oid), seal::oid::rsaEncryption)) {
             problem = KeyProblem::notRsa;
             return nullptr;
         }
-        rsaKey.assign(fields->PrivateKey.pbData, fields->PrivateKey.pbData + fields->PrivateKey.cbData);
+        const seal::ByteView inner = info.content(seal::tag::octetString);
+        rsaKey.assign(inner.begin(), inner.end());
+    } catch (const seal::SealError&) {
+        // PKCS#1 as it is
     }
     const auto blob = decoded(PKCS_RSA_PRIVATE_KEY, rsaKey.data(), rsaKey.size());
     auto key = blob ? importRsa(*blob) : nullptr;
@@ -145,15 +153,14 @@ std::unique_ptr<PrivateKey> fromKeyFile(const Bytes& file, KeyProblem& problem) 
 std::unique_ptr<PrivateKey> fromPkcs12(const Bytes& file, const std::optional<std::string>& passphrase,
                                        KeyProblem& problem) {
     CRYPT_DATA_BLOB blob{static_cast<DWORD>(file.size()), const_cast<BYTE*>(file.data())};
+    // Without a passphrase the empty one is tried, as exported files often use it.
     const std::wstring secret = text::utf8ToWide(passphrase.value_or(""));
-    if (!PFXVerifyPassword(&blob, secret.c_str(), 0)) {
-        problem = passphrase ? KeyProblem::wrongPassphrase : KeyProblem::needsPassphrase;
-        return nullptr;
-    }
     // The key stays in this process only, never in the user's key store.
     HCERTSTORE store = PFXImportCertStore(&blob, secret.c_str(), PKCS12_NO_PERSIST_KEY);
     if (!store) {
-        problem = KeyProblem::unreadable;
+        const bool refused = GetLastError() == ERROR_INVALID_PASSWORD;
+        problem = !refused ? KeyProblem::unreadable : passphrase ? KeyProblem::wrongPassphrase
+                                                                 : KeyProblem::needsPassphrase;
         return nullptr;
     }
     std::unique_ptr<PrivateKey> found;
@@ -162,7 +169,17 @@ std::unique_ptr<PrivateKey> fromPkcs12(const Bytes& file, const std::optional<st
         HCRYPTPROV provider = 0;
         DWORD keySpec = 0;
         BOOL release = FALSE;
-        if (!CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &provider, &keySpec, &release)) continue;
+        if (!CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &provider, &keySpec, &release)) {
+            // A key kept out of every store is found only through the certificate's key context (so under Wine).
+            CERT_KEY_CONTEXT context{};
+            DWORD size = sizeof context;
+            if (!CertGetCertificateContextProperty(certificate, CERT_KEY_CONTEXT_PROP_ID, &context, &size) ||
+                !CryptContextAddRef(context.hCryptProv, nullptr, 0))
+                continue;
+            provider = context.hCryptProv;
+            keySpec = context.dwKeySpec;
+            release = TRUE;
+        }
         HCRYPTKEY key = 0;
         if (CryptGetUserKey(provider, keySpec, &key)) found = std::make_unique<CapiKey>(provider, key, release != FALSE);
         else if (release) CryptReleaseContext(provider, 0);
