@@ -5,7 +5,7 @@ set -euo pipefail
 purpose=${1:-test}
 
 packages=(g++ cmake ninja-build p7zip-full)
-packages+=(libsqlite3-dev libpq-dev)  # tavisk-report's fleet database
+packages+=(libsqlite3-dev libpq-dev libssl-dev)  # the fleet database and sealing
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
              wine wine64 wine32:i386 7zip lintian ansible-core ansible ansible-lint clang libclang-rt-dev)

@@ -38,8 +38,13 @@ ReportPacker::~ReportPacker() {
 }
 
 bool ReportPacker::finish() {
+    const auto archive = finishOpen();
+    return archive && archive->close() == platform::error::success;
+}
+
+std::unique_ptr<platform::FileStream> ReportPacker::finishOpen() {
     if (thread_.joinable()) thread_.join();
-    return packed_;
+    return packed_ ? std::move(archive_) : nullptr;
 }
 
 // A rewritten report is packed again from its first byte once it is complete.
@@ -64,7 +69,7 @@ bool ReportPacker::write(std::uint64_t declaredSize, std::unique_ptr<platform::F
                          return std::move(input);
                      },
                      *archive_);
-        return archive_->close() == platform::error::success;
+        return true;
     } catch (...) {
         // Nothing may leave this thread; the operator learns of the failure from the run.
         return false;

@@ -51,6 +51,8 @@ public:
 
     // Waits for the packing of the complete report; true when the archive, closed, holds it.
     bool finish();
+    // The same, but the archive stays open for reading it back; null when packing failed.
+    std::unique_ptr<platform::FileStream> finishOpen();
 
 private:
     void pack();

@@ -6,6 +6,7 @@
 #include "driver/ConfigurationFile.h"
 #include "driver/ReportBuilder.h"
 #include "driver/ReportFile.h"
+#include "seal/Sealing.h"
 #include "text/AsciiCase.h"
 #include "text/TextFile.h"
 #include "text/Utf8.h"
@@ -19,6 +20,7 @@
 namespace {
 
 const std::wstring archiveExtension = L".tavisk";
+const std::wstring sealedExtension = L".p7m";
 const std::wstring reportNotWritten = L"Die ermittelten Informationen konnten nicht in XML geschrieben werden!";
 const std::wstring configurationUnreadable = L"Die Konfigurationsdatei konnte nicht geoeffnet werden!";
 const std::wstring unknownFailure =
@@ -33,6 +35,7 @@ const std::wstring archiveNotPlaced = L"Das Archiv konnte nicht unter dem Namen 
 struct Paths {
     std::wstring source;
     std::wstring destination;
+    std::wstring certificate;  // support's, for /seal
 };
 
 // Exit statuses of a configuration check.
@@ -40,7 +43,7 @@ enum CheckStatus { everyRequestRuns = 0, someAreSkipped = 1, nothingRuns = 2 };
 
 enum class ScanOutcome { proceed, help, missingPath, undecodable };
 
-class ArchiveName;
+class ResultName;
 
 class Driver {
 public:
@@ -60,14 +63,18 @@ private:
     std::optional<std::unique_ptr<XmlNodeVector>> readConfiguration();
     // Returns the exit status: 0 only when the archive was written.
     int collect(const XmlNodeVector& root);
-    int finish(platform::OwnFolder& folder, ReportFile& report, ArchiveName& archive, bool packed);
+    int finish(platform::OwnFolder& folder, ReportFile& report, ResultName& archive, bool packed);
     int check();
     int tooLargeToCheck();
     void printCheck(const ConfigurationCheck& result);
+    bool readCertificate();
+    int finishSealed(platform::OwnFolder& folder, SevenZip::ReportPacker& packer);
+    bool sealInto(platform::OwnFolder& folder, SevenZip::ReportPacker& packer, const std::wstring& target);
 
     RunEnvironment& env_;
     Paths paths_;
     bool checkOnly_ = false;
+    std::optional<seal::Certificate> certificate_;
 };
 
 int Driver::finalPrompt(int status) {
@@ -91,6 +98,8 @@ void Driver::help() {
     say(L"/?\tzeigt die Hilfe an.");
     say(L"/check\tprueft die Konfigurationsdatei und zeigt, welche Anfragen ausgefuehrt werden; ermittelt keine "
         L"Daten.");
+    say(L"/seal [Pfadangabe]\tversiegelt die Ausgabedatei mit dem Zertifikat des Supports (PEM oder DER); "
+        L"geschrieben wird nur die Datei mit der Endung .p7m.");
 }
 
 // Every argument is examined, the program's own path and the argument after a
@@ -104,6 +113,8 @@ ScanOutcome Driver::scanArguments(const std::vector<std::string>& arguments) {
                 target = &paths_.source;
             } else if (argument == L"/dest") {
                 target = &paths_.destination;
+            } else if (argument == L"/seal") {
+                target = &paths_.certificate;
             } else if (argument == L"/?") {
                 return ScanOutcome::help;
             } else if (argument == L"/check") {
@@ -140,13 +151,14 @@ std::uint64_t fileTime(std::int64_t secondsSince1970) {
     return static_cast<std::uint64_t>((secondsSince1970 + secondsFrom1601To1970) * ticksPerSecond);
 }
 
-// The unfinished archive's name, removed at the end unless it became the run's result.
-class ArchiveName {
+// The name of an unfinished result (the archive, the sealed file), removed
+// at the end unless it became the run's result.
+class ResultName {
 public:
-    ArchiveName(platform::OwnFolder& folder, std::wstring name) : folder_(folder), name_(std::move(name)) {}
-    ArchiveName(const ArchiveName&) = delete;
-    ArchiveName& operator=(const ArchiveName&) = delete;
-    ~ArchiveName() {
+    ResultName(platform::OwnFolder& folder, std::wstring name) : folder_(folder), name_(std::move(name)) {}
+    ResultName(const ResultName&) = delete;
+    ResultName& operator=(const ResultName&) = delete;
+    ~ResultName() {
         if (!published_ && !name_.empty()) folder_.removeOwn(name_);
     }
     platform::ErrorCode publish(const std::wstring& target) {
@@ -171,6 +183,9 @@ std::wstring Driver::executableDirectory() const {
 // the computer name and a minute-precise time stamp. False on the time error.
 bool Driver::settleDestination() {
     std::wstring& destination = paths_.destination;
+    // A sealed deliverable may be named as what it becomes.
+    if (certificate_ && destination.ends_with(archiveExtension + sealedExtension))
+        destination.resize(destination.size() - sealedExtension.size());
     if (destination.size() > archiveExtension.size() && destination.ends_with(archiveExtension)) return true;
     const auto now = env_.host.now();
     const auto local = now ? env_.host.localTime(*now) : std::nullopt;
@@ -213,7 +228,7 @@ int Driver::collect(const XmlNodeVector& root) {
     }
     ReportFile report(*folder, std::move(reportFile));
     platform::OwnFile archiveFile = folder->createOwn(failure);
-    ArchiveName archive(*folder, archiveFile.name);
+    ResultName archive(*folder, archiveFile.name);
     // Named by where the folder really is, whatever links and ".." the destination went through.
     const SevenZip::ReportItem item{folder->location() + reportNameOf(archiveName),
                                     fileTime(env_.host.now().value_or(0))};
@@ -231,13 +246,14 @@ int Driver::collect(const XmlNodeVector& root) {
         say(L"Ausgabedatei:\t\t" + paths_.destination);
         return -1;
     }
+    if (certificate_) return finishSealed(*folder, packer);
     return finish(*folder, report, archive, packer.finish());
 }
 
 // The end of a run, the one place that decides what it leaves: the packed
 // archive takes the destination's name; otherwise the report is kept, named
 // by where it really is.
-int Driver::finish(platform::OwnFolder& folder, ReportFile& report, ArchiveName& archive, bool packed) {
+int Driver::finish(platform::OwnFolder& folder, ReportFile& report, ResultName& archive, bool packed) {
     const std::wstring archiveName = paths_.destination.substr(folder.path().size());
     const platform::ErrorCode failure = packed ? archive.publish(archiveName) : platform::error::success;
     if (packed && failure == platform::error::success) {
@@ -255,6 +271,68 @@ int Driver::finish(platform::OwnFolder& folder, ReportFile& report, ArchiveName&
     say(L"Ausgabedatei:\t\t" + paths_.destination);
     say(keptAs ? L"Bericht:\t\t" + folder.location() + *keptAs : reportNotWritten);
     return -1;
+}
+
+// Sealing asked for: nothing plain is kept, the run's files go with it.
+int Driver::finishSealed(platform::OwnFolder& folder, SevenZip::ReportPacker& packer) {
+    const std::wstring sealedName = paths_.destination.substr(folder.path().size()) + sealedExtension;
+    const bool done = sealInto(folder, packer, sealedName);
+    say(done ? L"Ausgabedatei:\t\t" + paths_.destination + sealedExtension
+             : L"Die Ausgabedatei konnte nicht versiegelt werden!");
+    return done ? 0 : -1;
+}
+
+// The archive, still the run's private file, is read back through its handle
+// into a new private file, which alone takes a public name.
+bool Driver::sealInto(platform::OwnFolder& folder, SevenZip::ReportPacker& packer, const std::wstring& target) {
+    const std::unique_ptr<platform::FileStream> archive = packer.finishOpen();
+    if (!archive) return false;
+    platform::ErrorCode failure = platform::error::success;
+    platform::OwnFile sealedFile = folder.createOwn(failure);
+    if (!sealedFile.stream) return false;
+    ResultName sealed(folder, sealedFile.name);
+    try {
+        seal::sealStream(*env_.cryptography, *certificate_, *archive, *sealedFile.stream);
+    } catch (const seal::SealError&) {
+        return false;
+    }
+    return sealedFile.stream->close() == platform::error::success && sealed.publish(target) == platform::error::success;
+}
+
+// Support's certificate, read before anything is collected: one that cannot
+// serve is refused with its reason, and nothing is written.
+bool Driver::readCertificate() {
+    const std::wstring& path = paths_.certificate;
+    platform::ErrorCode error = platform::error::success;
+    const auto file = env_.files.openForReading(path, error);
+    const auto bytes = file ? seal::readSmallFile(*file) : std::nullopt;
+    seal::Certificate certificate;
+    const auto problem = bytes ? seal::usableCertificate(*bytes, env_.host.now().value_or(0), certificate)
+                               : seal::CertificateProblem::unreadable;
+    switch (problem) {
+    case seal::CertificateProblem::none:
+        if (!env_.cryptography) break;
+        // A key the library cannot use would only show after collecting.
+        if (!env_.cryptography->wrapForPublicKey(certificate.subjectPublicKeyInfo, seal::Bytes(32))) {
+            say(L"Das Zertifikat enthaelt keinen verwendbaren RSA-Schluessel: " + path);
+            return false;
+        }
+        say(L"Zertifikat:\t\t" + path);
+        certificate_ = std::move(certificate);
+        return true;
+    case seal::CertificateProblem::unreadable:
+        say(L"Das Zertifikat zum Versiegeln konnte nicht gelesen werden: " + path);
+        return false;
+    case seal::CertificateProblem::notRsa:
+        say(L"Das Zertifikat enthaelt keinen RSA-Schluessel, nur damit kann versiegelt werden: " + path);
+        return false;
+    case seal::CertificateProblem::expired:
+        say(L"Das Zertifikat zum Versiegeln ist abgelaufen (gueltig bis " +
+            text::utf8ToWide(seal::utcText(certificate.notAfter)) + L"): " + path);
+        return false;
+    }
+    say(L"Versiegeln wird auf diesem System nicht unterstuetzt.");
+    return false;
 }
 
 // The configuration's tree, null without a root element; nothing when the file
@@ -345,6 +423,7 @@ int Driver::run(const std::vector<std::string>& arguments) {
         paths_.destination = text::lowerAscii(paths_.destination);
     }
     if (paths_.source.empty()) paths_.source = executableDirectory() + L"standard.xml";
+    if (!paths_.certificate.empty() && !readCertificate()) return finalPrompt(checkOnly_ ? nothingRuns : -1);
     if (checkOnly_) return finalPrompt(check());
     if (!settleDestination()) {
         say(L"Ein Fehler beim Zugriff auf die System Zeit ist aufgetreten, um dies zu vermeiden, geben Sie bitte "

@@ -2,6 +2,7 @@
 #include "dispatch/Collectors.h"
 #include "dispatch/Progress.h"
 #include "platform/Console.h"
+#include "platform/Cryptography.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
@@ -20,6 +21,8 @@ struct RunEnvironment {
     Progress* progress = nullptr;
     // False when the process could not start the thread that removes the run's own files on a signal.
     bool guarded = true;
+    // Seals the deliverable for support (/seal); null where sealing is not offered.
+    platform::Cryptography* cryptography = nullptr;
 };
 
 // One run of the tool, from the banner to the final prompt; returns the exit status.

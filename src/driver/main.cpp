@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     RunEnvironment environment{host, platform::nativeConsole(), platform::nativeFileSystem(), collectors,
                                platform::nativeDynamicLibraries()};
     environment.guarded = guarded;
+    environment.cryptography = &platform::nativeCryptography();
     // Scripts and logs that read standard error see no progress.
     TerminalProgress progress(platform::nativeConsole());
     if (platform::nativeConsole().errorIsTerminal()) {

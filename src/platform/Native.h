@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/Accounts.h"
 #include "platform/Console.h"
+#include "platform/Cryptography.h"
 #include "platform/FileQueries.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
@@ -29,6 +30,8 @@ MachineState& nativeMachineState();
 Accounts& nativeAccounts();
 // The service collector's area.
 Services& nativeServices();
+// Sealing's primitives.
+Cryptography& nativeCryptography();
 
 // Readies the process for a run: the standard descriptors are valid, a console
 // that went away never ends it, and an interrupt, termination, hang-up or

@@ -193,11 +193,11 @@ void readText(platform::FileStream& file, ReportParser& parser) {
 }  // namespace
 
 void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
-                ReportParser& parser, Decoding decoding) {
+                ReportParser& parser, Decoding decoding, const seal::Opener* opener) {
     platform::ErrorCode error = platform::error::success;
     std::unique_ptr<platform::FileStream> file = files.openForReading(path, error);
     if (!file) throw ReportError("Datei nicht lesbar: " + narrow(path));
-    readReport(std::move(file), libraries, parser, decoding);
+    readReport(std::move(file), libraries, parser, decoding, opener);
 }
 
 bool holdsArchive(platform::FileStream& file) {
@@ -212,7 +212,12 @@ bool holdsArchive(platform::FileStream& file) {
 }
 
 void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
-                Decoding decoding) {
+                Decoding decoding, const seal::Opener* opener) {
+    try {
+        file = seal::unsealed(std::move(file), opener);
+    } catch (const seal::SealError& error) {
+        throw ReportError(error.what());
+    }
     if (holdsArchive(*file))
         extractArchive(std::move(file), libraries, decoding, parser);
     else

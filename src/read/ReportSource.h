@@ -2,6 +2,8 @@
 #include "read/ReportParser.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileSystem.h"
+#include "seal/Der.h"
+#include "seal/SealedFile.h"
 
 #include <memory>
 #include <string>
@@ -18,11 +20,12 @@ bool holdsArchive(platform::FileStream& file);
 // Feeds the report in FILE to the parser and finishes it: a ".tavisk" archive
 // (recognised by its signature, not its name) is streamed through the engine,
 // which must hold exactly one file; anything else is read as the report itself.
-// Only a regular file is opened, and nothing is written to disk. Throws ReportError.
+// A sealed file is opened with OPENER's key first. Only a regular file is opened,
+// and nothing is written to disk. Throws ReportError.
 void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
-                ReportParser& parser, Decoding decoding = Decoding::parallel);
+                ReportParser& parser, Decoding decoding = Decoding::parallel, const seal::Opener* opener = nullptr);
 // The same from a file already open, read from its start.
 void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
-                Decoding decoding = Decoding::parallel);
+                Decoding decoding = Decoding::parallel, const seal::Opener* opener = nullptr);
 
 }  // namespace report

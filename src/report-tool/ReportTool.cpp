@@ -5,6 +5,7 @@
 #include "report-tool/Diff.h"
 #include "report-tool/FleetCommands.h"
 #include "report-tool/HtmlPage.h"
+#include "report-tool/SealKey.h"
 #include "report-tool/Summary.h"
 #include "report-tool/clean/CleanCommand.h"
 #include "text/Utf8.h"
@@ -27,9 +28,15 @@ const char* const usage =
     "  query DATENBANK FRAGE [ARG...] eine mitgelieferte Frage an die Datenbank ('query --help')\n"
     "  clean DATEI -o AUSGABE         eine Kopie ohne Namen, Adressen und Geheimnisse zum Versand\n"
     "                                 ('clean --help' zeigt mehr)\n"
+    "  seal ARCHIV ZERTIFIKAT -o AUS  ein Archiv fuer den Support versiegeln (CMS, .p7m);\n"
+    "                                 AUS darf nicht existieren\n"
     "\n"
     "Optionen:\n"
     "  --json     Ausgabe als ein JSON-Objekt\n"
+    "  --key SCHLUESSEL  versiegelte Dateien (.p7m) mit diesem privaten Schluessel lesen\n"
+    "             (PEM, PKCS#8 oder PKCS#12; gilt auch fuer load)\n"
+    "  --key-pass-file DATEI  die Passphrase des Schluessels aus der ersten Zeile der Datei\n"
+    "             (sonst wird am Terminal gefragt)\n"
     "  --all      bei diff auch wechselnde Werte vergleichen (freier Platz und Speicher,\n"
     "             Last, Laufzeit, Prozess- und Handle-Zahlen, Erfassungszeit)\n"
     "  -h, --help diese Hilfe\n"
@@ -42,6 +49,7 @@ struct Invocation {
     bool json = false;
     bool all = false;
     std::string output = {};
+    KeyOptions key = {};
 };
 
 Invocation parse(const std::vector<std::string>& arguments) {
@@ -59,6 +67,7 @@ Invocation parse(const std::vector<std::string>& arguments) {
             return {"help", {}, false, false};
         } else if (!optionsEnded && *argument == "--json") {
             invocation.json = true;
+        } else if (!optionsEnded && takeKeyOption(argument, arguments.end(), invocation.key)) {
         } else if (!optionsEnded && *argument == "--all") {
             invocation.all = true;
         } else if (!optionsEnded && argument->size() > 1 && (*argument)[0] == '-') {
@@ -69,7 +78,9 @@ Invocation parse(const std::vector<std::string>& arguments) {
             invocation.files.push_back(*argument);
         }
     }
-    const std::size_t expected = invocation.command == "diff" ? 2 : invocation.command == "show" || invocation.command == "html" ? 1 : 0;
+    const std::size_t expected = invocation.command == "diff" || invocation.command == "seal"   ? 2
+                                 : invocation.command == "show" || invocation.command == "html" ? 1
+                                                                                                : 0;
     if (invocation.command.empty()) throw UsageError("Kein Befehl angegeben");
     if (invocation.command == "help") return {"help", {}, false, false};
     if (expected == 0) throw UsageError("Unbekannter Befehl: " + invocation.command);
@@ -78,15 +89,19 @@ Invocation parse(const std::vector<std::string>& arguments) {
                          (expected == 1 ? " Datei" : " Dateien"));
     if (invocation.all && invocation.command != "diff") throw UsageError("--all gilt nur fuer diff");
     if (invocation.json && invocation.command == "html") throw UsageError("--json gilt nicht fuer html");
-    if (!invocation.output.empty() && invocation.command != "html") throw UsageError("-o gilt nur fuer html");
+    if (invocation.command == "seal" && invocation.output.empty()) throw UsageError("seal erwartet -o AUSGABE");
+    if (invocation.command == "seal" && !invocation.key.keyFile.empty()) throw UsageError("--key gilt nicht fuer seal");
+    if (!invocation.output.empty() && invocation.command != "html" && invocation.command != "seal")
+        throw UsageError("-o gilt nur fuer html und seal");
     return invocation;
 }
 
 void read(const std::string& path, report::RecordHandler& handler, std::uint64_t keptContents,
-          ToolEnvironment& environment, report::Decoding decoding = report::Decoding::parallel) {
+          ToolEnvironment& environment, const SealKey& key, report::Decoding decoding = report::Decoding::parallel) {
     report::ReportParser parser(handler, report::ReportParser::ContentsLimit{keptContents});
     try {
-        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser, decoding);
+        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser, decoding,
+                           key.opener());
     } catch (const report::ReportError& error) {
         throw report::ReportError(path + ": " + error.what());
     }
@@ -94,7 +109,7 @@ void read(const std::string& path, report::RecordHandler& handler, std::uint64_t
 
 int show(const Invocation& invocation, ToolEnvironment& environment) {
     Summary summary;
-    read(invocation.files[0], summary, 0, environment);
+    read(invocation.files[0], summary, 0, environment, SealKey(invocation.key, environment));
     if (invocation.json) environment.console.writeNarrowOutput(summary.json());
     else writeText(environment.console, summary.text());
     return done;
@@ -112,7 +127,7 @@ void writePage(platform::FileSystem& files, const std::string& name, const std::
 
 int html(const Invocation& invocation, ToolEnvironment& environment) {
     HtmlPage page;
-    read(invocation.files[0], page, HtmlPage::shownContents, environment);
+    read(invocation.files[0], page, HtmlPage::shownContents, environment, SealKey(invocation.key, environment));
     if (invocation.output.empty()) environment.console.writeNarrowOutput(page.html());
     else writePage(environment.files, invocation.output, page.html());
     return done;
@@ -120,9 +135,10 @@ int html(const Invocation& invocation, ToolEnvironment& environment) {
 
 int diff(const Invocation& invocation, ToolEnvironment& environment) {
     // The two reports are read at once, each archive decoded in one thread.
+    const SealKey key(invocation.key, environment);
     const auto reading = [&](const std::string& path) {
         return [&, path](report::RecordHandler& handler) {
-            read(path, handler, UINT64_MAX, environment, report::Decoding::oneThread);
+            read(path, handler, UINT64_MAX, environment, key, report::Decoding::oneThread);
         };
     };
     const Differences differences =
@@ -151,25 +167,42 @@ void writeText(platform::Console& console, const std::string& utf8, bool error) 
     error ? console.writeError(text::utf8ToWide(utf8)) : console.write(text::utf8ToWide(utf8));
 }
 
-NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target, std::string_view bytes) {
+NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target,
+                     const std::function<platform::ErrorCode(platform::FileStream&)>& write) {
     platform::ErrorCode error = platform::error::success;
     const std::wstring folderPath = folderOf(files, target);
     const auto folder = files.openFolder(folderPath, error);
     platform::OwnFile own = folder ? folder->createOwn(error) : platform::OwnFile{};
     if (!own.stream) return NewFile::notCreated;
-    std::size_t written = 0;
-    while (error == platform::error::success && written < bytes.size()) {
-        std::uint32_t processed = 0;
-        const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
-        error = own.stream->write(bytes.data() + written, piece, processed);
-        written += processed;
+    const auto discard = [&] {
+        own.stream.reset();
+        folder->removeOwn(own.name);
+    };
+    try {
+        error = write(*own.stream);
+    } catch (...) {
+        discard();
+        throw;
     }
     if (error == platform::error::success) error = own.stream->close();
     if (error == platform::error::success) error = folder->publishOwn(own.name, target.substr(folderPath.size()), false);
     if (error == platform::error::success) return NewFile::written;
-    own.stream.reset();
-    folder->removeOwn(own.name);
+    discard();
     return error == platform::error::fileExists ? NewFile::exists : NewFile::notWritten;
+}
+
+NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target, std::string_view bytes) {
+    return writeNewFile(files, target, [bytes](platform::FileStream& file) {
+        platform::ErrorCode error = platform::error::success;
+        std::size_t written = 0;
+        while (error == platform::error::success && written < bytes.size()) {
+            std::uint32_t processed = 0;
+            const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+            error = file.write(bytes.data() + written, piece, processed);
+            written += processed;
+        }
+        return error;
+    });
 }
 
 int runGuarded(platform::Console& console, const std::string& help, const std::function<int()>& command) {
@@ -198,6 +231,8 @@ int runReportTool(const std::vector<std::string>& arguments, ToolEnvironment& en
             return int(done);
         }
         if (invocation.command == "show") return show(invocation, environment);
+        if (invocation.command == "seal")
+            return sealArchive(invocation.files[0], invocation.files[1], invocation.output, environment);
         return invocation.command == "html" ? html(invocation, environment) : diff(invocation, environment);
     });
 }

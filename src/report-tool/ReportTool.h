@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Console.h"
+#include "platform/Cryptography.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 #include "platform/Folders.h"
@@ -16,8 +17,9 @@ struct ToolEnvironment {
     platform::Console& console;
     platform::FileSystem& files;
     platform::DynamicLibraries& libraries;
-    platform::FileStreams& streams;  // tells a link in the database's place
-    platform::Folders& folders;      // the folders "load" searches
+    platform::FileStreams& streams;        // tells a link in the database's place
+    platform::Folders& folders;            // the folders "load" searches
+    platform::Cryptography& cryptography;  // opens and makes sealed files
 };
 
 // Exit status: 0 done, 1 differences found ("diff"), 2 anything that went wrong.
@@ -33,6 +35,10 @@ enum class NewFile { written, exists, notCreated, notWritten };
 // nothing is: what is there already, a link included, is never followed or
 // replaced. On any failure the tool's own file is gone again.
 NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target, std::string_view bytes);
+// The same with the contents that WRITE puts into the file; what it throws
+// passes on, the file gone again.
+NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target,
+                     const std::function<platform::ErrorCode(platform::FileStream&)>& write);
 
 // Text for people, UTF-8, on standard output (or error).
 void writeText(platform::Console& console, const std::string& utf8, bool error = false);

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments = platform::nativeHost().commandLine(argc, argv);
     if (!arguments.empty()) arguments.erase(arguments.begin());
     reporttool::ToolEnvironment environment{platform::nativeConsole(), platform::nativeFileSystem(),
-                                            platform::nativeDynamicLibraries(), platform::nativeFileStreams(), platform::nativeFolders()};
+                                            platform::nativeDynamicLibraries(), platform::nativeFileStreams(),
+                                            platform::nativeFolders(), platform::nativeCryptography()};
     return reporttool::runReportTool(arguments, environment);
 }

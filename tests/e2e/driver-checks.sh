@@ -18,6 +18,7 @@ expect_eq "$OUT" "$banner
 /dest [Pfadangabe]	Pfadangabe zur Ausgabedatei. Wenn nicht angegeben wird eine \"Datum-Uhrzeit.txt\" im Verzeichnis VelmoraUMS\\log angelegt.
 /?	zeigt die Hilfe an.
 /check	prueft die Konfigurationsdatei und zeigt, welche Anfragen ausgefuehrt werden; ermittelt keine Daten.
+/seal [Pfadangabe]	versiegelt die Ausgabedatei mit dem Zertifikat des Supports (PEM oder DER); geschrieben wird nur die Datei mit der Endung .p7m.
 $prompt" "help text"
 
 run_tool "$EXE" /source a.xml /dest

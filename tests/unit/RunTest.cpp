@@ -96,7 +96,9 @@ TEST_F(Run, HelpEndsTheRunBeforeAnyFileIsRead) {
                       L"\"Datum-Uhrzeit.txt\" im Verzeichnis VelmoraUMS\\log angelegt.\n"
                       L"/?\tzeigt die Hilfe an.\n"
                       L"/check\tprueft die Konfigurationsdatei und zeigt, welche Anfragen ausgefuehrt werden; "
-                      L"ermittelt keine Daten.\n" + prompt);
+                      L"ermittelt keine Daten.\n"
+                      L"/seal [Pfadangabe]\tversiegelt die Ausgabedatei mit dem Zertifikat des Supports (PEM oder "
+                      L"DER); geschrieben wird nur die Datei mit der Endung .p7m.\n" + prompt);
     }
     EXPECT_TRUE(packed.empty());
 }

@@ -137,7 +137,8 @@ ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& lib
     }
 }
 
-ArchiveLoader::Outcome ArchiveLoader::load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName) {
+ArchiveLoader::Outcome ArchiveLoader::load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName,
+                                           const seal::Opener* opener) {
     const std::string digest = sha256Of(*file);
     // The quick answer for an archive loaded before; the insert decides in a race.
     if (!database_.query("SELECT 1 FROM report WHERE archive_sha256 = $1", {digest}).rows.empty()) return {};
@@ -145,7 +146,7 @@ ArchiveLoader::Outcome ArchiveLoader::load(std::unique_ptr<platform::FileStream>
     report::ReportParser parser(writer, report::ReportParser::ContentsLimit{keptContents_});
     database_.begin();
     try {
-        report::readReport(std::move(file), libraries_, parser);
+        report::readReport(std::move(file), libraries_, parser, report::Decoding::parallel, opener);
         database_.execute("UPDATE report SET row_count = " + std::to_string(writer.rows()) +
                           " WHERE id = " + std::to_string(writer.reportId()));
         database_.commit();

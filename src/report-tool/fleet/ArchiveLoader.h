@@ -3,6 +3,7 @@
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 #include "report-tool/fleet/Database.h"
+#include "seal/SealedFile.h"
 
 #include <cstdint>
 #include <functional>
@@ -26,8 +27,10 @@ public:
                   std::function<void(std::uint64_t rowsWritten)> rowsWritten);
 
     // Throws report::ReportError for an archive that cannot be read, leaving
-    // nothing of it behind, and DatabaseError when the database fails.
-    Outcome load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName);
+    // nothing of it behind, and DatabaseError when the database fails. A sealed
+    // archive is opened with OPENER's key.
+    Outcome load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName,
+                 const seal::Opener* opener = nullptr);
 
 private:
     Database& database_;

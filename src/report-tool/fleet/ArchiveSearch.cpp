@@ -9,7 +9,8 @@ namespace fleet {
 namespace {
 
 bool isArchiveName(const std::wstring& name) {
-    return name.size() > 7 && text::lowerAscii(name.substr(name.size() - 7)) == L".tavisk";
+    const std::wstring lower = text::lowerAscii(name);
+    return (lower.size() > 7 && lower.ends_with(L".tavisk")) || (lower.size() > 11 && lower.ends_with(L".tavisk.p7m"));
 }
 
 // One folder of the search: its entries in name order, and how far they are taken.

@@ -28,7 +28,7 @@ struct ArchivesFound {
 };
 
 // The archives that paths name (UTF-8), in order: a file as it is, a folder
-// searched below it too for ".tavisk" files, as the role's fetch folder holds
+// searched below it too for ".tavisk" and ".tavisk.p7m" files, as the role's fetch folder holds
 // them (FOLDER/HOST/HOST.tavisk), in name order; links are never entered.
 ArchivesFound archivesNamed(const std::vector<std::string>& paths, platform::Folders& folders, wchar_t separator);
 

@@ -7,6 +7,7 @@
 #include "report-tool/fleet/ArchiveSearch.h"
 #include "report-tool/fleet/Questions.h"
 #include "report-tool/fleet/Schema.h"
+#include "report-tool/SealKey.h"
 #include "text/AsciiCase.h"
 #include "text/Utf8.h"
 
@@ -23,16 +24,19 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint64_t defaultKeptContents = 1u << 20;
 
 const char* const loadUsage =
-    "Aufruf: tavisk-report load DATENBANK ARCHIV... [--content-limit BYTES]\n"
+    "Aufruf: tavisk-report load DATENBANK ARCHIV... [--content-limit BYTES] [--key SCHLUESSEL]\n"
     "\n"
     "Laedt Berichte in eine Datenbank, jedes Archiv in einer Transaktion. Ein Archiv, das schon\n"
     "geladen ist (gleiche SHA-256), fuegt nichts hinzu; ein unlesbares hinterlaesst nichts.\n"
     "  DATENBANK  Pfad einer SQLite-Datei (beim ersten Mal angelegt, nur fuer den Besitzer lesbar)\n"
     "             oder postgresql://BENUTZER@HOST:PORT/DATENBANK (ein PostgreSQL-Server)\n"
-    "  ARCHIV     ein .tavisk-Archiv, ein Bericht (.xml) oder ein Ordner: jedes .tavisk darin\n"
-    "             und darunter (Verknuepfungen auf Ordner werden nicht verfolgt)\n"
+    "  ARCHIV     ein .tavisk-Archiv, ein versiegeltes (.tavisk.p7m), ein Bericht (.xml) oder ein\n"
+    "             Ordner: jedes .tavisk und .tavisk.p7m darin und darunter (Verknuepfungen auf\n"
+    "             Ordner werden nicht verfolgt)\n"
     "  --content-limit BYTES  Dateiinhalte bis zu dieser Groesse speichern, von groesseren nur\n"
     "             die Groesse (Vorgabe 1048576; 0: keine Inhalte)\n"
+    "  --key SCHLUESSEL  versiegelte Archive mit diesem privaten Schluessel lesen (PEM, PKCS#8\n"
+    "             oder PKCS#12); --key-pass-file DATEI: seine Passphrase (sonst am Terminal)\n"
     "\n"
     "Exit-Status: 0 alles geladen oder schon vorhanden, 2 ein Archiv oder die Datenbank fehlerhaft\n";
 
@@ -42,6 +46,7 @@ struct Invocation {
     bool help = false;
     bool sql = false;
     std::uint64_t keptContents = defaultKeptContents;
+    KeyOptions key = {};
 };
 
 std::uint64_t byteCount(const std::string& text) {
@@ -64,6 +69,7 @@ Invocation parse(const std::vector<std::string>& arguments) {
             invocation.help = true;
         } else if (invocation.command == "query" && *argument == "--sql") {
             invocation.sql = true;
+        } else if (invocation.command == "load" && takeKeyOption(argument, arguments.end(), invocation.key)) {
         } else if (invocation.command == "load" && *argument == "--content-limit") {
             if (++argument == arguments.end()) throw UsageError("--content-limit erwartet eine Zahl von Bytes");
             invocation.keptContents = byteCount(*argument);
@@ -195,6 +201,7 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
                   true);
     const auto database = openDatabase(invocation.operands[0], true, environment);
     fleet::prepareSchema(*database, true);
+    const SealKey key(invocation.key, environment);
     LoadProgress progress(environment.console, found.archives.size());
     fleet::ArchiveLoader loader(*database, environment.libraries, invocation.keptContents,
                                 [&progress](std::uint64_t rows) { progress.rowsOfRunningArchive(rows); });
@@ -205,7 +212,7 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
             platform::ErrorCode error = platform::error::success;
             auto file = fleet::openArchive(archive, environment.folders, environment.files, error);
             if (!file) throw report::ReportError("Datei nicht lesbar");
-            outcome = loader.load(std::move(file), baseName(archive.path, environment.files));
+            outcome = loader.load(std::move(file), baseName(archive.path, environment.files), key.opener());
             ++(outcome.added ? added : present);
         } catch (const report::ReportError& error) {
             progress.hide();

@@ -35,6 +35,22 @@ expect_eq "$(sqlite3 fleet.db "SELECT count(*) FROM report WHERE archive_name LI
 expect_eq "$(installed)" "$before" "the package is installed afterwards only if it was before"
 expect_eq "$(ls -A hosttmp)" "" "the working folder on the host is gone"
 
+# Sealed: the host seals to support's certificate, the controller fetches the sealed file and loads it with the key.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 30 -subj /CN=support 2>/dev/null
+set +e
+TMPDIR=$WORK/hosttmp ANSIBLE_NOCOLOR=1 ansible-playbook -i localhost, -c local \
+  -e ansible_python_interpreter=/usr/bin/python3 -e tavisk_hosts=localhost -e tavisk_become=false \
+  -e "tavisk_configuration=$WORK/fleet.xml" -e "tavisk_deb=$deb" -e "tavisk_fetch_dir=$WORK/sealed" \
+  -e "tavisk_database=$WORK/sealed.db" -e "tavisk_report=$TAVISK_BUILD_DIR/tavisk-report" \
+  -e "tavisk_seal_certificate=$WORK/cert.pem" -e "tavisk_report_key=$WORK/key.pem" \
+  "$TAVISK_SOURCE_DIR/deploy/ansible/site.yml" >sealed.log 2>&1
+status=$?
+set -e
+expect_eq "$status" 0 "the sealed playbook succeeds: $(tail -n 20 sealed.log)"
+expect_eq "$(ls -A sealed/localhost)" "localhost.tavisk.p7m" "only the sealed file is fetched"
+expect_eq "$(sqlite3 sealed.db "SELECT count(*) FROM report WHERE archive_name LIKE '%localhost.tavisk.p7m'")" 1 \
+  "the controller loaded the sealed file with the key"
+
 # The Windows path is not run here; lint covers both.
 checks=$((checks + 1))
 (cd "$TAVISK_SOURCE_DIR/deploy/ansible" && ANSIBLE_NOCOLOR=1 ansible-lint --nocolor >"$WORK/lint.log" 2>&1) ||
