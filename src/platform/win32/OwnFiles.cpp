@@ -106,7 +106,12 @@ BOOL renameOwn(HANDLE folder, const std::wstring& name, const std::wstring& targ
     rename->RootDirectory = folder;
     rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
     target.copy(rename->FileName, target.size());
-    if (!SetFileInformationByHandle(file.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+    // Straight to the system: the Win32 call would take the name as a path from the current folder.
+    IO_STATUS_BLOCK status{};
+    const NTSTATUS result = NtSetInformationFile(file.get(), &status, rename, static_cast<ULONG>(buffer.size()),
+                                                 FileRenameInformation);
+    if (result < 0) {
+        SetLastError(RtlNtStatusToDosError(result));
         return FALSE;
     }
     forget(folder, name);

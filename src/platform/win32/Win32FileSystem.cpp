@@ -103,9 +103,10 @@ public:
     }
 
     std::unique_ptr<OwnFolder> openFolder(const std::wstring& directory, ErrorCode& error) override {
+        // Without sharing deletion the folder can be neither renamed nor removed while the run holds it.
         HANDLE folder = CreateFileW(directory.empty() ? L"." : directory.c_str(),
                                     FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (folder == INVALID_HANDLE_VALUE) {
             error = GetLastError();

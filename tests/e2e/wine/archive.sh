@@ -102,8 +102,8 @@ run_tool "$REFERENCE_ARCH/tavisk.exe" /source "$(tool_path "$WORK/known.xml")" \
 expect_eq "$STATUS" 255 "destination name too long: status"
 expect_contains "$OUT" "Der Name der Ausgabedatei ist zu lang" "destination name too long: refused at the start"
 
-# The destination folder renamed while the run collects: the archive lands in
-# the folder the run holds, nothing under the old name.
+# The destination folder renamed from Windows while the run collects: the run
+# holds it, so the rename is refused and the archive lands where it was named.
 head -c 6000000 /dev/urandom | base64 -w 100 >big.txt
 printf '<config><File><getFile>%s</getFile></File></config>' "$(tool_path "$WORK/big.txt")" >big.xml
 for build in "${WINDOWS_BUILDS[@]}"; do
@@ -113,11 +113,11 @@ for build in "${WINDOWS_BUILDS[@]}"; do
     </dev/null >moved.out 2>&1 &
   run=$!
   until [ -n "$(find dest -name 'tavisk-*.tmp' -size +1M)" ] || ! kill -0 $run 2>/dev/null; do sleep 0.1; done
-  mv dest moved
+  wine_run cmd /c move "$(tool_path "$WORK/dest")" "$(tool_path "$WORK/moved")" >/dev/null 2>&1 || true
   wait $run && status=0 || status=$?
-  expect_eq "$status" 0 "$arch: destination folder moved: status"
-  expect_contains "$(7zz t moved/r.tavisk 2>&1)" "Everything is Ok" "$arch: destination folder moved: the archive in the folder held"
-  expect_eq "$(ls moved):$(ls -d dest 2>/dev/null)" "r.tavisk:" "$arch: destination folder moved: nothing else"
+  expect_eq "$status:$(ls -d moved 2>/dev/null)" "0:" "$arch: destination folder renamed during the run: refused"
+  expect_contains "$(7zz t dest/r.tavisk 2>&1)" "Everything is Ok" "$arch: destination folder renamed: the archive"
+  expect_eq "$(ls dest)" "r.tavisk" "$arch: destination folder renamed: nothing else"
   rm -rf moved dest
 done
 finish
