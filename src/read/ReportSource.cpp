@@ -190,16 +190,7 @@ void readText(platform::FileStream& file, ReportParser& parser) {
     }
 }
 
-}  // namespace
-
-void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
-                ReportParser& parser, Decoding decoding, const seal::Opener* opener) {
-    platform::ErrorCode error = platform::error::success;
-    std::unique_ptr<platform::FileStream> file = files.openForReading(path, error);
-    if (!file) throw ReportError("Datei nicht lesbar: " + narrow(path));
-    readReport(std::move(file), libraries, parser, decoding, opener);
-}
-
+// Whether the file, read from its start, is a 7z archive (by its signature, not its name).
 bool holdsArchive(platform::FileStream& file) {
     unsigned char start[sizeof archiveSignature] = {};
     std::uint32_t read = 0;
@@ -211,18 +202,30 @@ bool holdsArchive(platform::FileStream& file) {
     return read == sizeof start && std::equal(start, start + sizeof start, archiveSignature);
 }
 
-void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
+}  // namespace
+
+bool readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
+                ReportParser& parser, Decoding decoding, const seal::Opener* opener) {
+    platform::ErrorCode error = platform::error::success;
+    std::unique_ptr<platform::FileStream> file = files.openForReading(path, error);
+    if (!file) throw ReportError("Datei nicht lesbar: " + narrow(path));
+    return readReport(std::move(file), libraries, parser, decoding, opener);
+}
+
+bool readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
                 Decoding decoding, const seal::Opener* opener) {
     try {
         file = seal::unsealed(std::move(file), opener);
     } catch (const seal::SealError& error) {
         throw ReportError(error.what());
     }
-    if (holdsArchive(*file))
+    const bool archive = holdsArchive(*file);
+    if (archive)
         extractArchive(std::move(file), libraries, decoding, parser);
     else
         readText(*file, parser);
     parser.finish();
+    return archive;
 }
 
 }  // namespace report

@@ -14,18 +14,16 @@ namespace report {
 // decodes faster), or one (less memory, for reading several archives at once).
 enum class Decoding { parallel, oneThread };
 
-// Whether the file, read from its start, is a 7z archive (by its signature, not its name).
-bool holdsArchive(platform::FileStream& file);
-
 // Feeds the report in FILE to the parser and finishes it: a ".tavisk" archive
 // (recognised by its signature, not its name) is streamed through the engine,
 // which must hold exactly one file; anything else is read as the report itself.
 // A sealed file is opened with OPENER's key first. Only a regular file is opened,
-// and nothing is written to disk. Throws ReportError.
-void readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
+// and nothing is written to disk. True when the report came from an archive.
+// Throws ReportError.
+bool readReport(const std::wstring& path, const platform::FileSystem& files, platform::DynamicLibraries& libraries,
                 ReportParser& parser, Decoding decoding = Decoding::parallel, const seal::Opener* opener = nullptr);
 // The same from a file already open, read from its start.
-void readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
+bool readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
                 Decoding decoding = Decoding::parallel, const seal::Opener* opener = nullptr);
 
 }  // namespace report

@@ -34,7 +34,7 @@ const char* const usage =
     "Optionen:\n"
     "  --json     Ausgabe als ein JSON-Objekt\n"
     "  --key SCHLUESSEL  versiegelte Dateien (.p7m) mit diesem privaten Schluessel lesen\n"
-    "             (PEM, PKCS#8 oder PKCS#12; gilt auch fuer load)\n"
+    "             (PEM, PKCS#8 oder PKCS#12; gilt auch fuer load und clean)\n"
     "  --key-pass-file DATEI  die Passphrase des Schluessels aus der ersten Zeile der Datei\n"
     "             (sonst wird am Terminal gefragt)\n"
     "  --all      bei diff auch wechselnde Werte vergleichen (freier Platz und Speicher,\n"

@@ -5,6 +5,7 @@
 #include "driver/ReportFile.h"
 #include "read/ReportParser.h"
 #include "read/ReportSource.h"
+#include "report-tool/SealKey.h"
 #include "report-tool/clean/AliasMap.h"
 #include "report-tool/clean/ReportCleaner.h"
 #include "report-tool/clean/TextMasker.h"
@@ -23,12 +24,15 @@ using reporttool::UsageError;
 const char* const usage =
     "Aufruf: tavisk-report clean BERICHT -o AUSGABE [--map DATEI] [--domain NAME]...\n"
     "                            [--keyword WORT]... [--keywords DATEI]\n"
+    "                            [--key SCHLUESSEL [--key-pass-file DATEI]]\n"
     "        tavisk-report clean BERICHT --list [...]\n"
     "\n"
     "Schreibt eine Kopie des Berichts (.tavisk-Archiv oder .xml), in der Rechner- und\n"
     "Domaenennamen, Konten, IP- und MAC-Adressen und Stichworte durch Decknamen und\n"
     "Geheimnisse (Passwoerter, Schluessel) durch ******** ersetzt sind. AUSGABE darf\n"
     "nicht existieren; zu einem Archiv entsteht ein Archiv, zu .xml eine .xml-Datei.\n"
+    "Einen versiegelten Bericht (.p7m) liest clean mit --key; die Kopie ist nicht\n"
+    "versiegelt (das tut danach 'tavisk-report seal').\n"
     "\n"
     "  -o AUSGABE        die bereinigte Kopie\n"
     "  --map DATEI       die Zuordnung Original -> Deckname (sonst die des Benutzers,\n"
@@ -37,11 +41,16 @@ const char* const usage =
     "  --domain NAME     auch diese DNS-Domaene und alle Namen darunter\n"
     "  --keyword WORT    auch dieses Wort (Firmen-, Projektnamen), in jeder Schreibung\n"
     "  --keywords DATEI  Stichworte, eines je Zeile ('#' beginnt einen Kommentar)\n"
+    "  --key SCHLUESSEL  einen versiegelten Bericht mit diesem privaten Schluessel lesen\n"
+    "                    (PEM, PKCS#8 oder PKCS#12)\n"
+    "  --key-pass-file DATEI  die Passphrase des Schluessels aus der ersten Zeile der\n"
+    "                    Datei (sonst wird am Terminal gefragt)\n"
     "  --list            je Art zeigen, was ersetzt wuerde; nichts wird geschrieben\n";
 
 struct Options {
     std::string input, output, map;
     std::vector<std::string> domains, keywords, keywordFiles;
+    reporttool::KeyOptions key;
     bool list = false;
     bool help = false;
 };
@@ -70,6 +79,7 @@ Options parse(const std::vector<std::string>& arguments) {
             add(options.keywords);
         } else if (*argument == "--keywords") {
             add(options.keywordFiles);
+        } else if (reporttool::takeKeyOption(argument, arguments.end(), options.key)) {
         } else if (*argument == "--list") {
             options.list = true;
         } else if (*argument == "--help" || *argument == "-h") {
@@ -157,10 +167,13 @@ void teach(TextMasker& masker, const AliasMap& map, const Options& options, plat
         for (const std::string& keyword : keywordsOf(path, files)) masker.addName(Kind::keyword, keyword);
 }
 
-void readInto(const std::string& path, ReportCleaner& cleaner, reporttool::ToolEnvironment& environment) {
+// True when the report came from an archive, sealed or not.
+bool readInto(const std::string& path, ReportCleaner& cleaner, const seal::Opener* opener,
+              reporttool::ToolEnvironment& environment) {
     report::ReportParser parser(cleaner, report::ReportParser::StreamedContents{});
     try {
-        report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser);
+        return report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser,
+                                  report::Decoding::parallel, opener);
     } catch (const ReportError& error) {
         throw ReportError(path + ": " + error.what());
     }
@@ -262,22 +275,23 @@ SevenZip::ReportItem itemOf(const std::wstring& output, std::int64_t date, wchar
     return {name, time};
 }
 
-bool isArchive(const std::string& path, platform::FileSystem& files) {
-    platform::ErrorCode error = platform::error::success;
-    const auto file = files.openForReading(text::utf8ToWide(path), error);
-    if (!file) throw ReportError(path + ": Datei nicht lesbar");
-    return report::holdsArchive(*file);
-}
+// What the first pass learned of the input, which the second reads again.
+struct Input {
+    std::int64_t date;
+    bool archive;
+    const seal::Opener* opener;
+};
 
-// The cleaned copy into the private file; what the engine packs is written as it is cleaned.
-void writeClean(const Options& options, TextMasker& masker, std::int64_t date, OwnFileGuard& out,
+// The cleaned copy into the private file: an archive for an archive, whether it
+// came sealed or not; what the engine packs is written as it is cleaned.
+void writeClean(const Options& options, TextMasker& masker, const Input& input, OwnFileGuard& out,
                 reporttool::ToolEnvironment& environment) {
     platform::FileSystem& files = environment.files;
     const std::wstring output = text::utf8ToWide(options.output);
-    if (!isArchive(options.input, files)) {
+    if (!input.archive) {
         CrLfSink sink([&](std::string_view bytes) { return writeAll(*out.file.stream, bytes); }, options.output);
         ReportCleaner cleaner(masker, sink.out());
-        readInto(options.input, cleaner, environment);
+        readInto(options.input, cleaner, input.opener, environment);
         sink.flush();
         if (out.file.stream->close() != platform::error::success) throw ReportError(options.output + ": nicht schreibbar");
         return;
@@ -285,12 +299,12 @@ void writeClean(const Options& options, TextMasker& masker, std::int64_t date, O
     OwnFileGuard text = createOwn(files, output, options.output);
     ReportFile report(*text.folder, std::move(text.file));
     text.published = true;  // the report file removes it
-    SevenZip::ReportPacker packer(environment.libraries, itemOf(output, date, files.separator()), report,
+    SevenZip::ReportPacker packer(environment.libraries, itemOf(output, input.date, files.separator()), report,
                                   std::move(out.file.stream));
     CrLfSink sink([&](std::string_view bytes) { return report.write(bytes); }, options.output);
     try {
         ReportCleaner cleaner(masker, sink.out());
-        readInto(options.input, cleaner, environment);
+        readInto(options.input, cleaner, input.opener, environment);
         sink.flush();
     } catch (...) {
         report.abandon();
@@ -311,6 +325,7 @@ void publish(OwnFileGuard& own, const std::wstring& target, bool replace, const 
 }
 
 int clean(const Options& options, reporttool::ToolEnvironment& environment) {
+    const reporttool::SealKey key(options.key, environment);
     platform::FileSystem& files = environment.files;
     const std::wstring map = mapPath(options, files);
     const std::string mapName = text::wideToUtf8(map);
@@ -324,13 +339,13 @@ int clean(const Options& options, reporttool::ToolEnvironment& environment) {
 
     // The first pass learns what later sections reveal (the local accounts), so that the second masks it everywhere.
     ReportCleaner learner(masker, [](std::string_view) {});
-    readInto(options.input, learner, environment);
+    const bool archive = readInto(options.input, learner, key.opener(), environment);
     if (options.list) {
         reporttool::writeText(environment.console, listing(aliases));
         return reporttool::done;
     }
     OwnFileGuard out = createOwn(files, output, options.output);
-    writeClean(options, masker, learner.date(), out, environment);
+    writeClean(options, masker, {learner.date(), archive, key.opener()}, out, environment);
 
     // The map is complete before the copy is published, and replaces the old one only after it.
     OwnFileGuard newMap = createOwn(files, map, mapName);

@@ -66,6 +66,19 @@ run_tool "$READER" load fleet.db out definite.p7m --key key.pem
 expect_eq "$STATUS" 0 "load of sealed files: status"
 expect_contains "$ERR$OUT" "2 Archive geladen, 0 schon in der Datenbank, 0 fehlerhaft" "load of sealed files"
 
+# clean reads a sealed archive with the key and writes a cleaned archive; without the key, nothing.
+mkdir cleaned unkeyed
+run_tool "$READER" clean out/r.tavisk.p7m -o cleaned/r.tavisk --map cleaned/map.json --keyword "$MARKER" --key key.pem
+expect_eq "$STATUS:$ERR" "0:" "clean of a sealed archive: status"
+checks=$((checks + 1))
+7zz t cleaned/r.tavisk >/dev/null || fail "clean of a sealed archive: no archive written"
+if 7zz e -so cleaned/r.tavisk | grep -aqiF "$MARKER"; then fail "clean of a sealed archive: a planted name survives"; fi
+expect_contains "$("$READER" show cleaned/r.tavisk)" "Computer:       host0" "clean of a sealed archive: show reads it"
+run_tool "$READER" clean out/r.tavisk.p7m -o unkeyed/r.tavisk --map unkeyed/map.json
+expect_eq "$STATUS" 2 "clean without the key: status"
+expect_contains "$ERR" "zum Lesen den Schluessel mit --key angeben" "clean without the key: message"
+expect_eq "$(ls -A unkeyed)" "" "clean without the key: nothing written"
+
 # tavisk-report seal: openssl opens it, and an existing output is never replaced.
 run_tool "$READER" seal r.tavisk cert.der -o resealed.p7m
 expect_eq "$STATUS" 0 "seal command: status"
