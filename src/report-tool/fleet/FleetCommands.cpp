@@ -113,7 +113,7 @@ void createDatabaseFile(const std::string& path, platform::FileSystem& files) {
     platform::ErrorCode error = platform::error::success;
     if (files.openForReading(target, error) || error != platform::error::fileNotFound) return;
     // Another load made it in the meantime: that one is used.
-    const NewFile made = writeNewFile(files, target, {});
+    const NewFile made = writeNewFile(files, target, std::string_view{});
     if (made != NewFile::written && made != NewFile::exists)
         throw DatabaseError(path + ": Datenbank kann nicht angelegt werden");
 }
