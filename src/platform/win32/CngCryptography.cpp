@@ -69,8 +69,9 @@ public:
     explicit CngDigest(BCRYPT_HASH_HANDLE hash) : hash_{hash} {}
 
     bool add(const std::uint8_t* data, std::size_t size) override {
+        constexpr std::size_t largestPiece = std::numeric_limits<ULONG>::max();
         for (std::size_t done = 0; done < size;) {
-            const auto piece = static_cast<ULONG>(std::min<std::size_t>(size - done, MAXULONG));
+            const auto piece = static_cast<ULONG>(std::min(size - done, largestPiece));
             if (!succeeded(BCryptHashData(hash_.handle, const_cast<PUCHAR>(data + done), piece, 0))) return false;
             done += piece;
         }
