@@ -12,6 +12,16 @@ namespace platform {
 using Bytes = std::vector<std::uint8_t>;
 using ContentKey = std::array<std::uint8_t, 32>;  // AES-256
 using CipherBlock = std::array<std::uint8_t, 16>;
+using Sha256Value = std::array<std::uint8_t, 32>;
+
+// A SHA-256 of bytes given piece by piece.
+class Digest {
+public:
+    virtual ~Digest() = default;
+    virtual bool add(const std::uint8_t* data, std::size_t size) = 0;
+    // Nothing when a step failed; the object is used up.
+    virtual std::optional<Sha256Value> finish() = 0;
+};
 
 // A private RSA key, loaded from a file support holds.
 class PrivateKey {
@@ -26,7 +36,7 @@ enum class KeyProblem { none, unreadable, needsPassphrase, wrongPassphrase, notR
 
 // The cryptographic primitives sealing is built on, all done by the system's
 // own library: random bytes, AES-256-CBC over whole blocks (the caller pads),
-// RSA PKCS#1 v1.5 key transport.
+// RSA PKCS#1 v1.5 key transport, SHA-256.
 class Cryptography {
 public:
     virtual ~Cryptography() = default;
@@ -40,6 +50,8 @@ public:
     // A key from a PEM or DER private key (PKCS#1, PKCS#8, encrypted PKCS#8) or a PKCS#12 file.
     virtual std::unique_ptr<PrivateKey> loadPrivateKey(const Bytes& file, const std::optional<std::string>& passphrase,
                                                        KeyProblem& problem) = 0;
+    // Nothing when the library offers no SHA-256.
+    virtual std::unique_ptr<Digest> sha256() = 0;
     // Asks on the terminal without echo; nothing when there is no terminal.
     virtual std::optional<std::string> askPassphrase(const std::string& prompt) = 0;
 };

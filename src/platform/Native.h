@@ -30,7 +30,7 @@ MachineState& nativeMachineState();
 Accounts& nativeAccounts();
 // The service collector's area.
 Services& nativeServices();
-// Sealing's primitives.
+// Sealing's primitives and the digest that names a loaded archive.
 Cryptography& nativeCryptography();
 
 // Readies the process for a run: the standard descriptors are valid, a console

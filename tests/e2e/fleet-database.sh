@@ -264,7 +264,7 @@ if [ "$BACKEND" = sqlite ]; then
   expect_eq "$STATUS" 2 "a link as the database file is not followed"
 
   # query reads a copy and writes nothing beside it, so a read-only share serves as well.
-  sql 'UPDATE schema_version SET version = 1'
+  sql 'UPDATE schema_version SET version = 2'
   mkdir copy
   cp "$DB" copy/fleet.db
   before=$(ls -A copy; sha256sum copy/fleet.db)

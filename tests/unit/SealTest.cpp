@@ -42,6 +42,7 @@ public:
                                                          platform::KeyProblem&) override {
         return nullptr;
     }
+    std::unique_ptr<platform::Digest> sha256() override { return real().sha256(); }
     std::optional<std::string> askPassphrase(const std::string&) override { return std::nullopt; }
 
 private:

@@ -19,6 +19,7 @@ struct KeyFree {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
     void operator()(EVP_PKEY_CTX* context) const { EVP_PKEY_CTX_free(context); }
     void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
     void operator()(OSSL_DECODER_CTX* context) const { OSSL_DECODER_CTX_free(context); }
     void operator()(PKCS12* container) const { PKCS12_free(container); }
     void operator()(X509* certificate) const { X509_free(certificate); }
@@ -65,6 +66,25 @@ public:
 
 private:
     Owned<EVP_PKEY> key_;
+};
+
+class OpenSslDigest final : public Digest {
+public:
+    explicit OpenSslDigest(Owned<EVP_MD_CTX> context) : context_(std::move(context)) {}
+
+    bool add(const std::uint8_t* data, std::size_t size) override {
+        return EVP_DigestUpdate(context_.get(), data, size) == 1;
+    }
+
+    std::optional<Sha256Value> finish() override {
+        Sha256Value value{};
+        unsigned int size = 0;
+        if (EVP_DigestFinal_ex(context_.get(), value.data(), &size) != 1 || size != value.size()) return std::nullopt;
+        return value;
+    }
+
+private:
+    Owned<EVP_MD_CTX> context_;
 };
 
 struct PassphraseUse {
@@ -154,6 +174,12 @@ public:
             return nullptr;
         }
         return std::make_unique<OpenSslKey>(std::move(key));
+    }
+
+    std::unique_ptr<Digest> sha256() override {
+        Owned<EVP_MD_CTX> context(EVP_MD_CTX_new());
+        if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return nullptr;
+        return std::make_unique<OpenSslDigest>(std::move(context));
     }
 
     std::optional<std::string> askPassphrase(const std::string& prompt) override {

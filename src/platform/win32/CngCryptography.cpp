@@ -22,6 +22,12 @@ struct KeyHandle {
         if (handle) BCryptDestroyKey(handle);
     }
 };
+struct HashHandle {
+    BCRYPT_HASH_HANDLE handle = nullptr;
+    ~HashHandle() {
+        if (handle) BCryptDestroyHash(handle);
+    }
+};
 struct ProviderHandle {
     HCRYPTPROV handle = 0;
     ~ProviderHandle() {
@@ -48,6 +54,40 @@ BCRYPT_ALG_HANDLE aesCbc() {
     }();
     return provider;
 }
+
+// The SHA-256 provider, opened once for the same reason.
+BCRYPT_ALG_HANDLE sha256Provider() {
+    static const BCRYPT_ALG_HANDLE provider = [] {
+        BCRYPT_ALG_HANDLE opened = nullptr;
+        return succeeded(BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ? opened : nullptr;
+    }();
+    return provider;
+}
+
+class CngDigest final : public Digest {
+public:
+    explicit CngDigest(BCRYPT_HASH_HANDLE hash) : hash_{hash} {}
+
+    bool add(const std::uint8_t* data, std::size_t size) override {
+        constexpr std::size_t largestPiece = std::numeric_limits<ULONG>::max();
+        for (std::size_t done = 0; done < size;) {
+            const auto piece = static_cast<ULONG>(std::min(size - done, largestPiece));
+            if (!succeeded(BCryptHashData(hash_.handle, const_cast<PUCHAR>(data + done), piece, 0))) return false;
+            done += piece;
+        }
+        return true;
+    }
+
+    std::optional<Sha256Value> finish() override {
+        Sha256Value value{};
+        if (!succeeded(BCryptFinishHash(hash_.handle, value.data(), static_cast<ULONG>(value.size()), 0)))
+            return std::nullopt;
+        return value;
+    }
+
+private:
+    HashHandle hash_;
+};
 
 // AES-256-CBC over whole blocks, without padding; the IV buffer ends as the last cipher block.
 bool runCbc(bool encrypt, const ContentKey& key, CipherBlock& iv, std::uint8_t* data, std::size_t size) {
@@ -238,6 +278,14 @@ public:
         CRYPT_DATA_BLOB blob{static_cast<DWORD>(file.size()), const_cast<BYTE*>(file.data())};
         if (PFXIsPFXBlob(&blob)) return fromPkcs12(file, passphrase, problem);
         return fromKeyFile(file, problem);
+    }
+
+    std::unique_ptr<Digest> sha256() override {
+        BCRYPT_HASH_HANDLE hash = nullptr;
+        // Without a buffer of ours the system keeps the hash object's memory.
+        if (!sha256Provider() || !succeeded(BCryptCreateHash(sha256Provider(), &hash, nullptr, 0, nullptr, 0, 0)))
+            return nullptr;
+        return std::make_unique<CngDigest>(hash);
     }
 
     std::optional<std::string> askPassphrase(const std::string& prompt) override {

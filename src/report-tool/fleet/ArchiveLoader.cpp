@@ -3,7 +3,6 @@
 #include "archive/SevenZipException.h"
 #include "read/ReportParser.h"
 #include "read/ReportSource.h"
-#include "report-tool/fleet/Sha256.h"
 #include "text/Utf8.h"
 
 #include <chrono>
@@ -105,11 +104,18 @@ std::string nowInSeconds() {
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
 }
 
-}  // namespace
+std::string lowerHex(const platform::Sha256Value& value) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const std::uint8_t byte : value) text.append({digits[byte >> 4], digits[byte & 15]});
+    return text;
+}
 
-std::string sha256Of(platform::FileStream& file) {
-    Sha256 digest;
-    std::vector<char> buffer(1u << 20);
+// The SHA-256 of the file from its start, in lower-case hex: what the database knows an archive by.
+std::string sha256Of(platform::FileStream& file, platform::Cryptography& cryptography) {
+    const std::unique_ptr<platform::Digest> digest = cryptography.sha256();
+    if (!digest) throw report::ReportError("SHA-256 nicht berechenbar");
+    std::vector<std::uint8_t> buffer(1u << 20);
     std::uint64_t position = 0;
     if (file.seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
         throw report::ReportError("Datei nicht lesbar");
@@ -118,15 +124,21 @@ std::string sha256Of(platform::FileStream& file) {
         if (file.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), read) != platform::error::success)
             throw report::ReportError("Datei nicht lesbar");
         if (read == 0) break;
-        digest.add({buffer.data(), read});
+        if (!digest->add(buffer.data(), read)) throw report::ReportError("SHA-256 nicht berechenbar");
     }
-    return digest.hexDigest();
+    const auto value = digest->finish();
+    if (!value) throw report::ReportError("SHA-256 nicht berechenbar");
+    return lowerHex(*value);
 }
 
-ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& libraries, std::uint64_t keptContents,
+}  // namespace
+
+ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& libraries,
+                             platform::Cryptography& cryptography, std::uint64_t keptContents,
                              std::function<void(std::uint64_t rowsWritten)> rowsWritten)
     : database_(database),
       libraries_(libraries),
+      cryptography_(cryptography),
       residentEngine_(libraries),
       keptContents_(keptContents),
       rowsWritten_(std::move(rowsWritten)) {
@@ -139,7 +151,7 @@ ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& lib
 
 ArchiveLoader::Outcome ArchiveLoader::load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName,
                                            const seal::Opener* opener) {
-    const std::string digest = sha256Of(*file);
+    const std::string digest = sha256Of(*file, cryptography_);
     // The quick answer for an archive loaded before; the insert decides in a race.
     if (!database_.query("SELECT 1 FROM report WHERE archive_sha256 = $1", {digest}).rows.empty()) return {};
     RowWriter writer(database_, keptContents_, rowsWritten_, {storable(archiveName), digest, nowInSeconds()});

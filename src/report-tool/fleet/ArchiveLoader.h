@@ -1,5 +1,6 @@
 #pragma once
 #include "archive/EngineLibrary.h"
+#include "platform/Cryptography.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
 #include "report-tool/fleet/Database.h"
@@ -23,8 +24,8 @@ public:
     };
 
     // rowsWritten hears the rows of the running archive now and then.
-    ArchiveLoader(Database& database, platform::DynamicLibraries& libraries, std::uint64_t keptContents,
-                  std::function<void(std::uint64_t rowsWritten)> rowsWritten);
+    ArchiveLoader(Database& database, platform::DynamicLibraries& libraries, platform::Cryptography& cryptography,
+                  std::uint64_t keptContents, std::function<void(std::uint64_t rowsWritten)> rowsWritten);
 
     // Throws report::ReportError for an archive that cannot be read, leaving
     // nothing of it behind, and DatabaseError when the database fails. A sealed
@@ -35,13 +36,11 @@ public:
 private:
     Database& database_;
     platform::DynamicLibraries& libraries_;
+    platform::Cryptography& cryptography_;
     // Held for all archives, so that each one's reader finds the engine mapped already.
     SevenZip::EngineLibrary residentEngine_;
     const std::uint64_t keptContents_;
     std::function<void(std::uint64_t)> rowsWritten_;
 };
-
-// The SHA-256 of the file from its start, in lower-case hex.
-std::string sha256Of(platform::FileStream& file);
 
 }  // namespace fleet

@@ -203,7 +203,7 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
     fleet::prepareSchema(*database, true);
     const SealKey key(invocation.key, environment);
     LoadProgress progress(environment.console, found.archives.size());
-    fleet::ArchiveLoader loader(*database, environment.libraries, invocation.keptContents,
+    fleet::ArchiveLoader loader(*database, environment.libraries, environment.cryptography, invocation.keptContents,
                                 [&progress](std::uint64_t rows) { progress.rowsOfRunningArchive(rows); });
     std::size_t added = 0, present = 0, failures = found.unsearchable.size();
     for (const fleet::FoundArchive& archive : found.archives) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # tavisk-report.exe load and query with its own SQLite under Wine, on every Windows
 # build that runs here: archives of the Linux and the Windows builds, the answers
-# equal to the Linux build's, a database made on one side read on the other, bad
-# archives and a file in the database's place refused.
+# equal to the Linux build's, a database made on one side read on the other and its
+# archives known there by the same SHA-256, bad archives and a file in the
+# database's place refused.
 source "$(dirname "$0")/../lib.sh"
 engines=$TAVISK_SOURCE_DIR/build/engines
 tool_path() { winpath "$1" | tr 'A-Z' 'a-z'; }
@@ -50,6 +51,9 @@ for build in "${WINDOWS_BUILDS[@]}"; do
   expect_eq "$(answers "$reader" "$(winpath "$WORK/$arch.db")")" "$expected" "$arch: the same answers as on Linux"
   expect_eq "$(answers "$TAVISK_REPORT_EXE" "$arch.db")" "$expected" "$arch: its database read on Linux"
   expect_eq "$(answers "$reader" "$(winpath "$WORK/linux.db")")" "$expected" "$arch: the Linux database read"
+  run_tool "$reader" load "$(winpath "$WORK/linux.db")" "$(winpath "$WORK/archives")"
+  expect_eq "$STATUS:${OUT%% (*}" "0:0 Archive geladen, $count schon in der Datenbank, 0 fehlerhaft" \
+    "$arch: the archives loaded on Linux known by their SHA-256"
 
   head -c 300 archives/linux/linux.tavisk >"$arch/truncated.tavisk"
   run_tool "$reader" load "$(winpath "$WORK/$arch.db")" "$(winpath "$WORK/$arch/truncated.tavisk")"
