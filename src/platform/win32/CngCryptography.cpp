@@ -190,6 +190,30 @@ std::unique_ptr<PrivateKey> fromKeyFile(const Bytes& file, KeyProblem& problem) 
     return key;
 }
 
+// The private key that belongs to CERTIFICATE; ERROR tells why there is none.
+std::unique_ptr<PrivateKey> keyOf(PCCERT_CONTEXT certificate, DWORD& error) {
+    HCRYPTPROV provider = 0;
+    DWORD keySpec = 0;
+    BOOL release = FALSE;
+    if (!CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &provider, &keySpec, &release)) {
+        error = GetLastError();
+        // A key kept out of every store is found only through the certificate's key context (so under Wine).
+        CERT_KEY_CONTEXT context{};
+        DWORD size = sizeof context;
+        if (!CertGetCertificateContextProperty(certificate, CERT_KEY_CONTEXT_PROP_ID, &context, &size) ||
+            !CryptContextAddRef(context.hCryptProv, nullptr, 0))
+            return nullptr;
+        provider = context.hCryptProv;
+        keySpec = context.dwKeySpec;
+        release = TRUE;
+    }
+    HCRYPTKEY key = 0;
+    if (CryptGetUserKey(provider, keySpec, &key)) return std::make_unique<CapiKey>(provider, key, release != FALSE);
+    error = GetLastError();
+    if (release) CryptReleaseContext(provider, 0);
+    return nullptr;
+}
+
 std::unique_ptr<PrivateKey> fromPkcs12(const Bytes& file, const std::optional<std::string>& passphrase,
                                        KeyProblem& problem) {
     CRYPT_DATA_BLOB blob{static_cast<DWORD>(file.size()), const_cast<BYTE*>(file.data())};
@@ -204,26 +228,10 @@ std::unique_ptr<PrivateKey> fromPkcs12(const Bytes& file, const std::optional<st
         return nullptr;
     }
     std::unique_ptr<PrivateKey> found;
+    DWORD error = 0;
     for (PCCERT_CONTEXT certificate = nullptr;
          !found && (certificate = CertEnumCertificatesInStore(store, certificate)) != nullptr;) {
-        HCRYPTPROV provider = 0;
-        DWORD keySpec = 0;
-        BOOL release = FALSE;
-        if (!CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &provider, &keySpec, &release)) {
-            // A key kept out of every store is found only through the certificate's key context (so under Wine).
-            CERT_KEY_CONTEXT context{};
-            DWORD size = sizeof context;
-            if (!CertGetCertificateContextProperty(certificate, CERT_KEY_CONTEXT_PROP_ID, &context, &size) ||
-                !CryptContextAddRef(context.hCryptProv, nullptr, 0))
-                continue;
-            provider = context.hCryptProv;
-            keySpec = context.dwKeySpec;
-            release = TRUE;
-        }
-        HCRYPTKEY key = 0;
-        if (CryptGetUserKey(provider, keySpec, &key)) found = std::make_unique<CapiKey>(provider, key, release != FALSE);
-        else if (release) CryptReleaseContext(provider, 0);
-        if (found) CertFreeCertificateContext(certificate);
+        if ((found = keyOf(certificate, error))) CertFreeCertificateContext(certificate);
     }
     CertCloseStore(store, 0);
     if (!found) problem = KeyProblem::unreadable;
@@ -278,6 +286,33 @@ public:
         CRYPT_DATA_BLOB blob{static_cast<DWORD>(file.size()), const_cast<BYTE*>(file.data())};
         if (PFXIsPFXBlob(&blob)) return fromPkcs12(file, passphrase, problem);
         return fromKeyFile(file, problem);
+    }
+
+    std::unique_ptr<PrivateKey> storedKey(const Bytes& issuer, const Bytes& serial, StoreProblem& problem,
+                                          std::uint32_t& systemError) override {
+        problem = StoreProblem::notFound;
+        HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                         CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_OPEN_EXISTING_FLAG |
+                                             CERT_STORE_READONLY_FLAG,
+                                         L"MY");
+        if (!store) return nullptr;
+        Bytes littleEndian(serial.rbegin(), serial.rend());
+        CERT_INFO wanted{};
+        wanted.Issuer = {static_cast<DWORD>(issuer.size()), const_cast<BYTE*>(issuer.data())};
+        wanted.SerialNumber = {static_cast<DWORD>(littleEndian.size()), littleEndian.data()};
+        std::unique_ptr<PrivateKey> key;
+        if (PCCERT_CONTEXT certificate =
+                CertFindCertificateInStore(store, encoding, 0, CERT_FIND_SUBJECT_CERT, &wanted, nullptr)) {
+            DWORD error = 0;
+            key = keyOf(certificate, error);
+            if (!key) {
+                problem = StoreProblem::keyUnusable;
+                systemError = error;
+            }
+            CertFreeCertificateContext(certificate);
+        }
+        CertCloseStore(store, 0);
+        return key;
     }
 
     std::unique_ptr<Digest> sha256() override {
