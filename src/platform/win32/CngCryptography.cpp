@@ -207,6 +207,8 @@ std::unique_ptr<PrivateKey> keyOf(PCCERT_CONTEXT certificate, DWORD& error) {
         keySpec = context.dwKeySpec;
         release = TRUE;
     }
+    // Key transport takes the exchange key; Wine names keys from PKCS#12 files as both kinds (3).
+    if (keySpec != AT_SIGNATURE) keySpec = AT_KEYEXCHANGE;
     HCRYPTKEY key = 0;
     if (CryptGetUserKey(provider, keySpec, &key)) return std::make_unique<CapiKey>(provider, key, release != FALSE);
     error = GetLastError();
