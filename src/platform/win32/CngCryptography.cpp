@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <bcrypt.h>
+#include <ncrypt.h>
 #include <wincrypt.h>
 
 #include <algorithm>
@@ -128,6 +129,29 @@ private:
     bool ownsProvider_;
 };
 
+// A key of a CNG key storage provider: it takes numbers in big-endian order.
+class NcryptKey final : public PrivateKey {
+public:
+    NcryptKey(NCRYPT_KEY_HANDLE key, bool owned) : key_(key), owned_(owned) {}
+    ~NcryptKey() override {
+        if (owned_) NCryptFreeObject(key_);
+    }
+
+    std::optional<Bytes> unwrap(const Bytes& wrapped) override {
+        Bytes data(wrapped.size());
+        DWORD size = 0;
+        if (NCryptDecrypt(key_, const_cast<PBYTE>(wrapped.data()), static_cast<DWORD>(wrapped.size()), nullptr,
+                          data.data(), static_cast<DWORD>(data.size()), &size, NCRYPT_PAD_PKCS1_FLAG) != ERROR_SUCCESS)
+            return std::nullopt;
+        data.resize(size);
+        return data;
+    }
+
+private:
+    NCRYPT_KEY_HANDLE key_;
+    bool owned_;
+};
+
 std::optional<Bytes> decoded(LPCSTR structure, const std::uint8_t* data, std::size_t size) {
     DWORD length = 0;
     if (!CryptDecodeObjectEx(encoding, structure, data, static_cast<DWORD>(size), 0, nullptr, nullptr, &length))
@@ -195,7 +219,8 @@ std::unique_ptr<PrivateKey> keyOf(PCCERT_CONTEXT certificate, DWORD& error) {
     HCRYPTPROV provider = 0;
     DWORD keySpec = 0;
     BOOL release = FALSE;
-    if (!CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &provider, &keySpec, &release)) {
+    if (!CryptAcquireCertificatePrivateKey(certificate, CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG, nullptr, &provider,
+                                           &keySpec, &release)) {
         error = GetLastError();
         // A key kept out of every store is found only through the certificate's key context (so under Wine).
         CERT_KEY_CONTEXT context{};
@@ -207,6 +232,7 @@ std::unique_ptr<PrivateKey> keyOf(PCCERT_CONTEXT certificate, DWORD& error) {
         keySpec = context.dwKeySpec;
         release = TRUE;
     }
+    if (keySpec == CERT_NCRYPT_KEY_SPEC) return std::make_unique<NcryptKey>(provider, release != FALSE);
     // Key transport takes the exchange key; Wine names keys from PKCS#12 files as both kinds (3).
     if (keySpec != AT_SIGNATURE) keySpec = AT_KEYEXCHANGE;
     HCRYPTKEY key = 0;
