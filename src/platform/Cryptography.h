@@ -34,6 +34,9 @@ public:
 // Why a private key file gave no key.
 enum class KeyProblem { none, unreadable, needsPassphrase, wrongPassphrase, notRsa };
 
+// Why the user's certificate store gave no key.
+enum class StoreProblem { noStore, notFound, keyUnusable };
+
 // The cryptographic primitives sealing is built on, all done by the system's
 // own library: random bytes, AES-256-CBC over whole blocks (the caller pads),
 // RSA PKCS#1 v1.5 key transport, SHA-256.
@@ -50,6 +53,14 @@ public:
     // A key from a PEM or DER private key (PKCS#1, PKCS#8, encrypted PKCS#8) or a PKCS#12 file.
     virtual std::unique_ptr<PrivateKey> loadPrivateKey(const Bytes& file, const std::optional<std::string>& passphrase,
                                                        KeyProblem& problem) = 0;
+    // The private key of the certificate with ISSUER (a DER Name) and SERIAL (big-endian) in the current
+    // user's certificate store; SYSTEM_ERROR tells why a certificate found there gave no usable key.
+    // Systems without such a store have none.
+    virtual std::unique_ptr<PrivateKey> storedKey(const Bytes&, const Bytes&, StoreProblem& problem,
+                                                  std::uint32_t&) {
+        problem = StoreProblem::noStore;
+        return nullptr;
+    }
     // Nothing when the library offers no SHA-256.
     virtual std::unique_ptr<Digest> sha256() = 0;
     // Asks on the terminal without echo; nothing when there is no terminal.

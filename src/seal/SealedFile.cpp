@@ -3,6 +3,7 @@
 #include "seal/Der.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace seal {
 namespace {
@@ -148,14 +149,19 @@ private:
     std::uint64_t size_ = 0;
 };
 
+// An RSA recipient: the certificate it names (empty when named by key identifier) and the wrapped content key.
+struct Recipient {
+    Bytes issuer, serialNumber, wrappedKey;
+};
+
 struct Envelope {
-    std::vector<Bytes> wrappedKeys;  // one per RSA recipient
+    std::vector<Recipient> recipients;
     platform::CipherBlock iv{};
     ContentMap content;
 };
 
-std::vector<Bytes> rsaRecipients(const Bytes& recipientInfos) {
-    std::vector<Bytes> keys;
+std::vector<Recipient> rsaRecipients(const Bytes& recipientInfos) {
+    std::vector<Recipient> keys;
     DerCursor set(recipientInfos, damaged);
     while (!set.atEnd()) {
         if (set.peekTag() != tag::sequence) {
@@ -164,11 +170,20 @@ std::vector<Bytes> rsaRecipients(const Bytes& recipientInfos) {
         }
         DerCursor recipient(set.content(tag::sequence), damaged);
         recipient.content(tag::integer);
-        recipient.any();  // by issuer and serial number, or by key identifier: the key tells
+        Recipient found;
+        if (recipient.peekTag() == tag::sequence) {
+            DerCursor named(recipient.content(tag::sequence), damaged);
+            const ByteView issuer = named.whole(tag::sequence), serial = named.content(tag::integer);
+            found.issuer.assign(issuer.begin(), issuer.end());
+            found.serialNumber.assign(serial.begin(), serial.end());
+        } else {
+            recipient.any();  // by key identifier: only a given key can tell
+        }
         DerCursor algorithm(recipient.content(tag::sequence), damaged);
         if (!sameBytes(algorithm.content(tag::oid), oid::rsaEncryption)) continue;
         const ByteView wrapped = recipient.content(tag::octetString);
-        keys.emplace_back(wrapped.begin(), wrapped.end());
+        found.wrappedKey.assign(wrapped.begin(), wrapped.end());
+        keys.push_back(std::move(found));
     }
     if (keys.empty()) throw SealError(foreign);
     return keys;
@@ -207,7 +222,7 @@ Envelope readEnvelope(platform::FileStream& file) {
         next = walker.header();
     }
     if (next.tag != tag::set) throw SealError(damaged);
-    envelope.wrappedKeys = rsaRecipients(walker.take(next));
+    envelope.recipients = rsaRecipients(walker.take(next));
     outer.push_back(walker.header(tag::sequence, damaged));
     walker.skip(walker.header(tag::oid, damaged));
     const Bytes algorithmBytes = walker.take(walker.header(tag::sequence, damaged));
@@ -320,6 +335,29 @@ std::optional<std::uint64_t> plainSizeWith(platform::FileStream& file, const Env
     return size - padding;
 }
 
+// Without a given key: the key of a recipient's certificate in the user's certificate store.
+std::unique_ptr<platform::PrivateKey> storedKey(platform::Cryptography& cryptography,
+                                                const std::vector<Recipient>& recipients) {
+    platform::StoreProblem problem = platform::StoreProblem::notFound;
+    std::uint32_t unusable = 0;
+    for (const Recipient& recipient : recipients) {
+        if (recipient.issuer.empty()) continue;
+        std::uint32_t systemError = 0;
+        auto key = cryptography.storedKey(recipient.issuer, recipient.serialNumber, problem, systemError);
+        if (key) return key;
+        if (problem == platform::StoreProblem::noStore) throw SealError(noKey);
+        if (problem == platform::StoreProblem::keyUnusable) unusable = systemError;
+    }
+    if (unusable == 0)
+        throw SealError("versiegelte Datei: kein passendes Zertifikat mit privatem Schluessel im Zertifikatspeicher "
+                        "des Benutzers (Eigene Zertifikate); den Schluessel mit --key angeben");
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(unusable));
+    throw SealError(std::string("versiegelte Datei: das passende Zertifikat im Zertifikatspeicher des Benutzers hat "
+                                "keinen nutzbaren privaten Schluessel (Fehler ") +
+                    code + "); den Schluessel mit --key angeben");
+}
+
 }  // namespace
 
 bool isSealed(platform::FileStream& file) {
@@ -339,10 +377,13 @@ bool isSealed(platform::FileStream& file) {
 
 std::unique_ptr<platform::FileStream> unsealed(std::unique_ptr<platform::FileStream> file, const Opener* opener) {
     if (!isSealed(*file)) return file;
-    if (!opener || !opener->key) throw SealError(noKey);
+    if (!opener) throw SealError(noKey);
     Envelope envelope = readEnvelope(*file);
-    for (const Bytes& wrapped : envelope.wrappedKeys) {
-        const auto secret = opener->key->unwrap(wrapped);
+    std::unique_ptr<platform::PrivateKey> stored;
+    platform::PrivateKey* privateKey = opener->key;
+    if (!privateKey) privateKey = (stored = storedKey(opener->cryptography, envelope.recipients)).get();
+    for (const Recipient& recipient : envelope.recipients) {
+        const auto secret = privateKey->unwrap(recipient.wrappedKey);
         if (!secret || secret->size() != platform::ContentKey{}.size()) continue;
         platform::ContentKey key{};
         std::copy(secret->begin(), secret->end(), key.begin());

@@ -6,7 +6,8 @@
 
 namespace seal {
 
-// What opens sealed files: the primitives and support's private key (null when none was given).
+// What opens sealed files: the primitives and support's private key; when none was given,
+// the user's certificate store is asked for the key of the file's recipient.
 struct Opener {
     platform::Cryptography& cryptography;
     platform::PrivateKey* key = nullptr;

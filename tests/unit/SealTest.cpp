@@ -42,6 +42,13 @@ public:
                                                          platform::KeyProblem&) override {
         return nullptr;
     }
+    // The store holds the key of one certificate: issuer {0x30, 0x00}, serial number 5.
+    std::unique_ptr<platform::PrivateKey> storedKey(const platform::Bytes& issuer, const platform::Bytes& serial,
+                                                    platform::StoreProblem& problem, std::uint32_t&) override {
+        problem = platform::StoreProblem::notFound;
+        if (issuer != platform::Bytes{0x30, 0x00} || serial != platform::Bytes{0x05}) return nullptr;
+        return std::make_unique<CopyingKey>();
+    }
     std::unique_ptr<platform::Digest> sha256() override { return real().sha256(); }
     std::optional<std::string> askPassphrase(const std::string&) override { return std::nullopt; }
 
@@ -106,6 +113,13 @@ TEST(Sealing, RefusesEveryShortenedFileAndAnotherKey) {
     }
     std::string whole = file;
     EXPECT_THROW(opened(whole, cryptography, otherKey), seal::SealError);
+}
+
+TEST(Sealing, WithoutAKeyTakesTheStoredKeyOfTheRecipientsCertificate) {
+    TestCryptography cryptography;
+    std::string file = sealed(cryptography, "plain");
+    const seal::Opener opener{cryptography, nullptr};
+    EXPECT_EQ(readAt(*seal::unsealed(std::make_unique<MemoryStream>(file), &opener), 0, 10), "plain");
 }
 
 }  // namespace

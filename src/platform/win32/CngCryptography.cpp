@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <bcrypt.h>
+#include <ncrypt.h>
 #include <wincrypt.h>
 
 #include <algorithm>
@@ -128,6 +129,29 @@ private:
     bool ownsProvider_;
 };
 
+// A key of a CNG key storage provider: it takes numbers in big-endian order.
+class NcryptKey final : public PrivateKey {
+public:
+    NcryptKey(NCRYPT_KEY_HANDLE key, bool owned) : key_(key), owned_(owned) {}
+    ~NcryptKey() override {
+        if (owned_) NCryptFreeObject(key_);
+    }
+
+    std::optional<Bytes> unwrap(const Bytes& wrapped) override {
+        Bytes data(wrapped.size());
+        DWORD size = 0;
+        if (NCryptDecrypt(key_, const_cast<PBYTE>(wrapped.data()), static_cast<DWORD>(wrapped.size()), nullptr,
+                          data.data(), static_cast<DWORD>(data.size()), &size, NCRYPT_PAD_PKCS1_FLAG) != ERROR_SUCCESS)
+            return std::nullopt;
+        data.resize(size);
+        return data;
+    }
+
+private:
+    NCRYPT_KEY_HANDLE key_;
+    bool owned_;
+};
+
 std::optional<Bytes> decoded(LPCSTR structure, const std::uint8_t* data, std::size_t size) {
     DWORD length = 0;
     if (!CryptDecodeObjectEx(encoding, structure, data, static_cast<DWORD>(size), 0, nullptr, nullptr, &length))
@@ -190,6 +214,34 @@ std::unique_ptr<PrivateKey> fromKeyFile(const Bytes& file, KeyProblem& problem) 
     return key;
 }
 
+// The private key that belongs to CERTIFICATE; ERROR tells why there is none.
+std::unique_ptr<PrivateKey> keyOf(PCCERT_CONTEXT certificate, DWORD& error) {
+    HCRYPTPROV provider = 0;
+    DWORD keySpec = 0;
+    BOOL release = FALSE;
+    if (!CryptAcquireCertificatePrivateKey(certificate, CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG, nullptr, &provider,
+                                           &keySpec, &release)) {
+        error = GetLastError();
+        // A key kept out of every store is found only through the certificate's key context (so under Wine).
+        CERT_KEY_CONTEXT context{};
+        DWORD size = sizeof context;
+        if (!CertGetCertificateContextProperty(certificate, CERT_KEY_CONTEXT_PROP_ID, &context, &size) ||
+            !CryptContextAddRef(context.hCryptProv, nullptr, 0))
+            return nullptr;
+        provider = context.hCryptProv;
+        keySpec = context.dwKeySpec;
+        release = TRUE;
+    }
+    if (keySpec == CERT_NCRYPT_KEY_SPEC) return std::make_unique<NcryptKey>(provider, release != FALSE);
+    // Key transport takes the exchange key; Wine names keys from PKCS#12 files as both kinds (3).
+    if (keySpec != AT_SIGNATURE) keySpec = AT_KEYEXCHANGE;
+    HCRYPTKEY key = 0;
+    if (CryptGetUserKey(provider, keySpec, &key)) return std::make_unique<CapiKey>(provider, key, release != FALSE);
+    error = GetLastError();
+    if (release) CryptReleaseContext(provider, 0);
+    return nullptr;
+}
+
 std::unique_ptr<PrivateKey> fromPkcs12(const Bytes& file, const std::optional<std::string>& passphrase,
                                        KeyProblem& problem) {
     CRYPT_DATA_BLOB blob{static_cast<DWORD>(file.size()), const_cast<BYTE*>(file.data())};
@@ -204,26 +256,10 @@ std::unique_ptr<PrivateKey> fromPkcs12(const Bytes& file, const std::optional<st
         return nullptr;
     }
     std::unique_ptr<PrivateKey> found;
+    DWORD error = 0;
     for (PCCERT_CONTEXT certificate = nullptr;
          !found && (certificate = CertEnumCertificatesInStore(store, certificate)) != nullptr;) {
-        HCRYPTPROV provider = 0;
-        DWORD keySpec = 0;
-        BOOL release = FALSE;
-        if (!CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &provider, &keySpec, &release)) {
-            // A key kept out of every store is found only through the certificate's key context (so under Wine).
-            CERT_KEY_CONTEXT context{};
-            DWORD size = sizeof context;
-            if (!CertGetCertificateContextProperty(certificate, CERT_KEY_CONTEXT_PROP_ID, &context, &size) ||
-                !CryptContextAddRef(context.hCryptProv, nullptr, 0))
-                continue;
-            provider = context.hCryptProv;
-            keySpec = context.dwKeySpec;
-            release = TRUE;
-        }
-        HCRYPTKEY key = 0;
-        if (CryptGetUserKey(provider, keySpec, &key)) found = std::make_unique<CapiKey>(provider, key, release != FALSE);
-        else if (release) CryptReleaseContext(provider, 0);
-        if (found) CertFreeCertificateContext(certificate);
+        if ((found = keyOf(certificate, error))) CertFreeCertificateContext(certificate);
     }
     CertCloseStore(store, 0);
     if (!found) problem = KeyProblem::unreadable;
@@ -278,6 +314,33 @@ public:
         CRYPT_DATA_BLOB blob{static_cast<DWORD>(file.size()), const_cast<BYTE*>(file.data())};
         if (PFXIsPFXBlob(&blob)) return fromPkcs12(file, passphrase, problem);
         return fromKeyFile(file, problem);
+    }
+
+    std::unique_ptr<PrivateKey> storedKey(const Bytes& issuer, const Bytes& serial, StoreProblem& problem,
+                                          std::uint32_t& systemError) override {
+        problem = StoreProblem::notFound;
+        HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                         CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_OPEN_EXISTING_FLAG |
+                                             CERT_STORE_READONLY_FLAG,
+                                         L"MY");
+        if (!store) return nullptr;
+        Bytes littleEndian(serial.rbegin(), serial.rend());
+        CERT_INFO wanted{};
+        wanted.Issuer = {static_cast<DWORD>(issuer.size()), const_cast<BYTE*>(issuer.data())};
+        wanted.SerialNumber = {static_cast<DWORD>(littleEndian.size()), littleEndian.data()};
+        std::unique_ptr<PrivateKey> key;
+        if (PCCERT_CONTEXT certificate =
+                CertFindCertificateInStore(store, encoding, 0, CERT_FIND_SUBJECT_CERT, &wanted, nullptr)) {
+            DWORD error = 0;
+            key = keyOf(certificate, error);
+            if (!key) {
+                problem = StoreProblem::keyUnusable;
+                systemError = error;
+            }
+            CertFreeCertificateContext(certificate);
+        }
+        CertCloseStore(store, 0);
+        return key;
     }
 
     std::unique_ptr<Digest> sha256() override {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sealing under Wine with the primitives it has: the Windows builds seal what openssl opens
-# on Linux, and tavisk-report.exe reads what Linux's openssl sealed with a PKCS#12 key and a PEM key.
+# on Linux, and tavisk-report.exe reads what Linux's openssl sealed with a PKCS#12 key, a PEM key
+# and the key in the user's certificate store.
 source "$(dirname "$0")/../lib.sh"
 engines=$TAVISK_SOURCE_DIR/build/engines
 tool_path() { winpath "$1" | tr 'A-Z' 'a-z'; }
@@ -36,4 +37,19 @@ for build in "${WINDOWS_BUILDS[@]}"; do
     expect_contains "$OUT" "$(hostname | tr 'a-z' 'A-Z' | cut -c1-15)" "$arch: show with $file"
   done
 done
+
+# Without --key the key comes from the user's certificate store, found by the file's recipient.
+sealed=$(winpath "$WORK/$REFERENCE_ARCH/linux.p7m")
+run_tool "$REFERENCE_ARCH/tavisk-report.exe" show "$sealed"
+expect_eq "$STATUS" 2 "no key in the store: status"
+expect_contains "$ERR" "kein passendes Zertifikat mit privatem Schluessel im Zertifikatspeicher" "no key in the store"
+openssl pkcs12 -export -inkey key.pem -in cert.pem -out store.p12 -passout pass:
+"$REFERENCE_GCC" -s -municode -o pfximport.exe "$TAVISK_SOURCE_DIR/tests/e2e/fixtures/pfximport.c" -lcrypt32
+wine_run pfximport.exe "$(winpath "$WORK/store.p12")" >import.out 2>&1 || fail "import into the store: $(cat import.out)"
+run_tool "$REFERENCE_ARCH/tavisk-report.exe" show "$sealed"
+expect_eq "$STATUS" 0 "key from the store: status: $ERR"
+expect_contains "$OUT" "$(hostname | tr 'a-z' 'A-Z' | cut -c1-15)" "key from the store: show"
+thumbprint=$(openssl x509 -in cert.pem -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+wine_run reg delete "HKCU\\Software\\Microsoft\\SystemCertificates\\MY\\Certificates\\$thumbprint" /f >/dev/null 2>&1 ||
+  fail "key from the store: the certificate stays in the store"
 finish
