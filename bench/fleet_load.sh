@@ -68,7 +68,7 @@ sql() {
   else psql -X -A -t -q -h "$work/pg" -p "$port" -U tavisk fleet -c "$2"; fi
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # load_runs BACKEND ARCHIVE...: RUNS loads into new databases; prints "seconds peak-KiB rows
 # cpu-seconds" (the loader's own processor time: steadier on a shared machine; the server's is not in it).
 load_runs() {

@@ -33,7 +33,7 @@ generate_report_like() {
   }' >"$2"
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # measure OUT COMMAND...: appends "wall-seconds peak-KiB CPU-seconds" (CPU is steadier on a shared machine).
 measure() { /usr/bin/time -f '%e %M %U %S' -o "$1.one" "${@:2}" </dev/null >/dev/null 2>&1 || true
             awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$1.one" >>"$1"; }

@@ -14,7 +14,7 @@ size_mb=${3:-1000}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # timed NAME COMMAND...: RUNS runs; prints the median wall seconds and peak KiB.
 timed() {
   local name=$1

@@ -22,7 +22,7 @@ awk -v bytes="$((size * 1024 * 1024))" 'BEGIN {
 }' >"$work/text.log"
 printf '<config><File><getFile>%s</getFile></File></config>' "$work/text.log" >"$work/config.xml"
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # measure OUT COMMAND...: appends "wall-seconds peak-KiB".
 measure() { /usr/bin/time -f '%e %M' -o "$1.one" "${@:2}" </dev/null >/dev/null 2>&1 || true; cat "$1.one" >>"$1"; }
 

@@ -34,7 +34,7 @@ fi
 count=$(find "$tree" -mindepth 1 | wc -l)
 echo "tree: $count entries, $(find "$tree" -type f | wc -l) files"
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 seconds() { local start=$(date +%s.%N); "$@" >/dev/null </dev/null; echo "$(date +%s.%N) - $start" | bc; }
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null </dev/null | tail -1; }
 

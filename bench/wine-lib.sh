@@ -5,7 +5,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' DISPLAY=
 wine64=/usr/lib/wine/wine64
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 seconds() { local start=$(date +%s.%N); "$@" </dev/null >/dev/null 2>&1 || true; echo "$(date +%s.%N) - $start" | bc; }
 
 # pinned_run NAME EXE: EXE on $work/NAME.xml pinned to one CPU; its seconds go to $work/NAME.times.
