@@ -23,25 +23,6 @@ void appendWide(std::wstring& out, char32_t c) {
     out += static_cast<wchar_t>(c);
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c > 0x10FFFF || isSurrogate(c)) c = replacementCharacter;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 struct Decoded {
     char32_t character = 0;
     std::size_t length = 0;  // 0 for an invalid sequence
@@ -77,6 +58,25 @@ Decoded decodeCharacter(std::string_view bytes, std::size_t at) {
 }  // namespace
 
 namespace text {
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c > 0x10FFFF || isSurrogate(c)) c = replacementCharacter;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
 
 std::wstring utf8ToWide(std::string_view bytes) {
     std::wstring out;

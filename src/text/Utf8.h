@@ -19,6 +19,8 @@ std::string repairedUtf8(std::string_view bytes);
 // Surrogate pairs become one 4-byte sequence; unpaired surrogates and other
 // non-characters become U+FFFD, so encoding never fails.
 std::string wideToUtf8(const std::wstring& text);
+// One character as UTF-8; a surrogate or a value beyond U+10FFFF becomes U+FFFD.
+void appendUtf8(std::string& out, char32_t c);
 
 // Encodes wide text handed over in pieces, as wideToUtf8 encodes it whole: a
 // surrogate pair split between two pieces is still one 4-byte sequence.

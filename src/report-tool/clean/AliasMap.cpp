@@ -1,6 +1,7 @@
 #include "report-tool/clean/AliasMap.h"
 
 #include "report-tool/Json.h"
+#include "text/Utf8.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -73,7 +74,7 @@ public:
                 case 't': value += '\t'; break;
                 case 'b': value += '\b'; break;
                 case 'f': value += '\f'; break;
-                case 'u': appendUtf8(value, codePoint()); break;
+                case 'u': text::appendUtf8(value, codePoint()); break;
                 default: value += escaped;
             }
         }
@@ -104,23 +105,6 @@ private:
         if (first < 0xD800 || first > 0xDBFF || text_.substr(at_, 2) != "\\u") return first;
         at_ += 2;
         return 0x10000 + ((first - 0xD800) << 10) + (hexQuad() - 0xDC00);
-    }
-    static void appendUtf8(std::string& out, unsigned c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 63));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 63));
-            out += static_cast<char>(0x80 | (c & 63));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 63));
-            out += static_cast<char>(0x80 | ((c >> 6) & 63));
-            out += static_cast<char>(0x80 | (c & 63));
-        }
     }
     [[noreturn]] void fail(const std::string& what) const {
         throw std::invalid_argument(what + " (Zeichen " + std::to_string(at_ + 1) + ")");
