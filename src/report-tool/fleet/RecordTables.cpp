@@ -3,8 +3,10 @@
 #include "text/AsciiCase.h"
 #include "text/Utf8.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace fleet {
 namespace {
@@ -106,7 +108,9 @@ Value firstLine(const RowSource& source) { return Value::ofInteger(static_cast<s
 Value lastLine(const RowSource& source) { return Value::ofInteger(static_cast<std::int64_t>(source.record.lastLine)); }
 // Its start, as much as file contents keep.
 Value rawText(const RowSource& source) {
-    return Value::ofText(text::cutUtf8(source.record.fields[0], source.keptContents));
+    // A limit beyond what a 32-bit build can address keeps all, rather than wrapping round.
+    const auto kept = static_cast<std::size_t>(std::min<std::uint64_t>(source.keptContents, SIZE_MAX));
+    return Value::ofText(text::cutUtf8(source.record.fields[0], kept));
 }
 
 Value failedElement(const RowSource& source) { return Value::ofText(source.record.element); }
