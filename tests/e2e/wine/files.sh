@@ -94,7 +94,11 @@ expect_contains "$report" "\\versioned.exe\">1400000000|1400000000|$(size pe/ver
 expect_contains "$report" "\\versioned64.dll\">1400000000|1400000000|$(size pe/versioned64.dll)|2.300.4.500|10.0.0.1<" "64-bit build, 64-bit library"
 
 # A folder that cannot be opened is named with the reason, on both builds. Root passes every permission
-# check, so the run and a wineserver of its own go without the capabilities that let it.
+# check, so the run and a wineserver of its own go without the capabilities that let it. That server
+# serves a private copy of the prefix: stopping the shared one would end other tests' Wine runs.
+cp -a "$WINEPREFIX" "$WORK/prefix"
+export WINEPREFIX=$WORK/prefix
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/guarded/closed" && chmod 000 "$WORK/guarded/closed"
 G=$(report_path "$WORK/guarded")
 without_override() {
@@ -102,8 +106,6 @@ without_override() {
   is_win64 "$1" && loader=$WINE64_LOADER
   setpriv --bounding-set=-dac_override,-dac_read_search "$loader" "$@"
 }
-wineserver -k 2>/dev/null || true
-wineserver -w
 for build in "${WINDOWS_BUILDS[@]}"; do
   read -r _ exe _ <<<"$build"
   printf '<config><Directory><getDirectoriesRecursively>%s</getDirectoriesRecursively><getFiles>%s</getFiles></Directory></config>' \
