@@ -1,6 +1,7 @@
 #pragma once
 #include "text/TextFile.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,12 +53,25 @@ public:
     XmlNodeValue(const std::wstring& name, XmlNodeVector* parent);
 
     std::wstring getText() const { return source_ ? decodeText(text_, source_->encoding) : std::wstring(); }
+    // For texts too long to widen whole: whether there are more than `count`
+    // characters, the first `count` of them, and the whole text in pieces.
+    bool textLongerThan(std::size_t count) const { return leadingText(count).size() < text_.size(); }
+    std::wstring textStart(std::size_t count) const {
+        return source_ ? decodeText(leadingText(count), source_->encoding) : std::wstring();
+    }
+    void textInPieces(const std::function<void(std::wstring_view piece)>& take) const {
+        if (source_) decodeTextInPieces(text_, source_->encoding, take);
+    }
     void setText(const std::wstring& text);
     // The text as a part of the configuration text it was read from, shared
     // with the other values instead of copied: a configuration costs memory once.
     void setText(std::shared_ptr<const ConfigurationText> source, std::string_view text);
 
 private:
+    std::string_view leadingText(std::size_t count) const {
+        return source_ ? leadingCharacters(text_, source_->encoding, count) : text_;
+    }
+
     std::shared_ptr<const ConfigurationText> source_;
     std::string_view text_;
 };

@@ -79,6 +79,46 @@ bool copyTextFile(platform::FileStream& file, ReportSink& out) {
     return true;
 }
 
+// No system names anything longer than Windows' longest path, in UTF-16 units.
+constexpr std::size_t longestName = 32767;
+
+// Passes a request's output on, with the whole configured text wherever the
+// request wrote the stand-in it was served with (alone or within an element).
+class WholeTextSink : public ReportSink {
+public:
+    WholeTextSink(ReportSink& out, const std::wstring& standIn, const XmlNodeValue& value)
+        : out_(out), standIn_(standIn), value_(value) {}
+
+    void write(std::wstring_view text) override {
+        for (std::size_t at; (at = text.find(standIn_)) != std::wstring_view::npos;) {
+            out_.write(text.substr(0, at));
+            value_.textInPieces([this](std::wstring_view piece) { out_.write(piece); });
+            text.remove_prefix(at + standIn_.size());
+        }
+        out_.write(text);
+    }
+    std::uint64_t tell() const override { return out_.tell(); }
+    void truncate(std::uint64_t position) override { out_.truncate(position); }
+    void writeTextFile(TextFileDecoder& decoder, std::string_view bytes) override { out_.writeTextFile(decoder, bytes); }
+    void endTextFile(TextFileDecoder& decoder) override { out_.endTextFile(decoder); }
+
+private:
+    ReportSink& out_;
+    const std::wstring& standIn_;
+    const XmlNodeValue& value_;
+};
+
+struct WholeTextSections {
+    WholeTextSections(const ReportSections& out, const std::wstring& standIn, const XmlNodeValue& value)
+        : registry(out.registry, standIn, value), file(out.file, standIn, value),
+          directory(out.directory, standIn, value), system(out.system, standIn, value),
+          service(out.service, standIn, value) {}
+
+    ReportSections sections() { return {registry, file, directory, system, service}; }
+
+    WholeTextSink registry, file, directory, system, service;
+};
+
 }  // namespace
 
 void forEachRequest(const XmlNodeVector& root,
@@ -112,10 +152,20 @@ int Dispatcher::walk(const XmlNodeVector& root, Progress* progress, const std::f
     int lastCategory = CommandTable::notFound;
     forEachRequest(root, [&](const std::wstring& category, const XmlNodeValue& value) {
         const bool servedHere = isServed(commands_, category, value);
-        const std::wstring text = value.getText();
-        if (progress && servedHere) progress->request(++number, total, value.getName(), text);
-        lastCategory = serve(category, value.getName(), text);
-        if (served && servedHere) served();
+        const auto serveWith = [&](const std::wstring& text, const ReportSections& out) {
+            if (progress && servedHere) progress->request(++number, total, value.getName(), text);
+            lastCategory = serve(category, value.getName(), text, out);
+            if (served && servedHere) served();
+        };
+        if (value.textLongerThan(longestName)) {
+            // A text that long is never widened whole: a stand-in just over the
+            // limit fails as the whole text would, and the output gets the whole text back.
+            const std::wstring standIn = value.textStart(longestName + 1);
+            WholeTextSections whole(sections_, standIn, value);
+            serveWith(standIn, whole.sections());
+        } else {
+            serveWith(value.getText(), sections_);
+        }
     });
     if (progress) progress->finished();
     return lastCategory;
@@ -131,14 +181,18 @@ std::vector<unsigned> Dispatcher::sectionPlan(const XmlNodeVector& root) {
 }
 
 int Dispatcher::dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value) {
+    return dispatch(category, function, value, sections_);
+}
+
+int Dispatcher::dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value,
+                         const ReportSections& out) {
     const int categoryCode = commands_.lookup(category);
     const int functionCode = commands_.lookup(function);
     if (CommandTable::placement(categoryCode, functionCode) != CommandTable::Placement::served) return categoryCode;
-    ReportSections& out = sections_;
     switch (functionCode) {
     case CommandTable::getKey: collectors_.getKey(value, out.registry); break;
     case CommandTable::getValue: collectors_.getValue(value, out.registry); break;
-    case CommandTable::getFile: embedFile(value); break;
+    case CommandTable::getFile: embedFile(value, out.file); break;
     case CommandTable::getFileVersion: collectors_.getFileVersion(value, out.file); break;
     case CommandTable::getDirectories: collectors_.getDirectories(value, out.directory); break;
     case CommandTable::getDirectoriesRecursively: collectors_.getDirectoriesRecursively(value, out.directory); break;
@@ -164,14 +218,14 @@ int Dispatcher::dispatch(const std::wstring& category, const std::wstring& funct
     return categoryCode;
 }
 
-int Dispatcher::serve(const std::wstring& category, const std::wstring& function, const std::wstring& value) {
-    ReportSink* const sections[sectionCount] = {&sections_.registry, &sections_.file, &sections_.directory,
-                                                &sections_.system, &sections_.service};
+int Dispatcher::serve(const std::wstring& category, const std::wstring& function, const std::wstring& value,
+                      const ReportSections& out) {
+    ReportSink* const sections[sectionCount] = {&out.registry, &out.file, &out.directory, &out.system, &out.service};
     std::uint64_t held[sectionCount];
     for (int i = 0; i < sectionCount; ++i) held[i] = sections[i]->tell();
     const wchar_t* failure = nullptr;
     try {
-        return dispatch(category, function, value);
+        return dispatch(category, function, value, out);
     } catch (const std::bad_alloc&) {
         failure = L"Not enough memory resources are available to process this command.";
     } catch (...) {
@@ -194,8 +248,7 @@ int Dispatcher::serve(const std::wstring& category, const std::wstring& function
 // The file is streamed through its section, so its size costs no memory. A
 // file that fails to be read to its end counts as one that cannot be read: its
 // element is taken back, never left with a shorter text.
-void Dispatcher::embedFile(const std::wstring& path) {
-    ReportSink& out = sections_.file;
+void Dispatcher::embedFile(const std::wstring& path, ReportSink& out) {
     const std::uint64_t start = out.tell();
     platform::ErrorCode error = platform::error::success;
     const auto file = platform::holdsNul(path) ? nullptr : files_.openForReading(path, error);

@@ -34,8 +34,11 @@ public:
 private:
     // Serves one request; whatever it throws, an allocation failure included,
     // becomes an error element in its section and the walk goes on.
-    int serve(const std::wstring& category, const std::wstring& function, const std::wstring& value);
-    void embedFile(const std::wstring& path);
+    int serve(const std::wstring& category, const std::wstring& function, const std::wstring& value,
+              const ReportSections& out);
+    int dispatch(const std::wstring& category, const std::wstring& function, const std::wstring& value,
+                 const ReportSections& out);
+    void embedFile(const std::wstring& path, ReportSink& out);
 
     Collectors& collectors_;
     const platform::FileSystem& files_;

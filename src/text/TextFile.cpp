@@ -136,6 +136,33 @@ std::wstring decodeText(std::string_view bytes, TextEncoding encoding) {
     return text;
 }
 
+namespace {
+
+bool isUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+}  // namespace
+
+void decodeTextInPieces(std::string_view bytes, TextEncoding encoding,
+                        const std::function<void(std::wstring_view piece)>& take) {
+    constexpr std::size_t pieceSize = std::size_t{1} << 16;
+    while (!bytes.empty()) {
+        std::size_t end = std::min(pieceSize, bytes.size());
+        // A character's bytes stay in one piece.
+        while (encoding == TextEncoding::utf8 && end < bytes.size() && isUtf8Continuation(bytes[end])) ++end;
+        take(decodeText(bytes.substr(0, end), encoding));
+        bytes.remove_prefix(end);
+    }
+}
+
+std::string_view leadingCharacters(std::string_view bytes, TextEncoding encoding, std::size_t count) {
+    if (encoding == TextEncoding::latin1) return bytes.substr(0, count);
+    std::size_t end = 0;
+    for (std::size_t started = 0; end < bytes.size(); ++end) {
+        if (!isUtf8Continuation(bytes[end]) && started++ == count) break;
+    }
+    return bytes.substr(0, end);
+}
+
 bool isUtf16(const ConfigurationText& configuration) {
     const std::string_view start = std::string_view(configuration.bytes).substr(0, 2);
     return start == "\xFF\xFE" || start == "\xFE\xFF" || start == std::string_view("<\0", 2) ||

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,11 @@ enum class TextEncoding : std::uint8_t { latin1, utf8 };
 
 // Bytes of text in an encoding: ISO 8859-1 (one byte a character) or valid UTF-8.
 std::wstring decodeText(std::string_view bytes, TextEncoding encoding);
+// The same text handed on in pieces, so that a long text is never widened whole.
+void decodeTextInPieces(std::string_view bytes, TextEncoding encoding,
+                        const std::function<void(std::wstring_view piece)>& take);
+// The first `count` characters of the text (all of it when shorter).
+std::string_view leadingCharacters(std::string_view bytes, TextEncoding encoding, std::size_t count);
 
 // A configuration file's text, kept in the file's own encoding so that it takes
 // no more memory than the file: lines as a text file decodes them, but as UTF-8

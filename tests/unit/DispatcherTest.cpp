@@ -82,6 +82,17 @@ TEST_F(Dispatch, FileContentIsEmbeddedVerbatim) {
               L"<filecontent name=\"empty.txt\" noparse=\"TRUE\">\n\n</filecontent>\n");
 }
 
+// A value longer than any name reaches its request cut short and is never
+// widened whole, yet the report names it in full, alone or within an element.
+TEST_F(Dispatch, AValueLongerThanAnyNameIsWrittenWhole) {
+    const std::wstring name = std::wstring(40000, L'\u20AC') + L"x";  // three bytes a character in UTF-8
+    walk(L"<config><Registry><getKey>" + name + L"</getKey></Registry><File><getFile>" + name +
+         L"</getFile></File></config>");
+    EXPECT_EQ(collectors.calls, std::vector<std::wstring>{L"getKey:" + name.substr(0, 32768)});
+    EXPECT_TRUE(registry.text() == L"<getKey>" + name + L"</getKey>\n");
+    EXPECT_TRUE(file.text() == L"<filecontent name=\"" + name + L"\">File not found</filecontent>\n");
+}
+
 TEST_F(Dispatch, RequestsRunInDocumentOrderAfterMerging) {
     walk(L"<config><Registry><getKey>1</getKey></Registry><File><getFileVersion>2</getFileVersion></File>"
          L"<Registry><getKey>3</getKey></Registry></config>");
