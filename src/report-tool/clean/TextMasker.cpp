@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 
 namespace clean {
@@ -33,6 +34,10 @@ std::string lowered(std::string_view text) {
     for (char& c : result) c = lower(c);
     return result;
 }
+bool equalsLowered(std::string_view text, std::string_view lowerText) {
+    return text.size() == lowerText.size() &&
+           std::equal(text.begin(), text.end(), lowerText.begin(), [](char a, char b) { return lower(a) == b; });
+}
 bool isKeyCharacter(char c) { return isWord(c) || c == '_' || c == '-' || c == '.'; }
 bool isLabelCharacter(char c) { return (isWord(c) && static_cast<unsigned char>(c) < 0x80) || c == '-'; }
 
@@ -50,14 +55,14 @@ bool isCommonProfile(std::string_view lowerName) {
     return oneOf(lowerName, {"public", "default", "default user", "all users", "defaultuser0", "defaultapppool"});
 }
 
-// The alias in the case of the original: upper case where the original's letters all are.
-std::string inCaseOf(std::string_view original, const std::string& alias) {
+// Appends the alias in the case of the original: upper case where the original's letters all are.
+void appendInCaseOf(std::string& out, std::string_view original, std::string_view alias) {
+    const std::size_t start = out.size();
+    out += alias;
     const bool hasLower = std::any_of(original.begin(), original.end(), [](char c) { return c >= 'a' && c <= 'z'; });
     const bool hasUpper = std::any_of(original.begin(), original.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-    if (hasLower || !hasUpper) return alias;
-    std::string upperAlias = alias;
-    for (char& c : upperAlias) c = upper(c);
-    return upperAlias;
+    if (hasLower || !hasUpper) return;
+    for (std::size_t at = start; at < out.size(); ++at) out[at] = upper(out[at]);
 }
 
 // Each LF-separated line of the text, and whether another follows it.
@@ -97,14 +102,32 @@ bool isWellKnownAccount(std::string_view name) {
                   "adm", "admin", "staff", "docker"});
 }
 
+namespace {
+
+constexpr std::string_view secretParts[] = {"password", "passwd",  "pwd",        "secret",      "token",
+                                            "apikey",   "api_key", "api-key",    "privatekey",  "private_key",
+                                            "private-key", "credential"};
+// Per first letter of a part, the second letters that follow it (bit 0 for 'a'):
+// most places in a key start no part, and two letters tell.
+constexpr std::array<std::uint32_t, 128> secretPartStarts = [] {
+    std::array<std::uint32_t, 128> starts{};
+    for (std::string_view part : secretParts) starts[part[0]] |= 1u << (part[1] - 'a');
+    return starts;
+}();
+
+bool startsSecretPart(char first, char second) {
+    const auto index = static_cast<unsigned char>(first);
+    const unsigned letter = static_cast<unsigned char>(second) - 'a';
+    return index < secretPartStarts.size() && letter < 26 && (secretPartStarts[index] >> letter & 1u);
+}
+
+}  // namespace
+
 bool isSecretKey(std::string_view key) {
-    static constexpr std::string_view parts[] = {"password", "passwd",     "pwd",         "secret",      "token",
-                                                 "apikey",   "api_key",    "api-key",     "privatekey",  "private_key",
-                                                 "private-key", "credential"};
     for (std::size_t at = 0; at + 3 <= key.size(); ++at) {
         const char first = lower(key[at]);
-        if (first != 'p' && first != 's' && first != 't' && first != 'a' && first != 'c') continue;
-        for (std::string_view part : parts)
+        if (!startsSecretPart(first, lower(key[at + 1]))) continue;
+        for (std::string_view part : secretParts)
             if (part[0] == first && key.size() - at >= part.size() &&
                 std::equal(part.begin(), part.end(), key.begin() + static_cast<std::ptrdiff_t>(at),
                            [](char a, char b) { return a == lower(b); }))
@@ -321,15 +344,16 @@ std::size_t TextMasker::maskName(std::string_view line, std::size_t at, std::siz
     const std::string_view domain = name->kind == Kind::user ? learnDomainBefore(line, at) : std::string_view();
     // Met only now (the account was learned after the first pass went by), the
     // domain stands unmasked at the end of what was written: it is masked there too.
-    if (!domain.empty() && out.ends_with(std::string_view(domain.data(), domain.size() + 1)))
-        out.replace(out.size() - domain.size() - 1, domain.size(),
-                    inCaseOf(domain, aliases_.alias(Kind::netbios, lowered(domain))));
-    out += inCaseOf(line.substr(at, end - at), alias);
+    if (!domain.empty() && out.ends_with(std::string_view(domain.data(), domain.size() + 1))) {
+        out.resize(out.size() - domain.size() - 1);
+        appendInCaseOf(out, domain, aliases_.alias(Kind::netbios, lowered(domain)));
+        out += '\\';
+    }
+    appendInCaseOf(out, line.substr(at, end - at), alias);
     return end;
 }
 
-TextMasker::DottedName TextMasker::dottedName(std::string_view line, std::size_t at) {
-    DottedName name;
+bool TextMasker::dottedName(std::string_view line, std::size_t at, DottedName& name) {
     name.starts[0] = at;
     name.labels = 1;
     std::size_t end = at;
@@ -342,11 +366,11 @@ TextMasker::DottedName TextMasker::dottedName(std::string_view line, std::size_t
         }
         break;
     }
-    if (name.labels < 2 || (end < line.size() && isWord(line[end]))) return {};
+    if (name.labels < 2 || (end < line.size() && isWord(line[end]))) return false;
     name.end = end;
     word_.assign(line.substr(at, end - at));
     for (char& c : word_) c = lower(c);
-    return name;
+    return true;
 }
 
 // The first label from which on the name is a known domain, or noLabel.
@@ -366,20 +390,20 @@ bool TextMasker::learnHostDomain(const DottedName& name) {
 
 // host.example.com: a known domain at its end makes the name a host below it.
 std::size_t TextMasker::maskDottedName(std::string_view line, std::size_t at, std::string& out) {
-    const DottedName name = dottedName(line, at);
-    if (name.labels == 0) return 0;
+    DottedName name;
+    if (!dottedName(line, at, name)) return 0;
     std::size_t label = knownDomainLabel(name);
     if (label == noLabel && learnHostDomain(name)) label = knownDomainLabel(name);
     if (label == noLabel) return 0;
     const std::size_t domainStart = name.starts[label];
     if (label > 0) {
         const std::size_t hostEnd = domainStart - 1;
-        out += inCaseOf(line.substr(at, hostEnd - at),
-                        aliases_.alias(Kind::host, std::string_view(word_).substr(0, hostEnd - at)));
+        appendInCaseOf(out, line.substr(at, hostEnd - at),
+                       aliases_.alias(Kind::host, std::string_view(word_).substr(0, hostEnd - at)));
         out += '.';
     }
-    out += inCaseOf(line.substr(domainStart, name.end - domainStart),
-                    aliases_.alias(Kind::domain, std::string_view(word_).substr(domainStart - at)));
+    appendInCaseOf(out, line.substr(domainStart, name.end - domainStart),
+                   aliases_.alias(Kind::domain, std::string_view(word_).substr(domainStart - at)));
     return name.end;
 }
 
@@ -461,7 +485,7 @@ std::size_t TextMasker::maskMac(std::string_view line, std::size_t at, std::stri
         if (i > 0 && i % digits == 0) written += separator;
         written += alias[i];
     }
-    out += inCaseOf(original, written);
+    appendInCaseOf(out, original, written);
     return position;
 }
 
@@ -535,8 +559,8 @@ void TextMasker::learnFrom(std::string_view line) {
         if (c == '\\' || c == '/') {
             learnAfterSeparator(line, at + 1);
         } else if (at == 0 || !isWord(line[at - 1])) {
-            const DottedName name = dottedName(line, at);
-            if (name.labels > 0 && knownDomainLabel(name) == noLabel) learnHostDomain(name);
+            DottedName name;
+            if (dottedName(line, at, name) && knownDomainLabel(name) == noLabel) learnHostDomain(name);
         }
     }
 }
@@ -554,10 +578,12 @@ void TextMasker::learnAfterSeparator(std::string_view line, std::size_t word) {
 void TextMasker::learnProfile(std::string_view line, std::size_t wordStart, std::size_t wordEnd) {
     if (wordEnd - wordStart != 4 && wordEnd - wordStart != 5) return;
     if (wordStart == 0 || wordEnd + 1 >= line.size()) return;
-    const std::string word = lowered(line.substr(wordStart, wordEnd - wordStart));
     const char before = line[wordStart - 1], after = line[wordEnd];
-    const bool windows = word == "users" && after == before && (before == '\\' || (before == '/' && wordStart >= 2 && line[wordStart - 2] == ':'));
-    const bool linux = word == "home" && before == '/' && after == '/';
+    // Most words stand between no separators: passed before they are read.
+    if (after != before || (before != '\\' && before != '/')) return;
+    const std::string_view word = line.substr(wordStart, wordEnd - wordStart);
+    const bool windows = equalsLowered(word, "users") && (before == '\\' || (wordStart >= 2 && line[wordStart - 2] == ':'));
+    const bool linux = equalsLowered(word, "home") && before == '/';
     if (!windows && !linux) return;
     const std::size_t nameEnd = std::min(line.find_first_of(windows ? "\\/\"<>|:*?\t" : "/\"<>|:\t ", wordEnd + 1), line.size());
     const std::string_view name = line.substr(wordEnd + 1, nameEnd - wordEnd - 1);

@@ -73,7 +73,7 @@ private:
     struct DottedName {
         static constexpr std::size_t mostLabels = 32;
         std::size_t starts[mostLabels];
-        std::size_t labels = 0, end = 0;
+        std::size_t labels, end;
     };
     static constexpr std::size_t noLabel = DottedName::mostLabels;
 
@@ -86,7 +86,8 @@ private:
     std::size_t secretValue(std::string_view line, std::size_t separator) const;
     const Name* nameAt(std::string_view line, std::size_t at, std::size_t wordEnd);
     std::size_t maskName(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out);
-    DottedName dottedName(std::string_view line, std::size_t at);
+    // Reads the dotted name at AT into NAME; false where there is none.
+    bool dottedName(std::string_view line, std::size_t at, DottedName& name);
     std::size_t knownDomainLabel(const DottedName& name);
     std::size_t maskDottedName(std::string_view line, std::size_t at, std::string& out);
     std::size_t maskIpv4(std::string_view line, std::size_t at, std::string& out);
