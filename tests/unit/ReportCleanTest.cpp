@@ -31,6 +31,7 @@ TEST(CleanText, MasksEveryKindInEverySpellingAndKeepsWhatIsNoName) {
         // a domain before a known account is learned, one in a path is not
         {"as OTHER-DOM\\alice", "as DOMAIN1\\user0"},
         {"OTHER-DOM, D:\\data\\alice", "DOMAIN1, D:\\data\\user0"},
+        {"alice-pc\\alice", "user0-pc\\user0"},  // a domain learned beside the account's own name
         {"alicea tavhosts ACME-Gruppe", "alicea tavhosts KEYWORD0-Gruppe"},
         // profile folders teach their accounts; common ones and built-in accounts stay
         {"C:\\Users\\bob\\x /home/carol/.ssh /home/root/ C:\\Users\\Public\\", "C:\\Users\\user2\\x /home/user3/.ssh /home/root/ C:\\Users\\Public\\"},
