@@ -32,7 +32,7 @@ private:
     void eachMaskedText(report::Record& record, Visit visit);
     void mask(report::Record& record);
 
-    const bool cleans_;
+    const bool cleans_;  // else it only learns
 
     TextMasker& masker_;
     report::TextOut out_;
