@@ -31,6 +31,7 @@ TEST(CleanText, MasksEveryKindInEverySpellingAndKeepsWhatIsNoName) {
         // a domain before a known account is learned, one in a path is not
         {"as OTHER-DOM\\alice", "as DOMAIN1\\user0"},
         {"OTHER-DOM, D:\\data\\alice", "DOMAIN1, D:\\data\\user0"},
+        {"alice-pc\\alice", "user0-pc\\user0"},  // a domain learned beside the account's own name
         {"alicea tavhosts ACME-Gruppe", "alicea tavhosts KEYWORD0-Gruppe"},
         // profile folders teach their accounts; common ones and built-in accounts stay
         {"C:\\Users\\bob\\x /home/carol/.ssh /home/root/ C:\\Users\\Public\\", "C:\\Users\\user2\\x /home/user3/.ssh /home/root/ C:\\Users\\Public\\"},
@@ -70,7 +71,7 @@ TEST(CleanMap, ReadsBackWhatItWroteAndRefusesAliasesThatBreakAReport) {
         EXPECT_THROW(clean::AliasMap::fromJson(bad), std::invalid_argument) << bad;
 }
 
-// A report whose accounts appear only after the contents that name them.
+// A report whose accounts and domains appear only after the contents that name them.
 const std::string report =
     "<?xml version=\"1.0\"?>\r\r\n"
     "<computer hostname=\"TAVHOST\" username=\"TAVHOST\\dave\" date=\"1430395200\">\r\n"
@@ -79,7 +80,8 @@ const std::string report =
     "<key name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\App\\Version\" type=\"String\">1.2.3.4</key>\r\n"
     "</registry>\r\n"
     "<file>\r\n"
-    "<filecontent name=\"/var/log/erin.log\" noparse=\"TRUE\">\r\nerin from 192.168.7.9 on tavhost\r\n</filecontent>\r\n"
+    "<filecontent name=\"/var/log/erin.log\" noparse=\"TRUE\">\r\nerin from 192.168.7.9 on tavhost via lab.example.org, LAB\r\n"
+    "TavHost.lab.example.org runs LAB\\dave\r\n</filecontent>\r\n"
     "<properties name=\"/home/erin/app.exe\">1430395200|1430395100|1024|10.0.19041.1|10.0.19041.1</properties>\r\n"
     "</file>\r\n"
     "<system uptime=\"5\" processes=\"7\">\r\n"
@@ -99,14 +101,13 @@ TEST(CleanReport, SecondPassMasksWhatLaterSectionsRevealAndReadsBackExactly) {
     clean::AliasMap aliases;
     clean::TextMasker masker(aliases);
     std::string cleaned;
-    const auto pass = [&](report::TextOut out) {
-        clean::ReportCleaner cleaner(masker, std::move(out));
+    const auto pass = [&](clean::ReportCleaner&& cleaner) {
         report::ReportParser parser(cleaner, report::ReportParser::StreamedContents{});
         for (std::size_t at = 0; at < report.size(); at += 7) parser.feed(report.data() + at, std::min<std::size_t>(7, report.size() - at));
         parser.finish();
     };
-    pass([](std::string_view) {});
-    pass([&](std::string_view text) { cleaned += report::withCrLf(text); });
+    pass(clean::ReportCleaner(masker));
+    pass(clean::ReportCleaner(masker, [&](std::string_view text) { cleaned += report::withCrLf(text); }));
     const std::string expected =
         "<?xml version=\"1.0\"?>\r\r\n"
         "<computer hostname=\"HOST0\" username=\"HOST0\\user0\" date=\"1430395200\">\r\n"
@@ -115,14 +116,15 @@ TEST(CleanReport, SecondPassMasksWhatLaterSectionsRevealAndReadsBackExactly) {
         "<key name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\App\\Version\" type=\"String\">1.2.3.4</key>\r\n"
         "</registry>\r\n"
         "<file>\r\n"
-        "<filecontent name=\"/var/log/user1.log\" noparse=\"TRUE\">\r\nuser1 from 10.0.0.9 on host0\r\n</filecontent>\r\n"
+        "<filecontent name=\"/var/log/user1.log\" noparse=\"TRUE\">\r\nuser1 from 10.0.0.9 on host0 via domain0.example, DOMAIN0\r\n"
+        "host0.domain0.example runs DOMAIN0\\user0\r\n</filecontent>\r\n"
         "<properties name=\"/home/user1/app.exe\">1430395200|1430395100|1024|10.0.19041.1|10.0.19041.1</properties>\r\n"
         "</file>\r\n"
         "<system uptime=\"5\" processes=\"7\">\r\n"
         "<localuser name=\"user1\">user</localuser>\r\n"
         "<localuser name=\"root\">administrator</localuser>\r\n"
         "</system>\r\n"
-        "<service name=\"app\">App of user1|own process|running|DOMAIN0\\user1|automatic</service>\r\n"
+        "<service name=\"app\">App of user1|own process|running|DOMAIN1\\user1|automatic</service>\r\n"
         "</computer>";
     EXPECT_EQ(cleaned, expected);
     EXPECT_EQ(aliases.find(Kind::netbios, "corp") != nullptr, true);

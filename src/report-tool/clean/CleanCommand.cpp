@@ -338,9 +338,11 @@ int clean(const Options& options, reporttool::ToolEnvironment& environment) {
         throw ReportError(options.output + ": existiert bereits, nichts ueberschrieben");
 
     // The first pass learns what later sections reveal (the local accounts), so that the second masks it everywhere.
-    ReportCleaner learner(masker, [](std::string_view) {});
+    ReportCleaner learner(masker);
     const bool archive = readInto(options.input, learner, key.opener(), environment);
     if (options.list) {
+        ReportCleaner lister(masker, [](std::string_view) {});
+        readInto(options.input, lister, key.opener(), environment);
         reporttool::writeText(environment.console, listing(aliases));
         return reporttool::done;
     }

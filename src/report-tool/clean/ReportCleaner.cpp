@@ -60,8 +60,10 @@ bool containsVersion(std::string_view name) {
 
 }  // namespace
 
+ReportCleaner::ReportCleaner(TextMasker& masker) : cleans_(false), masker_(masker), writer_(out_) {}
+
 ReportCleaner::ReportCleaner(TextMasker& masker, report::TextOut out)
-    : masker_(masker), out_(out), writer_(std::move(out)) {
+    : cleans_(true), masker_(masker), out_(out), writer_(std::move(out)) {
     writer_.start();
 }
 
@@ -69,32 +71,40 @@ void ReportCleaner::record(Record&& record) {
     learn(record);
     if (record.element == "filecontent" && !record.failure) {
         if (!contentsOpen_) fileContents(record, {}, false);
-        writer_.endContents();
+        if (cleans_) writer_.endContents();
         contentsOpen_ = false;
         return;
     }
+    if (!cleans_) return eachMaskedText(record, [this](std::string& text, bool) { masker_.learnText(text); });
     mask(record);
     writer_.next(record);
 }
 
 void ReportCleaner::fileContents(const Record& file, std::string_view text, bool lineEnds) {
     if (!contentsOpen_) {
-        Record start;
-        start.section = file.section;
-        start.element = file.element;
-        start.name = masker_.masked(file.name);
-        start.named = true;
-        writer_.startContents(start);
+        if (cleans_) {
+            Record start;
+            start.section = file.section;
+            start.element = file.element;
+            start.name = masker_.masked(file.name);
+            start.named = true;
+            writer_.startContents(start);
+        } else {
+            masker_.learnText(file.name);
+        }
         masker_.startText();
         contentsOpen_ = true;
         if (text.empty() && !lineEnds) return;
     }
+    if (!cleans_) return masker_.learnLine(text);
     line_.clear();
     if (masker_.maskLine(text, line_) && lineEnds) line_ += '\n';
     out_(line_);
 }
 
-void ReportCleaner::end() { writer_.end(); }
+void ReportCleaner::end() {
+    if (cleans_) writer_.end();
+}
 
 void ReportCleaner::learn(const Record& record) {
     if (record.element == "computer") {
@@ -110,17 +120,24 @@ void ReportCleaner::learn(const Record& record) {
     }
 }
 
-void ReportCleaner::mask(Record& record) {
-    const bool secret = record.element == "key" && isSecretKey(valueName(record));
+// Each text of the record that is masked, and whether it may hold addresses;
+// a secret is replaced, never read.
+template <typename Visit>
+void ReportCleaner::eachMaskedText(Record& record, Visit visit) {
+    const bool secret = record.element == "key" && !record.failure && isSecretKey(valueName(record));
     const bool version = record.element == "key" && containsVersion(valueName(record));
-    record.name = masker_.masked(record.name);
+    visit(record.name, true);
     for (auto& [attribute, value] : record.attributes)
-        if (attribute == "username") value = masker_.masked(value);
+        if (attribute == "username") visit(value, true);
     for (std::size_t field = 0; field < record.fields.size(); ++field) {
         if (!isText(record, field)) continue;
-        if (secret && !record.failure) record.fields[field] = "********";
-        else record.fields[field] = masker_.masked(record.fields[field], !version);
+        if (secret) record.fields[field] = "********";
+        else visit(record.fields[field], !version);
     }
+}
+
+void ReportCleaner::mask(Record& record) {
+    eachMaskedText(record, [this](std::string& text, bool addresses) { text = masker_.masked(text, addresses); });
 }
 
 }  // namespace clean

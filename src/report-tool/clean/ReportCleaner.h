@@ -10,11 +10,13 @@ namespace clean {
 
 // Cleans a report record by record and writes it again through the report's
 // own element writer: names, accounts and free text masked, figures (times,
-// sizes, versions, states) kept. It learns the names the records reveal
-// (host, accounts) as it goes, so a first pass over the report teaches the
-// masker what the second then masks everywhere.
+// sizes, versions, states) kept. It learns the names the records and texts
+// reveal (host, accounts) as it goes, so a first pass over the report that
+// only learns teaches the masker what the second then masks everywhere.
 class ReportCleaner final : public report::RecordHandler {
 public:
+    // Learns only: masks and writes nothing.
+    explicit ReportCleaner(TextMasker& masker);
     ReportCleaner(TextMasker& masker, report::TextOut out);
 
     void record(report::Record&& record) override;
@@ -26,7 +28,11 @@ public:
 
 private:
     void learn(const report::Record& record);
+    template <typename Visit>
+    void eachMaskedText(report::Record& record, Visit visit);
     void mask(report::Record& record);
+
+    const bool cleans_;  // else it only learns
 
     TextMasker& masker_;
     report::TextOut out_;

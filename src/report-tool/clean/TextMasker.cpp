@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 
 namespace clean {
@@ -27,10 +28,15 @@ int hexValue(char c) {
     return -1;
 }
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 std::string lowered(std::string_view text) {
     std::string result(text);
     for (char& c : result) c = lower(c);
     return result;
+}
+bool equalsLowered(std::string_view text, std::string_view lowerText) {
+    return text.size() == lowerText.size() &&
+           std::equal(text.begin(), text.end(), lowerText.begin(), [](char a, char b) { return lower(a) == b; });
 }
 bool isKeyCharacter(char c) { return isWord(c) || c == '_' || c == '-' || c == '.'; }
 bool isLabelCharacter(char c) { return (isWord(c) && static_cast<unsigned char>(c) < 0x80) || c == '-'; }
@@ -49,15 +55,25 @@ bool isCommonProfile(std::string_view lowerName) {
     return oneOf(lowerName, {"public", "default", "default user", "all users", "defaultuser0", "defaultapppool"});
 }
 
-// The alias in the case of the original: upper case where the original's letters all are.
-std::string inCaseOf(std::string_view original, const std::string& alias) {
+// Appends the alias in the case of the original: upper case where the original's letters all are.
+void appendInCaseOf(std::string& out, std::string_view original, std::string_view alias) {
+    const std::size_t start = out.size();
+    out += alias;
     const bool hasLower = std::any_of(original.begin(), original.end(), [](char c) { return c >= 'a' && c <= 'z'; });
     const bool hasUpper = std::any_of(original.begin(), original.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-    if (hasLower || !hasUpper) return alias;
-    std::string upper = alias;
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return upper;
+    if (hasLower || !hasUpper) return;
+    for (std::size_t at = start; at < out.size(); ++at) out[at] = upper(out[at]);
+}
+
+// Each LF-separated line of the text, and whether another follows it.
+template <typename Visit>
+void eachLine(std::string_view text, Visit visit) {
+    for (std::size_t start = 0;;) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        visit(text.substr(start, end - start), end != text.size());
+        if (end == text.size()) return;
+        start = end + 1;
+    }
 }
 
 std::string hexText(unsigned value) {
@@ -86,14 +102,32 @@ bool isWellKnownAccount(std::string_view name) {
                   "adm", "admin", "staff", "docker"});
 }
 
+namespace {
+
+constexpr std::string_view secretParts[] = {"password", "passwd",  "pwd",        "secret",      "token",
+                                            "apikey",   "api_key", "api-key",    "privatekey",  "private_key",
+                                            "private-key", "credential"};
+// Per first letter of a part, the second letters that follow it (bit 0 for 'a'):
+// most places in a key start no part, and two letters tell.
+constexpr std::array<std::uint32_t, 128> secretPartStarts = [] {
+    std::array<std::uint32_t, 128> starts{};
+    for (std::string_view part : secretParts) starts[part[0]] |= 1u << (part[1] - 'a');
+    return starts;
+}();
+
+bool startsSecretPart(char first, char second) {
+    const auto index = static_cast<unsigned char>(first);
+    const unsigned letter = static_cast<unsigned char>(second) - 'a';
+    return index < secretPartStarts.size() && letter < 26 && (secretPartStarts[index] >> letter & 1u);
+}
+
+}  // namespace
+
 bool isSecretKey(std::string_view key) {
-    static constexpr std::string_view parts[] = {"password", "passwd",     "pwd",         "secret",      "token",
-                                                 "apikey",   "api_key",    "api-key",     "privatekey",  "private_key",
-                                                 "private-key", "credential"};
     for (std::size_t at = 0; at + 3 <= key.size(); ++at) {
         const char first = lower(key[at]);
-        if (first != 'p' && first != 's' && first != 't' && first != 'a' && first != 'c') continue;
-        for (std::string_view part : parts)
+        if (!startsSecretPart(first, lower(key[at + 1]))) continue;
+        for (std::string_view part : secretParts)
             if (part[0] == first && key.size() - at >= part.size() &&
                 std::equal(part.begin(), part.end(), key.begin() + static_cast<std::ptrdiff_t>(at),
                            [](char a, char b) { return a == lower(b); }))
@@ -102,19 +136,35 @@ bool isSecretKey(std::string_view key) {
     return false;
 }
 
+TextMasker::TextMasker(AliasMap& aliases) : aliases_(aliases) {
+    teachingCharacters_['\\'] = teachingCharacters_['/'] = true;
+}
+
 void TextMasker::addName(Kind kind, std::string_view name) {
     std::string lowerName = lowered(name);
     std::size_t firstEnd = 0;
     while (firstEnd < lowerName.size() && isWord(lowerName[firstEnd])) ++firstEnd;
     // A name is found at the start of a word; one that starts otherwise is never met as a word.
     if (firstEnd == 0) return;
-    if (kind == Kind::host) hosts_.insert(lowerName);
+    if (kind == Kind::host) {
+        hosts_.insert(lowerName);
+        teachingCharacters_[static_cast<unsigned char>(lowerName[0])] = true;
+        teachingCharacters_[static_cast<unsigned char>(upper(lowerName[0]))] = true;
+    }
+    if (knows(lowerName)) return;
     std::vector<Name>& names = namesByFirstWord_[lowerName.substr(0, firstEnd)];
-    if (std::any_of(names.begin(), names.end(), [&](const Name& known) { return known.lower == lowerName; })) return;
     firstCharacters_[static_cast<unsigned char>(lowerName[0])] = true;
     names.push_back({std::move(lowerName), kind});
     // The longest name that fits wins.
     std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.lower.size() > b.lower.size(); });
+}
+
+bool TextMasker::knows(std::string_view lowerName) const {
+    std::size_t firstEnd = 0;
+    while (firstEnd < lowerName.size() && isWord(lowerName[firstEnd])) ++firstEnd;
+    const auto found = namesByFirstWord_.find(lowerName.substr(0, firstEnd));
+    return found != namesByFirstWord_.end() && std::any_of(found->second.begin(), found->second.end(),
+                                                           [&](const Name& known) { return known.lower == lowerName; });
 }
 
 void TextMasker::addDomain(std::string_view domain) {
@@ -151,36 +201,53 @@ std::string TextMasker::masked(std::string_view text, bool addresses) {
 
 void TextMasker::maskText(std::string_view text, std::string& out, bool addresses) {
     startText();
-    for (std::size_t start = 0;;) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const bool kept = maskLine(text.substr(start, end - start), out, addresses);
-        if (end == text.size()) break;
-        if (kept) out += '\n';
-        start = end + 1;
-    }
+    eachLine(text, [&](std::string_view line, bool more) {
+        if (maskLine(line, out, addresses) && more) out += '\n';
+    });
+    startText();
+}
+
+void TextMasker::learnText(std::string_view text) {
+    startText();
+    eachLine(text, [&](std::string_view line, bool) { learnLine(line); });
     startText();
 }
 
 // A private key goes as a whole: its first line becomes the masking, the rest up to its end is dropped.
 bool TextMasker::maskLine(std::string_view line, std::string& out, bool addresses) {
+    const std::optional<KeyCut> cut = cutPrivateKey(line);
+    if (!cut) return false;
+    scan(cut->before, out, addresses);
+    if (!cut->key) return true;
+    out += masking;
+    scan(cut->after, out, addresses);
+    return true;
+}
+
+void TextMasker::learnLine(std::string_view line) {
+    const std::optional<KeyCut> cut = cutPrivateKey(line);
+    if (!cut) return;
+    learnFrom(cut->before);
+    learnFrom(cut->after);
+}
+
+std::optional<TextMasker::KeyCut> TextMasker::cutPrivateKey(std::string_view line) {
     constexpr std::string_view keyEnd = "PRIVATE KEY-----";
+    constexpr auto none = std::string_view::npos;
     if (inPrivateKey_) {
         const std::size_t end = line.find("-----END ");
-        if (end != std::string_view::npos && line.find(keyEnd, end) != std::string_view::npos) inPrivateKey_ = false;
-        return false;
+        if (end != none && line.find(keyEnd, end) != none) inPrivateKey_ = false;
+        return std::nullopt;
     }
     const std::size_t begin = line.find("-----BEGIN ");
-    const std::size_t beginEnd = begin == std::string_view::npos ? begin : line.find(keyEnd, begin);
-    if (beginEnd == std::string_view::npos) {
-        scan(line, out, addresses);
-        return true;
-    }
-    scan(line.substr(0, begin), out, addresses);
-    out += masking;
+    const std::size_t beginEnd = begin == none ? begin : line.find(keyEnd, begin);
+    if (beginEnd == none) return KeyCut{line, {}, false};
+    KeyCut cut{line.substr(0, begin), {}, true};
     const std::size_t end = line.find("-----END ", beginEnd);
-    if (end == std::string_view::npos || line.find(keyEnd, end) == std::string_view::npos) inPrivateKey_ = true;
-    else scan(line.substr(line.find(keyEnd, end) + keyEnd.size()), out, addresses);
-    return true;
+    const std::size_t endEnd = end == none ? end : line.find(keyEnd, end);
+    if (endEnd == none) inPrivateKey_ = true;
+    else cut.after = line.substr(endEnd + keyEnd.size());
+    return cut;
 }
 
 void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
@@ -248,63 +315,96 @@ std::size_t TextMasker::maskWord(std::string_view line, std::size_t at, std::str
     return maskName(line, at, wordEnd, out);
 }
 
-std::size_t TextMasker::maskName(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out) {
-    if (firstCharacters_[static_cast<unsigned char>(lower(line[at]))]) {
-        word_.assign(line.substr(at, wordEnd - at));
-        for (char& c : word_) c = lower(c);
-        const auto found = namesByFirstWord_.find(word_);
-        if (found != namesByFirstWord_.end()) {
-            for (const Name& name : found->second) {
-                const std::size_t end = at + name.lower.size();
-                if (end > line.size() || (end < line.size() && isWord(line[end]))) continue;
-                if (!std::equal(name.lower.begin(), name.lower.end(), line.begin() + static_cast<std::ptrdiff_t>(at),
-                                [](char a, char b) { return a == lower(b); }))
-                    continue;
-                if (name.kind == Kind::user) learnDomainBefore(line, at, out);
-                out += inCaseOf(line.substr(at, end - at), aliases_.alias(name.kind, name.lower));
-                return end;
-            }
-        }
+// The known name that starts at the word, the longest that fits; nothing when none does.
+const TextMasker::Name* TextMasker::nameAt(std::string_view line, std::size_t at, std::size_t wordEnd) {
+    if (!firstCharacters_[static_cast<unsigned char>(lower(line[at]))]) return nullptr;
+    word_.assign(line.substr(at, wordEnd - at));
+    for (char& c : word_) c = lower(c);
+    const auto found = namesByFirstWord_.find(word_);
+    if (found == namesByFirstWord_.end()) return nullptr;
+    for (const Name& name : found->second) {
+        const std::size_t end = at + name.lower.size();
+        if (end > line.size() || (end < line.size() && isWord(line[end]))) continue;
+        if (std::equal(name.lower.begin(), name.lower.end(), line.begin() + static_cast<std::ptrdiff_t>(at),
+                       [](char a, char b) { return a == lower(b); }))
+            return &name;
     }
-    out.append(line.substr(at, wordEnd - at));
-    return wordEnd;
+    return nullptr;
 }
 
-// host.example.com: a known domain at its end makes the name a host below it;
-// the host's own name with a domain after it teaches that domain.
-std::size_t TextMasker::maskDottedName(std::string_view line, std::size_t at, std::string& out) {
-    constexpr std::size_t mostLabels = 32;
-    std::size_t labelStarts[mostLabels] = {at};
-    std::size_t labels = 1, end = at;
+std::size_t TextMasker::maskName(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out) {
+    const Name* name = nameAt(line, at, wordEnd);
+    if (!name) {
+        out.append(line.substr(at, wordEnd - at));
+        return wordEnd;
+    }
+    const std::size_t end = at + name->lower.size();
+    // Taken before a domain is learned: learning may add a name beside this one.
+    const std::string& alias = aliases_.alias(name->kind, name->lower);
+    const std::string_view domain = name->kind == Kind::user ? learnDomainBefore(line, at) : std::string_view();
+    // Met only now (the account was learned after the first pass went by), the
+    // domain stands unmasked at the end of what was written: it is masked there too.
+    if (!domain.empty() && out.ends_with(std::string_view(domain.data(), domain.size() + 1))) {
+        out.resize(out.size() - domain.size() - 1);
+        appendInCaseOf(out, domain, aliases_.alias(Kind::netbios, lowered(domain)));
+        out += '\\';
+    }
+    appendInCaseOf(out, line.substr(at, end - at), alias);
+    return end;
+}
+
+bool TextMasker::dottedName(std::string_view line, std::size_t at, DottedName& name) {
+    name.starts[0] = at;
+    name.labels = 1;
+    std::size_t end = at;
     for (;;) {
         while (end < line.size() && isLabelCharacter(line[end])) ++end;
-        if (labels < mostLabels && end + 1 < line.size() && line[end] == '.' && isLabelCharacter(line[end + 1])) {
-            labelStarts[labels++] = ++end;
+        if (name.labels < DottedName::mostLabels && end + 1 < line.size() && line[end] == '.' &&
+            isLabelCharacter(line[end + 1])) {
+            name.starts[name.labels++] = ++end;
             continue;
         }
         break;
     }
-    if (labels < 2 || (end < line.size() && isWord(line[end]))) return 0;
+    if (name.labels < 2 || (end < line.size() && isWord(line[end]))) return false;
+    name.end = end;
     word_.assign(line.substr(at, end - at));
     for (char& c : word_) c = lower(c);
-    const std::string& name = word_;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        for (std::size_t label = 0; label < labels; ++label) {
-            const std::string_view domain = std::string_view(name).substr(labelStarts[label] - at);
-            if (!domains_.count(domain)) continue;
-            if (label > 0) {
-                const std::size_t hostEnd = labelStarts[label] - 1;
-                out += inCaseOf(line.substr(at, hostEnd - at), aliases_.alias(Kind::host, name.substr(0, hostEnd - at)));
-                out += '.';
-            }
-            out += inCaseOf(line.substr(labelStarts[label], end - labelStarts[label]), aliases_.alias(Kind::domain, domain));
-            return end;
-        }
-        const std::string_view first = std::string_view(name).substr(0, labelStarts[1] - at - 1);
-        if (attempt > 0 || labels < 3 || !hosts_.count(first)) return 0;
-        addDomain(std::string_view(name).substr(labelStarts[1] - at));
+    return true;
+}
+
+// The first label from which on the name is a known domain, or noLabel.
+std::size_t TextMasker::knownDomainLabel(const DottedName& name) {
+    for (std::size_t label = 0; label < name.labels; ++label)
+        if (domains_.count(std::string_view(word_).substr(name.starts[label] - name.starts[0]))) return label;
+    return noLabel;
+}
+
+// The host's own name with a domain after it teaches that domain.
+bool TextMasker::learnHostDomain(const DottedName& name) {
+    const std::size_t hostEnd = name.starts[1] - name.starts[0] - 1;
+    if (name.labels < 3 || !hosts_.count(std::string_view(word_).substr(0, hostEnd))) return false;
+    addDomain(std::string_view(word_).substr(hostEnd + 1));
+    return true;
+}
+
+// host.example.com: a known domain at its end makes the name a host below it.
+std::size_t TextMasker::maskDottedName(std::string_view line, std::size_t at, std::string& out) {
+    DottedName name;
+    if (!dottedName(line, at, name)) return 0;
+    std::size_t label = knownDomainLabel(name);
+    if (label == noLabel && learnHostDomain(name)) label = knownDomainLabel(name);
+    if (label == noLabel) return 0;
+    const std::size_t domainStart = name.starts[label];
+    if (label > 0) {
+        const std::size_t hostEnd = domainStart - 1;
+        appendInCaseOf(out, line.substr(at, hostEnd - at),
+                       aliases_.alias(Kind::host, std::string_view(word_).substr(0, hostEnd - at)));
+        out += '.';
     }
-    return 0;
+    appendInCaseOf(out, line.substr(domainStart, name.end - domainStart),
+                   aliases_.alias(Kind::domain, std::string_view(word_).substr(domainStart - at)));
+    return name.end;
 }
 
 // a.b.c.d, not inside a longer dotted number (a version); loopback, "this
@@ -385,7 +485,7 @@ std::size_t TextMasker::maskMac(std::string_view line, std::size_t at, std::stri
         if (i > 0 && i % digits == 0) written += separator;
         written += alias[i];
     }
-    out += inCaseOf(original, written);
+    appendInCaseOf(out, original, written);
     return position;
 }
 
@@ -434,32 +534,56 @@ std::size_t TextMasker::maskIpv6(std::string_view line, std::size_t at, std::str
 }
 
 // DOMAIN\ACCOUNT in free text, not inside a path: DOMAIN is a NetBIOS domain.
-// Met only now (the account was learned after the first pass went by), it is
-// masked here too: it stands unmasked at the end of what was written.
-void TextMasker::learnDomainBefore(std::string_view line, std::size_t account, std::string& out) {
-    if (account < 2 || line[account - 1] != '\\') return;
+// The domain when it is new, else nothing.
+std::string_view TextMasker::learnDomainBefore(std::string_view line, std::size_t account) {
+    if (account < 2 || line[account - 1] != '\\') return {};
     std::size_t start = account - 1;
     while (start > 0 && (isWord(line[start - 1]) || line[start - 1] == '-' || line[start - 1] == '_')) --start;
     if (start == account - 1 || (start > 0 && (line[start - 1] == '\\' || line[start - 1] == '/' || line[start - 1] == ':')))
-        return;
+        return {};
     const std::string_view domain = line.substr(start, account - 1 - start);
     const std::string lowerDomain = lowered(domain);
-    if (aliases_.find(Kind::netbios, lowerDomain) || hosts_.count(lowerDomain) || isWellKnownDomain(lowerDomain) ||
+    if (knows(lowerDomain) || hosts_.count(lowerDomain) || isWellKnownDomain(lowerDomain) ||
         isWellKnownAccount(domain))
-        return;
+        return {};
     addName(Kind::netbios, domain);
-    const std::string_view written = line.substr(start, account - start);
-    if (out.ends_with(written)) out.replace(out.size() - written.size(), domain.size(), inCaseOf(domain, aliases_.alias(Kind::netbios, lowerDomain)));
+    return domain;
+}
+
+// Looks only where a lesson can start: at a path separator before a word, and
+// at the first character of a host's name starting a word.
+void TextMasker::learnFrom(std::string_view line) {
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const char c = line[at];
+        if (!teachingCharacters_[static_cast<unsigned char>(c)]) continue;
+        if (c == '\\' || c == '/') {
+            learnAfterSeparator(line, at + 1);
+        } else if (at == 0 || !isWord(line[at - 1])) {
+            DottedName name;
+            if (dottedName(line, at, name) && knownDomainLabel(name) == noLabel) learnHostDomain(name);
+        }
+    }
+}
+
+void TextMasker::learnAfterSeparator(std::string_view line, std::size_t word) {
+    std::size_t wordEnd = word;
+    while (wordEnd < line.size() && isWord(line[wordEnd])) ++wordEnd;
+    if (wordEnd == word) return;
+    learnProfile(line, word, wordEnd);
+    const Name* name = line[word - 1] == '\\' ? nameAt(line, word, wordEnd) : nullptr;
+    if (name && name->kind == Kind::user) learnDomainBefore(line, word);
 }
 
 // C:\Users\NAME\ and /home/NAME/: NAME is an account.
 void TextMasker::learnProfile(std::string_view line, std::size_t wordStart, std::size_t wordEnd) {
     if (wordEnd - wordStart != 4 && wordEnd - wordStart != 5) return;
     if (wordStart == 0 || wordEnd + 1 >= line.size()) return;
-    const std::string word = lowered(line.substr(wordStart, wordEnd - wordStart));
     const char before = line[wordStart - 1], after = line[wordEnd];
-    const bool windows = word == "users" && after == before && (before == '\\' || (before == '/' && wordStart >= 2 && line[wordStart - 2] == ':'));
-    const bool linux = word == "home" && before == '/' && after == '/';
+    // Most words stand between no separators: passed before they are read.
+    if (after != before || (before != '\\' && before != '/')) return;
+    const std::string_view word = line.substr(wordStart, wordEnd - wordStart);
+    const bool windows = equalsLowered(word, "users") && (before == '\\' || (wordStart >= 2 && line[wordStart - 2] == ':'));
+    const bool linux = equalsLowered(word, "home") && before == '/';
     if (!windows && !linux) return;
     const std::size_t nameEnd = std::min(line.find_first_of(windows ? "\\/\"<>|:*?\t" : "/\"<>|:\t ", wordEnd + 1), line.size());
     const std::string_view name = line.substr(wordEnd + 1, nameEnd - wordEnd - 1);
