@@ -42,7 +42,8 @@ ErrorCode ReportFile::write(std::string_view bytes) {
     written_ += bytes.size();
     changed_.wait(lock, [this] { return queued_ < queueLimit_ || !readerAttached_; });
     if (readerAttached_) {
-        queue_.emplace_back(bytes);
+        queue_.push_back(takeSpare());
+        queue_.back().assign(bytes);
         queued_ += bytes.size();
     }
     changed_.notify_all();
@@ -145,6 +146,7 @@ ErrorCode ReportFile::read(void* data, std::uint32_t size, std::uint32_t& proces
         frontRead_ += count;
         processed += static_cast<std::uint32_t>(count);
         if (frontRead_ == first.size()) {
+            keepSpare(std::move(queue_.front()));
             queue_.pop_front();
             frontRead_ = 0;
         }
@@ -166,4 +168,17 @@ void ReportFile::clearQueue() {
     queue_.clear();
     queued_ = 0;
     frontRead_ = 0;
+}
+
+// Memory the system hands out anew is cleared page by page on first touch,
+// which costs more than copying the bytes into it: pieces are used again.
+std::string ReportFile::takeSpare() {
+    if (spare_.empty()) return {};
+    std::string piece = std::move(spare_.back());
+    spare_.pop_back();
+    return piece;
+}
+
+void ReportFile::keepSpare(std::string piece) {
+    if (spare_.size() < mostSpares) spare_.push_back(std::move(piece));
 }

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The report on disk, under a private name beside the archive, and the bytes
 // the packing has yet to read: what is written goes to the file and, while the
@@ -48,6 +49,9 @@ private:
     platform::ErrorCode read(void* data, std::uint32_t size, std::uint32_t& processed);
     void detachReader();
     void clearQueue();
+    // A piece the packing has read, for the next write to fill.
+    std::string takeSpare();
+    void keepSpare(std::string piece);
 
     platform::OwnFolder& folder_;
     platform::OwnFile file_;
@@ -55,6 +59,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::string> queue_;
+    // Enough for the writing and the packing to take turns; bounded, as the queue is.
+    static constexpr std::size_t mostSpares = 2;
+    std::vector<std::string> spare_;
     std::size_t frontRead_ = 0;  // bytes of the first queued piece already read
     std::size_t queued_ = 0;
     std::uint64_t written_ = 0;

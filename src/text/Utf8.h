@@ -35,6 +35,8 @@ public:
     void finish(std::string& out);
 
 private:
+    // Where the run of plain ASCII from AT ends.
+    static std::size_t copyAsciiRun(std::wstring_view text, std::size_t at, std::string& out);
     void append(std::string& out, char32_t c) const;
 
     bool crlf_;

@@ -116,4 +116,55 @@ TEST(LinuxListing, APipeSwappedInForAListedFileIsNeverOpened) {
     fs::remove_all(folder);
 }
 
+// Where others may rename the entries of a folder, a pipe exchanged with a
+// listed file again and again while the file is examined is never opened.
+TEST(LinuxListing, APipeExchangedWithAFileInAFolderOthersMayChangeIsNeverOpened) {
+    struct Folder {
+        const char* what;
+        mode_t mode;
+        uid_t owner;  // 0 for the running user's own
+    };
+    const Folder folders[] = {
+        {"writable by all", 0777, 0}, {"writable by its group", 0775, 0}, {"of another user", 0755, 65534}};
+    const fs::path base = fs::temp_directory_path() / ("tavisk-exchange-" + std::to_string(getpid()));
+    for (const Folder& shared : folders) {
+        SCOPED_TRACE(shared.what);
+        if (shared.owner != 0 && geteuid() != 0) continue;  // only the administrator gives folders away
+        const fs::path folder = base / "shared";
+        fs::create_directories(folder);
+        ASSERT_EQ(chmod(folder.c_str(), shared.mode), 0);
+        if (shared.owner != 0) {
+            ASSERT_EQ(chown(folder.c_str(), shared.owner, shared.owner), 0);
+        }
+        std::ofstream(folder / "file") << std::string(100, 'x');  // large enough to be opened for a version
+        // Small files examined in the same batch hold the pipe's chance open a while.
+        for (int small = 0; small < 60; ++small) std::ofstream(folder / ("small" + std::to_string(small)));
+        ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
+        fs::create_hard_link(folder / "pipe", base / "writer-end");
+        const pid_t writer = fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) _exit(open((base / "writer-end").c_str(), O_WRONLY) >= 0 ? 0 : 1);
+        const pid_t exchanger = fork();
+        ASSERT_GE(exchanger, 0);
+        if (exchanger == 0) {
+            const std::string file = folder / "file";
+            const std::string pipe = folder / "pipe";
+            for (;;) renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, pipe.c_str(), RENAME_EXCHANGE);
+        }
+
+        const std::string prefix = folder.string() + "/";
+        for (int round = 0; round < 300 && waitpid(writer, nullptr, WNOHANG) == 0; ++round) {
+            const auto listing = platform::nativeFileQueries().list(std::wstring(prefix.begin(), prefix.end()));
+            platform::DirectoryEntry entry;
+            while (listing->next(entry)) listing->examineEntry(L"");
+        }
+        EXPECT_EQ(waitpid(writer, nullptr, WNOHANG), 0) << "the writer still waits";
+        for (const pid_t child : {writer, exchanger}) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+        fs::remove_all(base);
+    }
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 TEST(Utf8, EveryCharacterSurvivesTheRoundTrip) {
     const std::string bytes = "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a ä € 😀 z
@@ -35,4 +37,21 @@ TEST(Utf8, UndecodableBytesRaiseBadConversion) {
 TEST(Utf8, UnpairedSurrogatesAreWrittenAsReplacementCharacters) {
     const std::wstring lone(1, static_cast<wchar_t>(0xD800));
     EXPECT_EQ(text::wideToUtf8(lone + L"x"), "\xEF\xBF\xBDx");
+}
+
+// ASCII is copied in runs, sought in blocks: whatever stands in a long text, and where, keeps its encoding.
+TEST(Utf8, EveryCharacterOfALongTextKeepsItsEncodingWhereverItStands) {
+    const std::pair<wchar_t, std::string> cases[] = {{L'\n', "\r\n"},
+                                                     {static_cast<wchar_t>(0xE4), "\xC3\xA4"},
+                                                     {static_cast<wchar_t>(0x80), "\xC2\x80"},
+                                                     {L'\x7F', "\x7F"}};
+    for (const auto& [character, encoded] : cases) {
+        for (std::size_t at = 0; at < 20; ++at) {
+            std::wstring text(20, L'a');
+            text[at] = character;
+            std::string out;
+            text::Utf8Encoder(text::Utf8Encoder::LineEnds::crlf).encode(text, out);
+            EXPECT_EQ(out, std::string(at, 'a') + encoded + std::string(19 - at, 'a')) << at;
+        }
+    }
 }

@@ -23,8 +23,8 @@
 namespace platform {
 namespace {
 
-constexpr unsigned statusFields = STATX_TYPE | STATX_MODE | STATX_MTIME | STATX_CTIME | STATX_BTIME | STATX_SIZE |
-                                  STATX_INO;
+constexpr unsigned statusFields = STATX_TYPE | STATX_MODE | STATX_UID | STATX_MTIME | STATX_CTIME | STATX_BTIME |
+                                  STATX_SIZE | STATX_INO;
 
 FileTime fileTime(const statx_timestamp& time) {
     constexpr std::int64_t secondsFrom1601To1970 = 11644473600;
@@ -123,7 +123,7 @@ FileExamination examineAt(int directory, const char* name) {
 struct BatchedFile {
     const char* name = nullptr;
     FileExamination examination;
-    // Each a descriptor or minus the errno of its open.
+    // Each a descriptor or minus the errno of its open; no pin where none is needed.
     int pinned = -1;
     int descriptor = -1;
     std::string reopening;
@@ -140,11 +140,9 @@ FileExamination describePinned(const BatchedFile& file) {
     return judged(status);
 }
 
-// Examines files of one open directory in four rounds of calls (pin, open,
-// read the header, close), each round one trip into the kernel where the batch
-// has a ring. The status is asked for call by call: through the ring it would
-// be handed to a worker thread each time, which costs more than the call it saves.
-void examineBatch(CallBatch& calls, int directory, std::span<BatchedFile> files) {
+// Where others may rename entries, each file is pinned, judged by what the pin
+// holds and opened again through the pin, in two rounds of calls.
+void openPinned(CallBatch& calls, int directory, std::span<BatchedFile> files) {
     for (BatchedFile& file : files) calls.openAt(directory, file.name, pinFlags | O_NOFOLLOW, file.pinned);
     calls.complete();
     for (BatchedFile& file : files) {
@@ -155,6 +153,39 @@ void examineBatch(CallBatch& calls, int directory, std::span<BatchedFile> files)
         calls.openAt(AT_FDCWD, file.reopening.c_str(), readFlags, file.descriptor);
     }
     calls.complete();
+}
+
+// Where nobody but the run's own user and the administrator can rename
+// entries, no pipe or device can take a regular file's name between its status
+// and its opening: the name serves for both, in one round. A pin would cost
+// two more calls per file, and a reopening through /proc that the ring hands
+// to a worker thread.
+void openByName(CallBatch& calls, int directory, std::span<BatchedFile> files) {
+    for (BatchedFile& file : files) {
+        struct statx status {};
+        file.examination = statx(directory, file.name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, statusFields,
+                                 &status) == 0
+                               ? judged(status)
+                               : FileExamination::failed(lastError());
+        file.descriptor = -1;
+        if (mayHoldVersion(file.examination)) {
+            calls.openAt(directory, file.name, readFlags | O_NOFOLLOW, file.descriptor);
+        }
+    }
+    calls.complete();
+}
+
+// Examines files of one open directory: opens them, then reads their headers
+// and closes them in two more rounds of calls, each round one trip into the
+// kernel where the batch has a ring. The status is asked for call by call:
+// through the ring it would be handed to a worker thread each time, which
+// costs more than the call it saves.
+void examineBatch(CallBatch& calls, int directory, bool othersMayRename, std::span<BatchedFile> files) {
+    if (othersMayRename) {
+        openPinned(calls, directory, files);
+    } else {
+        openByName(calls, directory, files);
+    }
     for (BatchedFile& file : files) {
         if (file.descriptor >= 0) calls.readAt(file.descriptor, file.header, sizeof file.header, 0, file.headerRead);
         if (file.pinned >= 0) calls.close(file.pinned);
@@ -168,17 +199,28 @@ void examineBatch(CallBatch& calls, int directory, std::span<BatchedFile> files)
     calls.complete();
 }
 
+// Whether anyone but the run's own user and the administrator may rename the
+// directory's entries, or its modes may not bind whoever serves its file
+// system: one on no disk of its own (network, user space, memory, overlay).
+bool othersMayRename(const struct statx& directory) {
+    static const uid_t runningUser = geteuid();
+    const bool ownersOnly = (directory.stx_uid == 0 || directory.stx_uid == runningUser) &&
+                            (directory.stx_mode & (S_IWGRP | S_IWOTH)) == 0;
+    return !ownersOnly || directory.stx_dev_major == 0;
+}
+
 bool outOfDescriptors(int result) { return result == -EMFILE || result == -ENFILE; }
 
 // Opens that ran out of descriptors are made again one at a time, once the
 // batch has given its own back, and once more after each descriptor freed.
 template <class FreeDescriptor>
-void examineFiles(CallBatch& calls, int directory, std::span<BatchedFile> files, FreeDescriptor freeDescriptor) {
-    examineBatch(calls, directory, files);
+void examineFiles(CallBatch& calls, int directory, bool othersMayRename, std::span<BatchedFile> files,
+                  FreeDescriptor freeDescriptor) {
+    examineBatch(calls, directory, othersMayRename, files);
     for (BatchedFile& file : files) {
         bool retry = true;
         while (retry && (outOfDescriptors(file.pinned) || outOfDescriptors(file.descriptor))) {
-            examineBatch(calls, directory, {&file, 1});
+            examineBatch(calls, directory, othersMayRename, {&file, 1});
             retry = freeDescriptor();
         }
     }
@@ -245,6 +287,7 @@ public:
         if (known) {
             ownTimes_ = fileTimes(status);
             identity_ = DirectoryIdentity{makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino};
+            othersMayRename_ = othersMayRename(status);
         }
     }
     LinuxDirectoryListing(const LinuxDirectoryListing&) = delete;
@@ -361,6 +404,7 @@ private:
         } else if (lseek(directory_.get(), resumeAt_, SEEK_SET) < 0) {
             endWith(lastError());
         }
+        othersMayRename_ = failure_ != error::success || othersMayRename(status);
         if (failure_ != error::success) directory_.reset(-1);
         recordsRead_ = recordsLength_ = 0;
         return directory_.get();
@@ -402,7 +446,7 @@ private:
         for (const Ahead& entry : files) {
             if (entry.type == DT_REG) batch.emplace_back().name = entry.name.c_str();
         }
-        examineFiles(calls_, descriptor(), batch, [this] { return open_.release(this); });
+        examineFiles(calls_, descriptor(), othersMayRename_, batch, [this] { return open_.release(this); });
         auto examined = batch.begin();
         for (Ahead& entry : files) {
             if (entry.type == DT_REG) entry.examination = (examined++)->examination;
@@ -426,6 +470,7 @@ private:
     bool ended_ = false;
     std::optional<FileTimes> ownTimes_;
     std::optional<DirectoryIdentity> identity_;
+    bool othersMayRename_ = true;
     std::vector<Ahead> ahead_;
     std::size_t position_ = 0;
     mode_t kind_ = 0;
