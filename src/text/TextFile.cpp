@@ -43,6 +43,25 @@ void foldTextFileLines(std::string& bytes) {
     bytes += '\n';
 }
 
+// Latin-1 bytes as UTF-8: ASCII, a text file's bulk, is copied as it is.
+void appendLatin1AsUtf8(std::string_view bytes, std::string& out) {
+    unsigned char allBits = 0;
+    for (const char c : bytes) allBits |= static_cast<unsigned char>(c);
+    if (allBits < 0x80) {
+        out += bytes;
+        return;
+    }
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+}
+
 }  // namespace
 
 
@@ -57,21 +76,21 @@ void TextFileDecoder::decode(std::string_view bytes, std::wstring& out) {
     wchar_t* to = out.data() + start;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (pendingCarriageReturn_ && byte != '\n') *to++ = L'\r';
-        pendingCarriageReturn_ = byte == '\r';
-        if (!pendingCarriageReturn_) *to++ = static_cast<wchar_t>(byte);
+        if (afterCarriageReturn_ && byte != '\n') *to++ = L'\r';
+        afterCarriageReturn_ = byte == '\r';
+        if (!afterCarriageReturn_) *to++ = static_cast<wchar_t>(byte);
     }
-    if (ended_ && pendingCarriageReturn_) {
+    if (ended_ && afterCarriageReturn_) {
         *to++ = L'\r';
-        pendingCarriageReturn_ = false;
+        afterCarriageReturn_ = false;
     }
     out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 // Splitting at LF and appending "\n" to every piece gives the text plus one "\n".
 void TextFileDecoder::finish(std::wstring& out) {
-    if (pendingCarriageReturn_) out += L'\r';
-    pendingCarriageReturn_ = false;
+    if (afterCarriageReturn_) out += L'\r';
+    afterCarriageReturn_ = false;
     out += L'\n';
 }
 
@@ -80,45 +99,21 @@ void TextFileDecoder::decodeToReport(std::string_view bytes, std::string& out) {
     const std::size_t endOfFile = bytes.find('\x1A');
     ended_ = endOfFile != std::string_view::npos;
     if (ended_) bytes = bytes.substr(0, endOfFile);
-    // Written in place: at most two bytes a byte, and a CR held back from the piece before.
-    const std::size_t start = out.size();
-    out.resize(start + 2 * bytes.size() + 1);
-    char* to = out.data() + start;
-    for (const char c : bytes) {
-        if (pendingCarriageReturn_) {
-            // A CR before LF is the LF's own; a CR alone stays as it is.
-            *to++ = '\r';
-            pendingCarriageReturn_ = false;
-            if (c == '\n') {
-                *to++ = '\n';
-                continue;
-            }
-        }
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80 && c != '\r' && c != '\n') {
-            *to++ = c;
-        } else if (c == '\r') {
-            pendingCarriageReturn_ = true;
-        } else if (c == '\n') {
-            *to++ = '\r';
-            *to++ = '\n';
-        } else {
-            *to++ = static_cast<char>(0xC0 | (byte >> 6));
-            *to++ = static_cast<char>(0x80 | (byte & 0x3F));
-        }
+    // Line by line: a CR stays as it is, so only an LF without a CR before it changes.
+    while (!bytes.empty()) {
+        const std::size_t lineFeed = bytes.find('\n');
+        const std::string_view line = bytes.substr(0, lineFeed);
+        appendLatin1AsUtf8(line, out);
+        if (!line.empty()) afterCarriageReturn_ = line.back() == '\r';
+        if (lineFeed == std::string_view::npos) return;
+        if (!afterCarriageReturn_) out += '\r';
+        out += '\n';
+        afterCarriageReturn_ = false;
+        bytes.remove_prefix(lineFeed + 1);
     }
-    if (ended_ && pendingCarriageReturn_) {
-        *to++ = '\r';
-        pendingCarriageReturn_ = false;
-    }
-    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
-void TextFileDecoder::finishToReport(std::string& out) {
-    if (pendingCarriageReturn_) out += '\r';
-    pendingCarriageReturn_ = false;
-    out += "\r\n";
-}
+void TextFileDecoder::finishToReport(std::string& out) { out += "\r\n"; }
 
 std::wstring decodeTextFile(const std::string& bytes) {
     std::wstring text;
