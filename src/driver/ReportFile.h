@@ -1,11 +1,11 @@
 #pragma once
 #include "archive/ReportPacker.h"
+#include "driver/ByteQueue.h"
 #include "dispatch/ReportSections.h"
 #include "platform/FileSystem.h"
 
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,16 +47,12 @@ private:
 
     platform::ErrorCode read(void* data, std::uint32_t size, std::uint32_t& processed);
     void detachReader();
-    void clearQueue();
 
     platform::OwnFolder& folder_;
     platform::OwnFile file_;
-    const std::size_t queueLimit_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::string> queue_;
-    std::size_t frontRead_ = 0;  // bytes of the first queued piece already read
-    std::size_t queued_ = 0;
+    ByteQueue queue_;
     std::uint64_t written_ = 0;
     std::uint64_t handedOut_ = 0;
     bool readerAttached_ = true;
