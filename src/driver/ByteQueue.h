@@ -1,26 +1,27 @@
 #pragma once
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 // A bounded first-in-first-out queue of bytes in one block, taken once: bytes
 // pass through it without an allocation of their own.
 class ByteQueue {
 public:
-    // The capacity is at least one byte.
-    explicit ByteQueue(std::size_t capacity) : ring_(capacity) {}
+    // At least one byte; the block is not cleared, as no byte is read before it was written.
+    explicit ByteQueue(std::size_t capacity)
+        : ring_(std::make_unique_for_overwrite<char[]>(capacity)), capacity_(capacity) {}
 
     std::size_t size() const { return size_; }
-    bool full() const { return size_ == ring_.size(); }
+    bool full() const { return size_ == capacity_; }
 
     // Takes as many of the bytes as there is room for; their count.
     std::size_t push(std::string_view bytes) {
-        const std::size_t count = std::min(bytes.size(), ring_.size() - size_);
-        const std::size_t end = (start_ + size_) % ring_.size();
-        const std::size_t first = std::min(count, ring_.size() - end);
-        std::copy_n(bytes.data(), first, ring_.data() + end);
-        std::copy_n(bytes.data() + first, count - first, ring_.data());
+        const std::size_t count = std::min(bytes.size(), capacity_ - size_);
+        const std::size_t end = (start_ + size_) % capacity_;
+        const std::size_t first = std::min(count, capacity_ - end);
+        std::copy_n(bytes.data(), first, ring_.get() + end);
+        std::copy_n(bytes.data() + first, count - first, ring_.get());
         size_ += count;
         return count;
     }
@@ -28,10 +29,10 @@ public:
     // Moves up to SIZE of the oldest bytes out; their count.
     std::size_t pop(char* to, std::size_t size) {
         const std::size_t count = std::min(size, size_);
-        const std::size_t first = std::min(count, ring_.size() - start_);
-        std::copy_n(ring_.data() + start_, first, to);
-        std::copy_n(ring_.data(), count - first, to + first);
-        start_ = (start_ + count) % ring_.size();
+        const std::size_t first = std::min(count, capacity_ - start_);
+        std::copy_n(ring_.get() + start_, first, to);
+        std::copy_n(ring_.get(), count - first, to + first);
+        start_ = (start_ + count) % capacity_;
         size_ -= count;
         return count;
     }
@@ -45,7 +46,8 @@ public:
     }
 
 private:
-    std::vector<char> ring_;
+    std::unique_ptr<char[]> ring_;
+    const std::size_t capacity_;
     std::size_t start_ = 0;
     std::size_t size_ = 0;
 };
