@@ -28,7 +28,7 @@ private:
 };
 
 ReportFile::ReportFile(platform::OwnFolder& folder, platform::OwnFile file, std::size_t queueLimit)
-    : folder_(folder), file_(std::move(file)), queueLimit_(queueLimit) {}
+    : folder_(folder), file_(std::move(file)), queue_(queueLimit) {}
 
 ReportFile::~ReportFile() {
     if (kept_) return;
@@ -40,13 +40,14 @@ ErrorCode ReportFile::write(std::string_view bytes) {
     if (const ErrorCode failure = writeAll(*file_.stream, bytes)) return failure;
     std::unique_lock lock(mutex_);
     written_ += bytes.size();
-    changed_.wait(lock, [this] { return queued_ < queueLimit_ || !readerAttached_; });
-    if (readerAttached_) {
-        queue_.push_back(takeSpare());
-        queue_.back().assign(bytes);
-        queued_ += bytes.size();
+    while (!bytes.empty() && readerAttached_) {
+        if (queue_.full()) {
+            changed_.wait(lock);
+            continue;
+        }
+        bytes.remove_prefix(queue_.push(bytes));
+        changed_.notify_all();
     }
-    changed_.notify_all();
     return error::success;
 }
 
@@ -65,16 +66,11 @@ ErrorCode ReportFile::truncate(std::uint64_t size) {
         rewritten_ = true;
         readerAttached_ = false;
     }
-    for (std::uint64_t excess = written_ - size; readerAttached_ && excess > 0;) {
-        std::string& last = queue_.back();
-        const std::size_t unread = last.size() - (queue_.size() == 1 ? frontRead_ : 0);
-        const std::size_t dropped = static_cast<std::size_t>(std::min<std::uint64_t>(excess, unread));
-        last.resize(last.size() - dropped);
-        if (dropped == unread) queue_.pop_back();
-        queued_ -= dropped;
-        excess -= dropped;
+    if (readerAttached_) {
+        queue_.dropNewest(static_cast<std::size_t>(written_ - size));
+    } else {
+        queue_.clear();
     }
-    if (!readerAttached_ || queue_.empty()) clearQueue();
     written_ = size;
     changed_.notify_all();
     return error::success;
@@ -103,7 +99,7 @@ std::optional<std::wstring> ReportFile::keepAs(const std::wstring& name) {
 bool ReportFile::awaitBytes(std::uint64_t bytes) {
     std::unique_lock lock(mutex_);
     // A full queue waits for the packing: it must start now.
-    changed_.wait(lock, [&] { return written_ >= bytes || queued_ >= queueLimit_ || complete_ || abandoned_; });
+    changed_.wait(lock, [&] { return written_ >= bytes || queue_.full() || complete_ || abandoned_; });
     return complete_;
 }
 
@@ -129,29 +125,16 @@ void ReportFile::abandon() {
     const std::lock_guard lock(mutex_);
     abandoned_ = true;
     readerAttached_ = false;
-    clearQueue();
+    queue_.clear();
     changed_.notify_all();
 }
 
 ErrorCode ReportFile::read(void* data, std::uint32_t size, std::uint32_t& processed) {
     processed = 0;
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queued_ > 0 || complete_ || !readerAttached_; });
+    changed_.wait(lock, [this] { return queue_.size() > 0 || complete_ || !readerAttached_; });
     if (!readerAttached_) return error::operationAborted;
-    auto* to = static_cast<char*>(data);
-    while (processed < size && !queue_.empty()) {
-        const std::string& first = queue_.front();
-        const std::size_t count = std::min<std::size_t>(size - processed, first.size() - frontRead_);
-        std::copy_n(first.data() + frontRead_, count, to + processed);
-        frontRead_ += count;
-        processed += static_cast<std::uint32_t>(count);
-        if (frontRead_ == first.size()) {
-            keepSpare(std::move(queue_.front()));
-            queue_.pop_front();
-            frontRead_ = 0;
-        }
-    }
-    queued_ -= processed;
+    processed = static_cast<std::uint32_t>(queue_.pop(static_cast<char*>(data), size));
     handedOut_ += processed;
     changed_.notify_all();
     return error::success;
@@ -160,25 +143,6 @@ ErrorCode ReportFile::read(void* data, std::uint32_t size, std::uint32_t& proces
 void ReportFile::detachReader() {
     const std::lock_guard lock(mutex_);
     readerAttached_ = false;
-    clearQueue();
-    changed_.notify_all();
-}
-
-void ReportFile::clearQueue() {
     queue_.clear();
-    queued_ = 0;
-    frontRead_ = 0;
-}
-
-// Memory the system hands out anew is cleared page by page on first touch,
-// which costs more than copying the bytes into it: pieces are used again.
-std::string ReportFile::takeSpare() {
-    if (spare_.empty()) return {};
-    std::string piece = std::move(spare_.back());
-    spare_.pop_back();
-    return piece;
-}
-
-void ReportFile::keepSpare(std::string piece) {
-    if (spare_.size() < mostSpares) spare_.push_back(std::move(piece));
+    changed_.notify_all();
 }

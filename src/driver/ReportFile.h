@@ -1,16 +1,15 @@
 #pragma once
 #include "archive/ReportPacker.h"
+#include "driver/ByteQueue.h"
 #include "dispatch/ReportSections.h"
 #include "platform/FileSystem.h"
 
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 // The report on disk, under a private name beside the archive, and the bytes
 // the packing has yet to read: what is written goes to the file and, while the
@@ -48,22 +47,12 @@ private:
 
     platform::ErrorCode read(void* data, std::uint32_t size, std::uint32_t& processed);
     void detachReader();
-    void clearQueue();
-    // A piece the packing has read, for the next write to fill.
-    std::string takeSpare();
-    void keepSpare(std::string piece);
 
     platform::OwnFolder& folder_;
     platform::OwnFile file_;
-    const std::size_t queueLimit_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::string> queue_;
-    // Enough for the writing and the packing to take turns; bounded, as the queue is.
-    static constexpr std::size_t mostSpares = 2;
-    std::vector<std::string> spare_;
-    std::size_t frontRead_ = 0;  // bytes of the first queued piece already read
-    std::size_t queued_ = 0;
+    ByteQueue queue_;
     std::uint64_t written_ = 0;
     std::uint64_t handedOut_ = 0;
     bool readerAttached_ = true;

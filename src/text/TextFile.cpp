@@ -43,6 +43,28 @@ void foldTextFileLines(std::string& bytes) {
     bytes += '\n';
 }
 
+bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
+// Latin-1 bytes as UTF-8: stretches of ASCII, a text file's bulk, are copied as they are.
+void appendLatin1AsUtf8(std::string_view bytes, std::string& out) {
+    // One pass the compiler vectorises tells a line of plain ASCII.
+    unsigned char allBits = 0;
+    for (const char c : bytes) allBits |= static_cast<unsigned char>(c);
+    if (allBits < 0x80) {
+        out += bytes;
+        return;
+    }
+    while (!bytes.empty()) {
+        const auto ascii = static_cast<std::size_t>(std::find_if_not(bytes.begin(), bytes.end(), isAscii) - bytes.begin());
+        out += bytes.substr(0, ascii);
+        if (ascii == bytes.size()) return;
+        const auto byte = static_cast<unsigned char>(bytes[ascii]);
+        out += static_cast<char>(0xC0 | (byte >> 6));
+        out += static_cast<char>(0x80 | (byte & 0x3F));
+        bytes.remove_prefix(ascii + 1);
+    }
+}
+
 }  // namespace
 
 
@@ -57,21 +79,21 @@ void TextFileDecoder::decode(std::string_view bytes, std::wstring& out) {
     wchar_t* to = out.data() + start;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (pendingCarriageReturn_ && byte != '\n') *to++ = L'\r';
-        pendingCarriageReturn_ = byte == '\r';
-        if (!pendingCarriageReturn_) *to++ = static_cast<wchar_t>(byte);
+        if (afterCarriageReturn_ && byte != '\n') *to++ = L'\r';
+        afterCarriageReturn_ = byte == '\r';
+        if (!afterCarriageReturn_) *to++ = static_cast<wchar_t>(byte);
     }
-    if (ended_ && pendingCarriageReturn_) {
+    if (ended_ && afterCarriageReturn_) {
         *to++ = L'\r';
-        pendingCarriageReturn_ = false;
+        afterCarriageReturn_ = false;
     }
     out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 // Splitting at LF and appending "\n" to every piece gives the text plus one "\n".
 void TextFileDecoder::finish(std::wstring& out) {
-    if (pendingCarriageReturn_) out += L'\r';
-    pendingCarriageReturn_ = false;
+    if (afterCarriageReturn_) out += L'\r';
+    afterCarriageReturn_ = false;
     out += L'\n';
 }
 
@@ -80,45 +102,21 @@ void TextFileDecoder::decodeToReport(std::string_view bytes, std::string& out) {
     const std::size_t endOfFile = bytes.find('\x1A');
     ended_ = endOfFile != std::string_view::npos;
     if (ended_) bytes = bytes.substr(0, endOfFile);
-    // Written in place: at most two bytes a byte, and a CR held back from the piece before.
-    const std::size_t start = out.size();
-    out.resize(start + 2 * bytes.size() + 1);
-    char* to = out.data() + start;
-    for (const char c : bytes) {
-        if (pendingCarriageReturn_) {
-            // A CR before LF is the LF's own; a CR alone stays as it is.
-            *to++ = '\r';
-            pendingCarriageReturn_ = false;
-            if (c == '\n') {
-                *to++ = '\n';
-                continue;
-            }
-        }
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80 && c != '\r' && c != '\n') {
-            *to++ = c;
-        } else if (c == '\r') {
-            pendingCarriageReturn_ = true;
-        } else if (c == '\n') {
-            *to++ = '\r';
-            *to++ = '\n';
-        } else {
-            *to++ = static_cast<char>(0xC0 | (byte >> 6));
-            *to++ = static_cast<char>(0x80 | (byte & 0x3F));
-        }
+    // Line by line: a CR stays as it is, so only an LF without a CR before it changes.
+    while (!bytes.empty()) {
+        const std::size_t lineFeed = bytes.find('\n');
+        const std::string_view line = bytes.substr(0, lineFeed);
+        appendLatin1AsUtf8(line, out);
+        if (!line.empty()) afterCarriageReturn_ = line.back() == '\r';
+        if (lineFeed == std::string_view::npos) return;
+        if (!afterCarriageReturn_) out += '\r';
+        out += '\n';
+        afterCarriageReturn_ = false;
+        bytes.remove_prefix(lineFeed + 1);
     }
-    if (ended_ && pendingCarriageReturn_) {
-        *to++ = '\r';
-        pendingCarriageReturn_ = false;
-    }
-    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
-void TextFileDecoder::finishToReport(std::string& out) {
-    if (pendingCarriageReturn_) out += '\r';
-    pendingCarriageReturn_ = false;
-    out += "\r\n";
-}
+void TextFileDecoder::finishToReport(std::string& out) { out += "\r\n"; }
 
 std::wstring decodeTextFile(const std::string& bytes) {
     std::wstring text;

@@ -22,7 +22,9 @@ public:
     bool ended() const { return ended_; }
 
 private:
-    bool pendingCarriageReturn_ = false;
+    // The last byte was a CR: the wide text still owes it, the report's bytes
+    // hold it already, and an LF after it needs no CR of its own.
+    bool afterCarriageReturn_ = false;
     bool ended_ = false;
 };
 

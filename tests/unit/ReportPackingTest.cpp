@@ -75,3 +75,17 @@ TEST_F(ReportPacking, NoEngineOrAFailedReportPacksNothing) {
     EXPECT_EQ(report.keepAs(L"r.xml").value_or(L""), L"r.xml");
     EXPECT_EQ(files.files.at(L"c:\\out\\r.xml"), "abc");
 }
+
+// The queue's bytes wrap round the end of its block and come out in order.
+TEST(ByteQueue, BytesComeOutInOrderAcrossTheEnd) {
+    ByteQueue queue(4);
+    char out[4] = {};
+    EXPECT_EQ(queue.push("abc"), 3u);
+    EXPECT_EQ(queue.pop(out, 2), 2u);
+    EXPECT_EQ(queue.push("defg"), 3u) << "room for three";
+    EXPECT_TRUE(queue.full());
+    queue.dropNewest(1);
+    EXPECT_EQ(queue.pop(out, 4), 3u);
+    EXPECT_EQ(std::string_view(out, 3), "cde");
+    EXPECT_EQ(queue.size(), 0u);
+}
