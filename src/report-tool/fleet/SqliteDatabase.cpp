@@ -147,17 +147,33 @@ private:
         sqlite3_busy_timeout(connection_, busyTimeoutMilliseconds);
         if (readOnly_) return;
         try {
-            // Readers never wait for a writer, and a commit needs no flush to disk:
-            // a crash may lose the last loads, never the database.
-            execute("PRAGMA page_size = 16384");
-            execute("PRAGMA journal_mode = WAL");
-            execute("PRAGMA synchronous = NORMAL");
-            execute("PRAGMA foreign_keys = ON");
-            execute("PRAGMA cache_size = -65536");
+            setUpWriter();
         } catch (const DatabaseError& error) {
             close();
             throw DatabaseError(path_ + ": " + error.what());
         }
+    }
+
+    // Readers never wait for a writer, and a commit needs no flush to disk: a
+    // crash may lose the last loads, never the database. Two loaders that turn a
+    // new file to the write-ahead log at once would each wait for the other's
+    // lock: SQLite refuses one at once instead, and that one tries again.
+    void setUpWriter() {
+        constexpr int pause = 10;
+        for (int waited = 0;; waited += pause) {
+            try {
+                execute("PRAGMA page_size = 16384");
+                execute("PRAGMA journal_mode = WAL");
+                break;
+            } catch (const DatabaseError&) {
+                if ((sqlite3_extended_errcode(connection_) & 0xFF) != SQLITE_BUSY || waited >= busyTimeoutMilliseconds)
+                    throw;
+                sqlite3_sleep(pause);
+            }
+        }
+        execute("PRAGMA synchronous = NORMAL");
+        execute("PRAGMA foreign_keys = ON");
+        execute("PRAGMA cache_size = -65536");
     }
 
     void close() {
