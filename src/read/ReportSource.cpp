@@ -16,6 +16,9 @@ using namespace SevenZip::intl;
 
 constexpr unsigned char archiveSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
 constexpr std::uint32_t chunkSize = 1u << 20;
+// Below this an archive holds too little to share among threads, and setting
+// them up for it costs more than its decoding (several times as much under Wine).
+constexpr std::uint64_t smallArchive = 1u << 16;
 
 std::string narrow(const std::wstring& wide) { return text::wideToUtf8(wide); }
 
@@ -156,7 +159,9 @@ SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> 
     } catch (const SevenZip::SevenZipException& error) {
         throw ReportError("7-Zip-Engine nicht verfuegbar: " + narrow(error.message()));
     }
-    if (decoding == Decoding::oneThread) decodeInOneThread(*archive);
+    std::uint64_t size = 0;
+    if (decoding == Decoding::oneThread || (file->size(size) == platform::error::success && size < smallArchive))
+        decodeInOneThread(*archive);
     ComPointer<InStreamWrapper> input(new InStreamWrapper(std::move(file)));
     const std::uint64_t scanLimit = 1u << 16;
     ComPointer<PasswordRefusal> opening(new PasswordRefusal);

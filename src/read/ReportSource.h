@@ -11,7 +11,8 @@
 namespace report {
 
 // The engine's threads for one archive: as many as it likes (a large archive
-// decodes faster), or one (less memory, for reading several archives at once).
+// decodes faster; a small one gets one all the same), or one (less memory, for
+// reading several archives at once).
 enum class Decoding { parallel, oneThread };
 
 // Feeds the report in FILE to the parser and finishes it: a ".tavisk" archive

@@ -43,10 +43,11 @@ VersionResource readVersion(const std::wstring& path, FixedVersion& fixed) {
 // The version is read by path while the file is held open, so the path still
 // leads to the file that was examined.
 FileExamination examineFile(const std::wstring& path) {
-    BY_HANDLE_FILE_INFORMATION information{};
     ErrorCode failure = error::success;
-    const Handle file(win32::openFileOnVolume(path, information, failure));
+    const Handle file(win32::openFileOnVolume(path, failure));
     if (!file.valid()) return FileExamination::failed(failure);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.get(), &information)) return FileExamination::failed(GetLastError());
     FileExamination examination;
     examination.times = {fileTime(information.ftLastWriteTime), fileTime(information.ftCreationTime)};
     examination.size = fileSize(information.nFileSizeHigh, information.nFileSizeLow);
@@ -117,9 +118,8 @@ public:
     }
 
     ErrorCode openForReading(const std::wstring& path) override {
-        BY_HANDLE_FILE_INFORMATION information{};
         ErrorCode failure = error::success;
-        const Handle file(win32::openFileOnVolume(path, information, failure));
+        const Handle file(win32::openFileOnVolume(path, failure));
         return failure;
     }
 

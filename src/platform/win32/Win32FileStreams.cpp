@@ -165,7 +165,14 @@ std::unique_ptr<FileStream> openFileStream(const std::wstring& path, DWORD acces
 
 std::unique_ptr<FileStream> streamOf(HANDLE file) { return std::make_unique<Win32FileStream>(file); }
 
-HANDLE openFileOnVolume(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information, ErrorCode& error) {
+bool attributesOf(HANDLE file, DWORD& attributes) {
+    FILE_ATTRIBUTE_TAG_INFO information{};
+    if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &information, sizeof information)) return false;
+    attributes = information.FileAttributes;
+    return true;
+}
+
+HANDLE openFileOnVolume(const std::wstring& path, ErrorCode& error) {
     if (namesDevice(path)) {
         error = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
@@ -177,8 +184,8 @@ HANDLE openFileOnVolume(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& in
         return file;
     }
     constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &information) ||
-        (information.dwFileAttributes & notAFile) != 0) {
+    DWORD attributes = 0;
+    if (GetFileType(file) != FILE_TYPE_DISK || !attributesOf(file, attributes) || (attributes & notAFile) != 0) {
         CloseHandle(file);
         error = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
@@ -193,8 +200,7 @@ HANDLE openFileOnVolume(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& in
 }
 
 std::unique_ptr<FileStream> openFileStreamForReading(const std::wstring& path, ErrorCode& error) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    HANDLE file = openFileOnVolume(path, information, error);
+    HANDLE file = openFileOnVolume(path, error);
     return file == INVALID_HANDLE_VALUE ? nullptr : streamOf(file);
 }
 

@@ -70,15 +70,7 @@ public:
     }
 
     std::unique_ptr<FileStream> openPrivate(const std::wstring& path, ErrorCode& error) const override {
-        BY_HANDLE_FILE_INFORMATION information{};
-        const HANDLE file = win32::openFileOnVolume(path, information, error);
-        if (file == INVALID_HANDLE_VALUE) return nullptr;
-        auto stream = win32::streamOf(file);
-        if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
-            error = ERROR_ACCESS_DENIED;
-            return nullptr;
-        }
-        return stream;
+        return win32::openFileStreamForReading(path, error);
     }
 
     // The user's roaming application data, which only the user may open.

@@ -15,11 +15,10 @@ HANDLE openFolderHandle(const std::wstring& path, bool followLink, ErrorCode& er
     HANDLE folder = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (folder == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(folder, &information)) {
+    DWORD attributes = 0;
+    if (folder == INVALID_HANDLE_VALUE || !win32::attributesOf(folder, attributes)) {
         error = GetLastError();
-    } else if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-               (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         error = ERROR_PATH_NOT_FOUND;
     } else {
         return folder;

@@ -112,10 +112,10 @@ std::string lowerHex(const platform::Sha256Value& value) {
 }
 
 // The SHA-256 of the file from its start, in lower-case hex: what the database knows an archive by.
-std::string sha256Of(platform::FileStream& file, platform::Cryptography& cryptography) {
+std::string sha256Of(platform::FileStream& file, platform::Cryptography& cryptography,
+                     std::vector<std::uint8_t>& buffer) {
     const std::unique_ptr<platform::Digest> digest = cryptography.sha256();
     if (!digest) throw report::ReportError("SHA-256 nicht berechenbar");
-    std::vector<std::uint8_t> buffer(1u << 20);
     std::uint64_t position = 0;
     if (file.seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
         throw report::ReportError("Datei nicht lesbar");
@@ -141,7 +141,8 @@ ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& lib
       cryptography_(cryptography),
       residentEngine_(libraries),
       keptContents_(keptContents),
-      rowsWritten_(std::move(rowsWritten)) {
+      rowsWritten_(std::move(rowsWritten)),
+      hashingBuffer_(1u << 20) {
     try {
         residentEngine_.load(libraries.engineFileName());
     } catch (const SevenZip::SevenZipException&) {
@@ -151,7 +152,7 @@ ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& lib
 
 ArchiveLoader::Outcome ArchiveLoader::load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName,
                                            const seal::Opener* opener) {
-    const std::string digest = sha256Of(*file, cryptography_);
+    const std::string digest = sha256Of(*file, cryptography_, hashingBuffer_);
     // The quick answer for an archive loaded before; the insert decides in a race.
     if (!database_.query("SELECT 1 FROM report WHERE archive_sha256 = $1", {digest}).rows.empty()) return {};
     RowWriter writer(database_, keptContents_, rowsWritten_, {storable(archiveName), digest, nowInSeconds()});

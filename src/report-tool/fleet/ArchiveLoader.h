@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace fleet {
 
@@ -41,6 +42,8 @@ private:
     SevenZip::EngineLibrary residentEngine_;
     const std::uint64_t keptContents_;
     std::function<void(std::uint64_t)> rowsWritten_;
+    // One for all archives: a new megabyte for each would be zeroed and mapped anew each time.
+    std::vector<std::uint8_t> hashingBuffer_;
 };
 
 }  // namespace fleet
