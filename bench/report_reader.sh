@@ -15,18 +15,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-# timed NAME COMMAND...: RUNS runs; prints the median wall seconds and peak KiB.
-timed() {
-  local name=$1
-  shift
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -f '%e %M' -o "$work/one" bash -c '"$@" >/dev/null 2>&1' _ "$@" </dev/null || true
-    tail -1 "$work/one"  # after "Command exited with non-zero status 1" of a diff that found some
-  done >"$work/$name.times"
-  printf '%-28s %6.2f s  %8d KiB\n' "$name" "$(cut -d' ' -f1 "$work/$name.times" | median)" \
-    "$(cut -d' ' -f2 "$work/$name.times" | sort -n | tail -1)"
-}
-
 frame() { printf '<?xml version="1.0"?>\r\r\n<computer hostname="bench" username="b\\u" date="%s">\r\n' "$1"; }
 
 # 1. One log of SIZE_MB embedded, packed as the tool packs (level 2).

@@ -43,8 +43,9 @@ FileTimes fileTimes(const struct statx& status) {
     return {fileTime(status.stx_mtime), fileTime(hasBirthTime ? status.stx_btime : status.stx_ctime)};
 }
 
-bool statusAt(int directory, const char* name, struct statx& status) {
-    return statx(directory, name, AT_STATX_SYNC_AS_STAT, statusFields, &status) == 0;
+// A link at the name is followed unless `flags` holds AT_SYMLINK_NOFOLLOW.
+bool statusAt(int directory, const char* name, struct statx& status, int flags = 0) {
+    return statx(directory, name, flags | AT_STATX_SYNC_AS_STAT, statusFields, &status) == 0;
 }
 
 bool statusOf(int descriptor, struct statx& status) {
@@ -163,8 +164,7 @@ void openPinned(CallBatch& calls, int directory, std::span<BatchedFile> files) {
 void openByName(CallBatch& calls, int directory, std::span<BatchedFile> files) {
     for (BatchedFile& file : files) {
         struct statx status {};
-        file.examination = statx(directory, file.name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, statusFields,
-                                 &status) == 0
+        file.examination = statusAt(directory, file.name, status, AT_SYMLINK_NOFOLLOW)
                                ? judged(status)
                                : FileExamination::failed(lastError());
         file.descriptor = -1;
@@ -282,8 +282,8 @@ public:
         if (!directory_.valid()) failure_ = lastError();
         struct statx status {};
         const bool known = directory_.valid() ? statusOf(directory_.get(), status)
-                                              : statx(parentDescriptor(), name_.c_str(),
-                                                      followLink ? 0 : AT_SYMLINK_NOFOLLOW, statusFields, &status) == 0;
+                                              : statusAt(parentDescriptor(), name_.c_str(), status,
+                                                         followLink ? 0 : AT_SYMLINK_NOFOLLOW);
         if (known) {
             ownTimes_ = fileTimes(status);
             identity_ = DirectoryIdentity{makedev(status.stx_dev_major, status.stx_dev_minor), status.stx_ino};
@@ -312,7 +312,7 @@ public:
         bool isLink = found.type == DT_LNK;
         bool known = false;
         if (found.type == DT_UNKNOWN &&
-            statx(directory, found.name.c_str(), AT_SYMLINK_NOFOLLOW, statusFields, &status) == 0) {
+            statusAt(directory, found.name.c_str(), status, AT_SYMLINK_NOFOLLOW)) {
             isLink = S_ISLNK(status.stx_mode);
             known = !isLink;  // no link between: this is the entry's own status
             if (!isLink) kind_ = status.stx_mode & S_IFMT;
