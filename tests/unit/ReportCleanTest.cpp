@@ -18,6 +18,7 @@ struct Masking {
         masker.addAccount("CORP\\alice");
         masker.addAccount("svc@corp.example.com");
         masker.addName(Kind::keyword, "Acme");
+        masker.addGivenDomain("BRANCH");  // a NetBIOS name given as --domain
     }
 };
 
@@ -32,6 +33,7 @@ TEST(CleanText, MasksEveryKindInEverySpellingAndKeepsWhatIsNoName) {
         {"as OTHER-DOM\\alice", "as DOMAIN1\\user0"},
         {"OTHER-DOM, D:\\data\\alice", "DOMAIN1, D:\\data\\user0"},
         {"alice-pc\\alice", "user0-pc\\user0"},  // a domain learned beside the account's own name
+        {"BRANCH alone, in branch.", "DOMAIN2 alone, in domain2."},
         {"alicea tavhosts ACME-Gruppe", "alicea tavhosts KEYWORD0-Gruppe"},
         // profile folders teach their accounts; common ones and built-in accounts stay
         {"C:\\Users\\bob\\x /home/carol/.ssh /home/root/ C:\\Users\\Public\\", "C:\\Users\\user2\\x /home/user3/.ssh /home/root/ C:\\Users\\Public\\"},

@@ -38,7 +38,7 @@ const char* const usage =
     "  --map DATEI       die Zuordnung Original -> Deckname (sonst die des Benutzers,\n"
     "                    ~/.config/tavisk/clean-map.json, unter Windows\n"
     "                    %APPDATA%\\Tavisk\\clean-map.json); sie bleibt beim Kunden\n"
-    "  --domain NAME     auch diese DNS-Domaene und alle Namen darunter\n"
+    "  --domain NAME     auch diese Domaene (DNS, oder ohne Punkt NetBIOS) und alle Namen darunter\n"
     "  --keyword WORT    auch dieses Wort (Firmen-, Projektnamen), in jeder Schreibung\n"
     "  --keywords DATEI  Stichworte, eines je Zeile ('#' beginnt einen Kommentar)\n"
     "  --key SCHLUESSEL  einen versiegelten Bericht mit diesem privaten Schluessel lesen\n"
@@ -161,7 +161,7 @@ void teach(TextMasker& masker, const AliasMap& map, const Options& options, plat
     for (Kind kind : {Kind::host, Kind::netbios, Kind::user, Kind::keyword})
         for (const AliasMap::Entry& entry : map.entries(kind)) masker.addName(kind, entry.original);
     for (const AliasMap::Entry& entry : map.entries(Kind::domain)) masker.addDomain(entry.original);
-    for (const std::string& domain : options.domains) masker.addDomain(domain);
+    for (const std::string& domain : options.domains) masker.addGivenDomain(domain);
     for (const std::string& keyword : options.keywords) masker.addName(Kind::keyword, keyword);
     for (const std::string& path : options.keywordFiles)
         for (const std::string& keyword : keywordsOf(path, files)) masker.addName(Kind::keyword, keyword);

@@ -174,6 +174,11 @@ void TextMasker::addDomain(std::string_view domain) {
     domains_.insert(std::move(lowerDomain));
 }
 
+void TextMasker::addGivenDomain(std::string_view domain) {
+    addDomain(domain);
+    if (domain.find('.') == std::string_view::npos && !isWellKnownDomain(lowered(domain))) addName(Kind::netbios, domain);
+}
+
 void TextMasker::addAccount(std::string_view account) {
     const std::size_t backslash = account.find('\\');
     const std::size_t at = account.rfind('@');

@@ -40,6 +40,8 @@ public:
     void addName(Kind kind, std::string_view name);
     // A DNS domain: it and every name below it.
     void addDomain(std::string_view domain);
+    // A domain the user names: every name below it and, without a dot, as a NetBIOS domain too.
+    void addGivenDomain(std::string_view domain);
     // An account as a field holds it: NAME, DOMAIN\NAME or NAME@DOMAIN.
     void addAccount(std::string_view account);
 
