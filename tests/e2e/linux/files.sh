@@ -20,6 +20,14 @@ run_requests() {
   REPORT=$(report_of "$WORK/report" | tr -d '\r' | sed -E 's/ date="-?[0-9]+"/ date="0"/')
 }
 
+# with_limit LIMIT COMMAND...: the command under a ulimit option, without the
+# sanitized build's leak check, which needs descriptors of its own at exit.
+with_limit() {
+  local limit=$1
+  shift
+  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 bash -c "ulimit $limit && exec \"\$@\"" limited "$@"
+}
+
 # Recursive listing of everything, in the order the file system lists it.
 run_requests Directory "<getDirectoriesAndFilesRecursively>$TOP</getDirectoriesAndFilesRecursively>"
 report=$REPORT
@@ -93,16 +101,20 @@ expect_contains "$report" "<properties name=\"$WORK/damaged/cut$((size - 100)).e
 deep=$WORK/deep$(printf '/d%.0s' $(seq 1200))
 mkdir -p "$deep" && echo leaf >"$deep/leaf.txt"
 run_requests Directory "<getDirectoriesAndFilesRecursively>$WORK/deep</getDirectoriesAndFilesRecursively>" \
-  bash -c 'ulimit -S -n 1024 && exec "$@"' limited
+  with_limit "-S -n 1024"
 report=$REPORT
 expect_eq "$(grep -ac '^<directory ' <<<"$report")" 1200 "every level of a deep tree"
 expect_contains "$report" "<properties name=\"$deep/leaf.txt\">" "the file at its bottom"
 
 # Files examined together that find no descriptor to spare are examined again one at a time.
+# Not under the sanitizers: out of descriptors, their check of a thread's start
+# cannot probe memory and reports a fault that is none.
 mkdir "$WORK/many"
 for i in $(seq 1 200); do head -c "$i" /dev/zero >"$WORK/many/f$i"; done
-run_requests Directory "<getFiles>$WORK/many</getFiles>" bash -c 'ulimit -n 20 && exec "$@"' limited
-expect_eq "$(files_in <<<"$REPORT")" "$(entries_of "$WORK/many")" "every file of a listing with few descriptors to spare"
+if [ -z "${TAVISK_SANITIZED:-}" ]; then
+  run_requests Directory "<getFiles>$WORK/many</getFiles>" with_limit "-n 20"
+  expect_eq "$(files_in <<<"$REPORT")" "$(entries_of "$WORK/many")" "every file of a listing with few descriptors to spare"
+fi
 
 # Opens the kernel hands to a worker (names it no longer holds in its cache)
 # and cancels for want of one (the user's processes at their limit) are made
@@ -129,10 +141,14 @@ expect_contains "$REPORT" "<properties name=\"$WORK/forge/a"$'\xef\xbf\xbd'"</pr
   "control characters in names written as U+FFFD"
 
 # With a hard limit of a few descriptors, a tree deeper than it is listed whole.
+# (Not under the sanitizers either, as above.)
 narrow=$WORK/narrow
 mkdir -p "$narrow/$(printf 'd/%.0s' $(seq 40))"
-run_requests Directory "<getDirectoriesRecursively>$narrow</getDirectoriesRecursively>" bash -c 'ulimit -n 16 && exec "$@"' limit
-expect_eq "$(grep -ac "^<directory name=\"$narrow.*>[0-9]*|[0-9]*</directory>$" <<<"$REPORT")" 41 "every folder listed under a low descriptor limit"
+if [ -z "${TAVISK_SANITIZED:-}" ]; then
+  run_requests Directory "<getDirectoriesRecursively>$narrow</getDirectoriesRecursively>" with_limit "-n 16"
+  expect_eq "$(grep -ac "^<directory name=\"$narrow.*>[0-9]*|[0-9]*</directory>$" <<<"$REPORT")" 41 \
+    "every folder listed under a low descriptor limit"
+fi
 
 # Without permission, as an ordinary user: a directory that cannot be listed and a file that cannot be read.
 if [ "$(id -u)" -eq 0 ]; then
