@@ -148,36 +148,71 @@ SEVENZIP_ENGINE_CALLS void decodeInOneThread(IInArchive& archive) {
     properties->SetProperties(names, values, 1);
 }
 
-SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> file,
-                                          platform::DynamicLibraries& libraries, Decoding decoding,
-                                          ReportParser& parser) {
-    SevenZip::EngineLibrary engine(libraries);
-    ComPointer<IInArchive> archive;
-    try {
-        engine.load(libraries.engineFileName());
-        engine.createArchiveReader(archive.receive());
-    } catch (const SevenZip::SevenZipException& error) {
-        throw ReportError("7-Zip-Engine nicht verfuegbar: " + narrow(error.message()));
+}  // namespace
+
+struct ArchiveReaders::Kept {
+    explicit Kept(platform::DynamicLibraries& libraries) : libraries(libraries), engine(libraries) {}
+
+    // The reader for one way of decoding, made at its first use.
+    SEVENZIP_ENGINE_CALLS IInArchive& reader(bool oneThread) {
+        ComPointer<IInArchive>& kept = oneThread ? oneThreadReader : parallelReader;
+        if (kept) return *kept;
+        try {
+            if (!engine.isLoaded()) engine.load(libraries.engineFileName());
+            engine.createArchiveReader(kept.receive());
+        } catch (const SevenZip::SevenZipException& error) {
+            throw ReportError("7-Zip-Engine nicht verfuegbar: " + narrow(error.message()));
+        }
+        if (oneThread) decodeInOneThread(*kept);
+        return *kept;
     }
+
+    platform::DynamicLibraries& libraries;
+    SevenZip::EngineLibrary engine;
+    ComPointer<IInArchive> oneThreadReader, parallelReader;
+};
+
+ArchiveReaders::ArchiveReaders(platform::DynamicLibraries& libraries)
+    : kept_(std::make_unique<Kept>(libraries)) {}
+
+ArchiveReaders::~ArchiveReaders() = default;
+
+namespace {
+
+// Leaves the reader ready for the next archive, however this one ended.
+class ReaderClosing {
+public:
+    explicit ReaderClosing(IInArchive& archive) : archive_(archive) {}
+    ReaderClosing(const ReaderClosing&) = delete;
+    ReaderClosing& operator=(const ReaderClosing&) = delete;
+    SEVENZIP_ENGINE_CALLS ~ReaderClosing() { archive_.Close(); }
+
+private:
+    IInArchive& archive_;
+};
+
+SEVENZIP_ENGINE_CALLS void extractArchive(std::unique_ptr<platform::FileStream> file, ArchiveReaders& readers,
+                                          Decoding decoding, ReportParser& parser) {
     std::uint64_t size = 0;
-    if (decoding == Decoding::oneThread || (file->size(size) == platform::error::success && size < smallArchive))
-        decodeInOneThread(*archive);
+    const bool oneThread = decoding == Decoding::oneThread ||
+                           (file->size(size) == platform::error::success && size < smallArchive);
+    IInArchive& archive = readers.kept().reader(oneThread);
+    const ReaderClosing closing(archive);
     ComPointer<InStreamWrapper> input(new InStreamWrapper(std::move(file)));
     const std::uint64_t scanLimit = 1u << 16;
     ComPointer<PasswordRefusal> opening(new PasswordRefusal);
-    const HResult opened = archive->Open(input.get(), &scanLimit, opening.get());
+    const HResult opened = archive.Open(input.get(), &scanLimit, opening.get());
     if (opening->asked()) throw ReportError(protectedByPassword);
     check(opened, L"Open");
     std::uint32_t count = 0;
-    check(archive->GetNumberOfItems(&count), L"GetNumberOfItems");
-    if (count != 1 || isSet(*archive, kpidIsDir))
+    check(archive.GetNumberOfItems(&count), L"GetNumberOfItems");
+    if (count != 1 || isSet(archive, kpidIsDir))
         throw ReportError("Archiv enthaelt " + std::to_string(count) + " Eintraege statt genau eines Berichts");
     // The engine is given no password: it would only fail to decode.
-    if (isSet(*archive, kpidEncrypted)) throw ReportError(protectedByPassword);
+    if (isSet(archive, kpidEncrypted)) throw ReportError(protectedByPassword);
     ComPointer<ParsingExtraction> extraction(new ParsingExtraction(parser));
     const std::uint32_t index = 0;
-    const HResult result = archive->Extract(&index, 1, 0, extraction.get());
-    archive->Close();
+    const HResult result = archive.Extract(&index, 1, 0, extraction.get());
     extraction->rethrowFailure();
     check(result, L"Extract");
     if (extraction->operationResult() != 0)
@@ -219,6 +254,12 @@ bool readReport(const std::wstring& path, const platform::FileSystem& files, pla
 
 bool readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
                 Decoding decoding, const seal::Opener* opener) {
+    ArchiveReaders readers(libraries);
+    return readReport(std::move(file), readers, parser, decoding, opener);
+}
+
+bool readReport(std::unique_ptr<platform::FileStream> file, ArchiveReaders& readers, ReportParser& parser,
+                Decoding decoding, const seal::Opener* opener) {
     try {
         file = seal::unsealed(std::move(file), opener);
     } catch (const seal::SealError& error) {
@@ -226,7 +267,7 @@ bool readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLib
     }
     const bool archive = holdsArchive(*file);
     if (archive)
-        extractArchive(std::move(file), libraries, decoding, parser);
+        extractArchive(std::move(file), readers, decoding, parser);
     else
         readText(*file, parser);
     parser.finish();

@@ -15,6 +15,23 @@ namespace report {
 // reading several archives at once).
 enum class Decoding { parallel, oneThread };
 
+// The engine and the readers it made, kept for reading archives one after another:
+// each new reader asks the system for its processors and memory, round trips to the
+// server under Wine. One reader is kept for each way of decoding.
+class ArchiveReaders {
+public:
+    explicit ArchiveReaders(platform::DynamicLibraries& libraries);
+    ArchiveReaders(const ArchiveReaders&) = delete;
+    ArchiveReaders& operator=(const ArchiveReaders&) = delete;
+    ~ArchiveReaders();
+
+    struct Kept;
+    Kept& kept() { return *kept_; }
+
+private:
+    std::unique_ptr<Kept> kept_;
+};
+
 // Feeds the report in FILE to the parser and finishes it: a ".tavisk" archive
 // (recognised by its signature, not its name) is streamed through the engine,
 // which must hold exactly one file; anything else is read as the report itself.
@@ -25,6 +42,9 @@ bool readReport(const std::wstring& path, const platform::FileSystem& files, pla
                 ReportParser& parser, Decoding decoding = Decoding::parallel, const seal::Opener* opener = nullptr);
 // The same from a file already open, read from its start.
 bool readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLibraries& libraries, ReportParser& parser,
+                Decoding decoding = Decoding::parallel, const seal::Opener* opener = nullptr);
+// The same with readers kept from earlier archives.
+bool readReport(std::unique_ptr<platform::FileStream> file, ArchiveReaders& readers, ReportParser& parser,
                 Decoding decoding = Decoding::parallel, const seal::Opener* opener = nullptr);
 
 }  // namespace report

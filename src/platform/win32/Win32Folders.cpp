@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 namespace platform {
 namespace {
 
@@ -35,21 +38,24 @@ class Win32OpenFolder final : public OpenFolder {
 public:
     Win32OpenFolder(std::wstring path, HANDLE folder) : path_(std::move(path)), folder_(folder) {}
 
+    // Read through the held handle: the folder listed is the one held, whatever its path names now.
     bool entries(std::vector<ListedEntry>& found, ErrorCode& error) override {
-        WIN32_FIND_DATAW item{};
-        HANDLE search = FindFirstFileExW(joined(path_, L"*").c_str(), FindExInfoBasic, &item, FindExSearchNameMatch,
-                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (search == INVALID_HANDLE_VALUE) {
-            error = GetLastError();
-            return error == ERROR_FILE_NOT_FOUND;
+        std::vector<std::uint64_t> records(8 * 1024);  // 64 KiB, aligned as the records need
+        for (FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;; kind = FileFullDirectoryInfo) {
+            if (!GetFileInformationByHandleEx(folder_.get(), kind, records.data(),
+                                              static_cast<DWORD>(records.size() * sizeof records[0]))) {
+                error = GetLastError();
+                // An empty listing: the end, or no entry at all where a folder lacks "." and "..".
+                return error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND;
+            }
+            for (const auto* at = reinterpret_cast<const unsigned char*>(records.data());;) {
+                const auto* record = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
+                const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
+                if (name != L"." && name != L"..") found.push_back(ListedEntry{name, 0, 0, 0, 0, record->FileAttributes});
+                if (record->NextEntryOffset == 0) break;
+                at += record->NextEntryOffset;
+            }
         }
-        do {
-            const std::wstring name = item.cFileName;
-            if (name != L"." && name != L"..") found.push_back(ListedEntry{name, 0, 0, 0, 0, item.dwFileAttributes});
-        } while (FindNextFileW(search, &item));
-        error = GetLastError();
-        FindClose(search);
-        return error == ERROR_NO_MORE_FILES;
     }
 
     std::unique_ptr<OpenFolder> folder(const std::wstring& name, ErrorCode& error) override {

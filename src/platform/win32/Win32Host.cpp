@@ -2,23 +2,33 @@
 #include "text/Utf8.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <ctime>
 #include <memory>
+
+// The C runtime's own splitting of the wide command line (msvcrt exports it; no header declares it).
+struct StartupInfo {
+    int newMode;
+};
+extern "C" int __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment, int expandWildcards,
+                              StartupInfo* startup);
 
 namespace platform {
 namespace {
 
 class Win32Host final : public Host {
 public:
-    // The wide command line, so that any path the operator can type arrives intact.
+    // The wide command line, so that any path the operator can type arrives intact, split
+    // by the C runtime (without wildcards) rather than by the shell's library, which
+    // would draw in the window system at the start.
     std::vector<std::string> commandLine(int, char**) const override {
         int count = 0;
-        LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+        wchar_t** arguments = nullptr;
+        wchar_t** environment = nullptr;
+        StartupInfo startup{};
         std::vector<std::string> result;
+        if (__wgetmainargs(&count, &arguments, &environment, 0, &startup) < 0) return result;
         for (int i = 0; arguments && i < count; ++i) result.push_back(text::wideToUtf8(arguments[i]));
-        LocalFree(arguments);
         return result;
     }
 

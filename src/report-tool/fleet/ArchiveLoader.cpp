@@ -6,6 +6,7 @@
 #include "text/Utf8.h"
 
 #include <chrono>
+#include <system_error>
 #include <vector>
 
 namespace fleet {
@@ -133,33 +134,49 @@ std::string sha256Of(platform::FileStream& file, platform::Cryptography& cryptog
 
 }  // namespace
 
-ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& libraries,
-                             platform::Cryptography& cryptography, std::uint64_t keptContents,
-                             std::function<void(std::uint64_t rowsWritten)> rowsWritten)
-    : database_(database),
-      libraries_(libraries),
-      cryptography_(cryptography),
-      residentEngine_(libraries),
-      keptContents_(keptContents),
-      rowsWritten_(std::move(rowsWritten)),
-      hashingBuffer_(1u << 20) {
+ResidentEngine::ResidentEngine(platform::DynamicLibraries& libraries) : library_(libraries) {
     try {
-        residentEngine_.load(libraries.engineFileName());
+        loading_ = std::thread([this, name = libraries.engineFileName()] { load(name); });
+    } catch (const std::system_error&) {
+        load(libraries.engineFileName());
+    }
+}
+
+ResidentEngine::~ResidentEngine() {
+    if (loading_.joinable()) loading_.join();
+}
+
+void ResidentEngine::load(const std::wstring& name) noexcept {
+    try {
+        library_.load(name);
     } catch (const SevenZip::SevenZipException&) {
         // Each archive says so itself; reports that are no archives still load.
     }
 }
 
+ArchiveLoader::ArchiveLoader(Database& database, platform::DynamicLibraries& libraries,
+                             platform::Cryptography& cryptography, std::uint64_t keptContents,
+                             std::function<void(std::uint64_t rowsWritten)> rowsWritten)
+    : database_(database),
+      cryptography_(cryptography),
+      keptContents_(keptContents),
+      rowsWritten_(std::move(rowsWritten)),
+      readers_(libraries),
+      hashingBuffer_(1u << 20) {}
+
 ArchiveLoader::Outcome ArchiveLoader::load(std::unique_ptr<platform::FileStream> file, const std::string& archiveName,
                                            const seal::Opener* opener) {
     const std::string digest = sha256Of(*file, cryptography_, hashingBuffer_);
-    // The quick answer for an archive loaded before; the insert decides in a race.
-    if (!database_.query("SELECT 1 FROM report WHERE archive_sha256 = $1", {digest}).rows.empty()) return {};
     RowWriter writer(database_, keptContents_, rowsWritten_, {storable(archiveName), digest, nowInSeconds()});
     report::ReportParser parser(writer, report::ReportParser::ContentsLimit{keptContents_});
+    // One transaction from the look for an archive loaded before to the commit: each
+    // transaction takes and leaves the database's locks, round trips to the server under Wine.
     database_.begin();
     try {
-        report::readReport(std::move(file), libraries_, parser, report::Decoding::parallel, opener);
+        // The quick answer for an archive loaded before; the insert decides in a race.
+        if (!database_.query("SELECT 1 FROM report WHERE archive_sha256 = $1", {digest}).rows.empty())
+            throw AlreadyLoaded{};
+        report::readReport(std::move(file), readers_, parser, report::Decoding::parallel, opener);
         database_.execute("UPDATE report SET row_count = " + std::to_string(writer.rows()) +
                           " WHERE id = " + std::to_string(writer.reportId()));
         database_.commit();

@@ -3,6 +3,7 @@
 #include "platform/Cryptography.h"
 #include "platform/DynamicLibraries.h"
 #include "platform/FileStreams.h"
+#include "read/ReportSource.h"
 #include "report-tool/fleet/Database.h"
 #include "seal/SealedFile.h"
 
@@ -10,9 +11,28 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fleet {
+
+// The engine, held for a whole load so that each archive's reader finds it mapped. It
+// loads on a thread of its own from the start, beside the search for archives and the
+// opening of the database: under Wine its loading sets up the window system, a good part
+// of a small load's time.
+class ResidentEngine {
+public:
+    explicit ResidentEngine(platform::DynamicLibraries& libraries);
+    ResidentEngine(const ResidentEngine&) = delete;
+    ResidentEngine& operator=(const ResidentEngine&) = delete;
+    ~ResidentEngine();
+
+private:
+    void load(const std::wstring& name) noexcept;
+
+    SevenZip::EngineLibrary library_;
+    std::thread loading_;
+};
 
 // Loads archives (or report files) into the database, each in one transaction,
 // streaming its records into rows: nothing of a report is held but the element
@@ -36,12 +56,10 @@ public:
 
 private:
     Database& database_;
-    platform::DynamicLibraries& libraries_;
     platform::Cryptography& cryptography_;
-    // Held for all archives, so that each one's reader finds the engine mapped already.
-    SevenZip::EngineLibrary residentEngine_;
     const std::uint64_t keptContents_;
     std::function<void(std::uint64_t)> rowsWritten_;
+    report::ArchiveReaders readers_;
     // One for all archives: a new megabyte for each would be zeroed and mapped anew each time.
     std::vector<std::uint8_t> hashingBuffer_;
 };

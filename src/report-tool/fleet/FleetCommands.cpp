@@ -190,7 +190,8 @@ std::string searchFailure(platform::ErrorCode error) {
 
 int load(const Invocation& invocation, ToolEnvironment& environment) {
     if (invocation.operands.size() < 2) throw UsageError("load erwartet eine Datenbank und mindestens ein Archiv");
-    const fleet::ArchivesFound found = fleet::archivesNamed(
+    const fleet::ResidentEngine engine(environment.libraries);
+    fleet::ArchivesFound found = fleet::archivesNamed(
         {invocation.operands.begin() + 1, invocation.operands.end()}, environment.folders,
         environment.files.separator());
     // What was never found is a failure too, named before the loading starts.
@@ -205,12 +206,13 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
     LoadProgress progress(environment.console, found.archives.size());
     fleet::ArchiveLoader loader(*database, environment.libraries, environment.cryptography, invocation.keptContents,
                                 [&progress](std::uint64_t rows) { progress.rowsOfRunningArchive(rows); });
+    fleet::ArchiveOpener opener(environment.folders, environment.files);
     std::size_t added = 0, present = 0, failures = found.unsearchable.size();
-    for (const fleet::FoundArchive& archive : found.archives) {
+    for (fleet::FoundArchive& archive : found.archives) {
         fleet::ArchiveLoader::Outcome outcome;
         try {
             platform::ErrorCode error = platform::error::success;
-            auto file = fleet::openArchive(archive, environment.folders, environment.files, error);
+            auto file = opener.open(archive, error);
             if (!file) throw report::ReportError("Datei nicht lesbar");
             outcome = loader.load(std::move(file), baseName(archive.path, environment.files), key.opener());
             ++(outcome.added ? added : present);
