@@ -2,6 +2,7 @@
 #include "platform/ErrorCode.h"
 #include "platform/FileStreams.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     // The folder a path names (a link as the path's last part is followed:
     // the user named it); nothing, with the error set, otherwise.
     virtual std::unique_ptr<OpenFolder> open(const std::wstring& path, ErrorCode& error) = 0;
+    // How many folders a search may keep open for later, beside everything else a
+    // process opens: a quarter of the descriptors where they are few.
+    virtual std::size_t holdable() const = 0;
 };
 
 }  // namespace platform

@@ -291,6 +291,13 @@ shutil.copy(sys.argv[1], "deep.tavisk")' "$WORK/good/gamma.tavisk"
   expect_eq "$(cat search.err)" "tavisk-report: search/locked: Ordner nicht durchsuchbar (Zugriff verweigert)" \
     "the unsearchable folder named"
   chmod 755 search/locked
+
+  # More host folders than a quarter of the descriptors: those beyond are reached again from the top.
+  for i in $(seq 40); do mkdir -p hosts/h$i; cp fetch/alpha/alpha.tavisk hosts/h$i/; done
+  STATUS=0
+  OUT=$(ulimit -n 24; exec "$READER" load own/hosts.db hosts 2>&1) || STATUS=$?
+  expect_eq "$STATUS:${OUT%% (*}" "0:1 Archive geladen, 39 schon in der Datenbank, 0 fehlerhaft" \
+    "a fleet folder of more hosts than descriptors to hold"
 else
   wait "$mute_loader" && status=0 || status=$?
   expect_contains "$status:$(cat mute.err)" \

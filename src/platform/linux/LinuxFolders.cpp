@@ -5,9 +5,11 @@
 #include "platform/linux/OpenFile.h"
 #include "platform/linux/Paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <string_view>
 #include <sys/stat.h>
 
@@ -99,6 +101,12 @@ public:
     std::unique_ptr<OpenFolder> open(const std::wstring& path, ErrorCode& error) override {
         Descriptor folder = openFolderAt(AT_FDCWD, linux_layer::toNative(path).c_str(), 0, error);
         return folder.valid() ? std::make_unique<LinuxOpenFolder>(std::move(folder)) : nullptr;
+    }
+
+    std::size_t holdable() const override {
+        rlimit limit{};
+        if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+        return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur, 1u << 16) / 4);
     }
 };
 

@@ -10,7 +10,7 @@
 struct StartupInfo {
     int newMode;
 };
-extern "C" int __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment, int expandWildcards,
+extern "C" void __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment, int expandWildcards,
                               StartupInfo* startup);
 
 namespace platform {
@@ -27,7 +27,7 @@ public:
         wchar_t** environment = nullptr;
         StartupInfo startup{};
         std::vector<std::string> result;
-        if (__wgetmainargs(&count, &arguments, &environment, 0, &startup) < 0) return result;
+        __wgetmainargs(&count, &arguments, &environment, 0, &startup);
         for (int i = 0; arguments && i < count; ++i) result.push_back(text::wideToUtf8(arguments[i]));
         return result;
     }

@@ -13,10 +13,6 @@ bool isArchiveName(const std::wstring& name) {
     return (lower.size() > 7 && lower.ends_with(L".tavisk")) || (lower.size() > 11 && lower.ends_with(L".tavisk.p7m"));
 }
 
-// Folders the search keeps open for the loading of the archives found in them: reopening
-// one is a round trip to the server under Wine, holding one costs a descriptor on Linux.
-constexpr std::size_t heldFolderLimit = 256;
-
 // One folder of the search: its entries in name order, and how far they are taken.
 struct Level {
     std::shared_ptr<platform::OpenFolder> folder;
@@ -29,7 +25,7 @@ struct Level {
 // Depth first from the open folder, one open folder per level and no recursion,
 // so that trees thousands of levels deep are searched whole.
 void search(std::unique_ptr<platform::OpenFolder> top, const std::wstring& topPath, wchar_t separator,
-            ArchivesFound& found, std::size_t& heldFolders) {
+            ArchivesFound& found, std::size_t& stillHoldable) {
     std::vector<Level> levels;
     const auto enter = [&](std::unique_ptr<platform::OpenFolder> folder, std::wstring path) {
         Level level{std::move(folder), std::move(path), {}, 0};
@@ -41,14 +37,6 @@ void search(std::unique_ptr<platform::OpenFolder> top, const std::wstring& topPa
         std::sort(level.entries.begin(), level.entries.end(),
                   [](const auto& a, const auto& b) { return a.name < b.name; });
         levels.push_back(std::move(level));
-    };
-    // Out of descriptors: the held folders are given back, their archives reopened when loaded.
-    const auto openInner = [&](Level& level, const std::wstring& name, platform::ErrorCode& error) {
-        auto inner = level.folder->folder(name, error);
-        if (inner || error != platform::error::tooManyOpenFiles || heldFolders == 0) return inner;
-        for (FoundArchive& archive : found.archives) archive.folder.reset();
-        heldFolders = heldFolderLimit;
-        return level.folder->folder(name, error);
     };
     enter(std::move(top), topPath);
     while (!levels.empty()) {
@@ -62,7 +50,7 @@ void search(std::unique_ptr<platform::OpenFolder> top, const std::wstring& topPa
         if (entry.attributes & platform::reparsePointAttribute) continue;
         if (entry.attributes & platform::directoryAttribute) {
             platform::ErrorCode error = platform::error::success;
-            if (auto inner = openInner(level, entry.name, error))
+            if (auto inner = level.folder->folder(entry.name, error))
                 enter(std::move(inner), path);
             else
                 found.unsearchable.push_back({path, error});
@@ -71,9 +59,9 @@ void search(std::unique_ptr<platform::OpenFolder> top, const std::wstring& topPa
             for (auto step = levels.begin() + 1; step != levels.end(); ++step)
                 archive.steps.push_back(step[-1].entries[step[-1].next - 1].name);
             archive.steps.push_back(entry.name);
-            if (!level.held && heldFolders < heldFolderLimit) {
+            if (!level.held && stillHoldable > 0) {
                 level.held = true;
-                ++heldFolders;
+                --stillHoldable;
             }
             if (level.held) archive.folder = level.folder;
             found.archives.push_back(std::move(archive));
@@ -85,13 +73,14 @@ void search(std::unique_ptr<platform::OpenFolder> top, const std::wstring& topPa
 
 ArchivesFound archivesNamed(const std::vector<std::string>& paths, platform::Folders& folders, wchar_t separator) {
     ArchivesFound found;
-    std::size_t heldFolders = 0;
+    // Archives open from the folder they were found in, kept open where the platform can spare it.
+    std::size_t stillHoldable = folders.holdable();
     for (const std::string& path : paths) {
         std::wstring wide = text::utf8ToWide(path);
         while (wide.size() > 1 && wide.back() == separator) wide.pop_back();
         platform::ErrorCode error = platform::error::success;
         if (auto folder = folders.open(wide, error))
-            search(std::move(folder), wide, separator, found, heldFolders);
+            search(std::move(folder), wide, separator, found, stillHoldable);
         else if (error == platform::error::fileNotFound || error == platform::error::pathNotFound)
             found.archives.push_back({wide, {}, {}});  // a file, or nothing: loading tells which
         else
