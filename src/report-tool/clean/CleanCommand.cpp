@@ -275,6 +275,11 @@ SevenZip::ReportItem itemOf(const std::wstring& output, std::int64_t date, wchar
     return {name, time};
 }
 
+// The queue to the engine holds a whole block of what it packs at a time (4 MiB at
+// its level) and a piece of the sink's besides, so an encoding thread takes its
+// next block at once rather than wait for the cleaning while the other encodes.
+constexpr std::size_t packingQueue = std::size_t{8} << 20;
+
 // What the first pass learned of the input, which the second reads again.
 struct Input {
     std::int64_t date;
@@ -295,7 +300,7 @@ void writeClean(const Options& options, TextMasker& masker, const Input& input, 
         if (out.file.stream->close() != platform::error::success) throw ReportError(options.output + ": nicht schreibbar");
         return;
     }
-    ReportPipe report;
+    ReportPipe report(packingQueue);
     SevenZip::ReportPacker packer(environment.libraries,
                                   itemOf(text::utf8ToWide(options.output), input.date, environment.files.separator()),
                                   report, std::move(out.file.stream));
