@@ -2,7 +2,7 @@
 
 #include "archive/ReportPacker.h"
 #include "dispatch/ReportSections.h"
-#include "driver/ReportFile.h"
+#include "driver/ReportPipe.h"
 #include "read/ReportParser.h"
 #include "read/ReportSource.h"
 #include "report-tool/SealKey.h"
@@ -275,6 +275,11 @@ SevenZip::ReportItem itemOf(const std::wstring& output, std::int64_t date, wchar
     return {name, time};
 }
 
+// The queue to the engine holds a whole block of what it packs at a time (4 MiB at
+// its level) and a piece of the sink's besides, so an encoding thread takes its
+// next block at once rather than wait for the cleaning while the other encodes.
+constexpr std::size_t packingQueue = std::size_t{8} << 20;
+
 // What the first pass learned of the input, which the second reads again.
 struct Input {
     std::int64_t date;
@@ -283,11 +288,10 @@ struct Input {
 };
 
 // The cleaned copy into the private file: an archive for an archive, whether it
-// came sealed or not; what the engine packs is written as it is cleaned.
+// came sealed or not. What the engine packs reaches it as it is cleaned, and
+// nowhere else: should packing fail, the input is still there to clean again.
 void writeClean(const Options& options, TextMasker& masker, const Input& input, OwnFileGuard& out,
                 reporttool::ToolEnvironment& environment) {
-    platform::FileSystem& files = environment.files;
-    const std::wstring output = text::utf8ToWide(options.output);
     if (!input.archive) {
         CrLfSink sink([&](std::string_view bytes) { return writeAll(*out.file.stream, bytes); }, options.output);
         ReportCleaner cleaner(masker, sink.out());
@@ -296,12 +300,16 @@ void writeClean(const Options& options, TextMasker& masker, const Input& input, 
         if (out.file.stream->close() != platform::error::success) throw ReportError(options.output + ": nicht schreibbar");
         return;
     }
-    OwnFileGuard text = createOwn(files, output, options.output);
-    ReportFile report(*text.folder, std::move(text.file));
-    text.published = true;  // the report file removes it
-    SevenZip::ReportPacker packer(environment.libraries, itemOf(output, input.date, files.separator()), report,
-                                  std::move(out.file.stream));
-    CrLfSink sink([&](std::string_view bytes) { return report.write(bytes); }, options.output);
+    ReportPipe report(packingQueue);
+    SevenZip::ReportPacker packer(environment.libraries,
+                                  itemOf(text::utf8ToWide(options.output), input.date, environment.files.separator()),
+                                  report, std::move(out.file.stream));
+    CrLfSink sink(
+        [&](std::string_view bytes) {
+            report.write(bytes);
+            return platform::error::success;
+        },
+        options.output);
     try {
         ReportCleaner cleaner(masker, sink.out());
         readInto(options.input, cleaner, input.opener, environment);
@@ -310,7 +318,7 @@ void writeClean(const Options& options, TextMasker& masker, const Input& input, 
         report.abandon();
         throw;
     }
-    report.complete(platform::error::success);
+    report.complete();
     if (!packer.finish()) throw ReportError(options.output + ": Packen mit der 7-Zip-Engine fehlgeschlagen");
 }
 

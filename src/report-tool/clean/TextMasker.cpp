@@ -311,7 +311,10 @@ std::size_t TextMasker::maskWord(std::string_view line, std::size_t at, std::str
     const char next = wordEnd < line.size() ? line[wordEnd] : '\0';
     std::size_t end = 0;
     if (addresses && isDigit(line[at]) && next == '.') end = maskIpv4(line, at, out);
-    if (!end && addresses && hexValue(line[at]) >= 0 && (next == ':' || next == '-' || next == '.'))
+    // A MAC's first group is a word of two hex digits before ':' or '-', or of four before '.'.
+    const std::size_t length = wordEnd - at;
+    if (!end && addresses && hexValue(line[at]) >= 0 &&
+        ((length == 2 && (next == ':' || next == '-')) || (length == 4 && next == '.')))
         end = maskMac(line, at, out);
     if (!end && addresses && hexValue(line[at]) >= 0 && next == ':') end = maskIpv6(line, at, out);
     if (!end && (next == '.' || next == '-') && !(domains_.empty() && hosts_.empty())) end = maskDottedName(line, at, out);

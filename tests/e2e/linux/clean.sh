@@ -132,4 +132,10 @@ expect_eq "$STATUS" 0 "--list: done"
 expect_contains "$OUT" "hosts      1
   $host -> host0" "--list: per kind, with the first items"
 expect_eq "$(ls c4.tavisk 2>/dev/null)" "" "--list writes nothing"
+
+# The cleaned text reaches the engine alone: a clean creates the archive's file and the map's, no copy of the text.
+if command -v strace >/dev/null; then
+  run_tool strace -f -qq -e trace=openat -o "$WORK/trace" "$READER" clean r1.tavisk -o c5.tavisk --map map.json
+  expect_eq "$STATUS:$(grep -c O_CREAT "$WORK/trace")" "0:2" "clean creates only the archive and the map"
+fi
 finish
