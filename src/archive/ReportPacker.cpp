@@ -1,6 +1,7 @@
 #include "archive/ReportPacker.h"
 
 #include "archive/SevenZipCompressor.h"
+#include "archive/SevenZipException.h"
 
 namespace SevenZip {
 namespace {
@@ -19,11 +20,15 @@ constexpr std::uint32_t archiveAttribute = 0x20;
 ReportPacker::ReportPacker(platform::DynamicLibraries& libraries, ReportItem item, GrowingReport& report,
                            std::unique_ptr<platform::FileStream> archive)
     : library_(libraries), item_(std::move(item)), report_(report), archive_(std::move(archive)) {
-    if (!archive_) {
+    try {
+        if (archive_) library_.load(libraries.engineFileName());
+    } catch (const SevenZipException&) {
+    }
+    if (!library_.isLoaded()) {
         report_.abandon();
         return;
     }
-    thread_ = std::thread([this, engine = libraries.engineFileName()] { pack(engine); });
+    thread_ = std::thread([this] { pack(); });
 }
 
 ReportPacker::~ReportPacker() {
@@ -42,14 +47,8 @@ std::unique_ptr<platform::FileStream> ReportPacker::finishOpen() {
     return packed_ ? std::move(archive_) : nullptr;
 }
 
-// The engine is loaded here, while the report's first bytes are collected. A
-// rewritten report is packed again from its first byte once it is complete.
-void ReportPacker::pack(const std::wstring& engine) {
-    try {
-        library_.load(engine);
-    } catch (...) {
-        return report_.abandon();
-    }
+// A rewritten report is packed again from its first byte once it is complete.
+void ReportPacker::pack() {
     const bool complete = report_.awaitBytes(plannedFromSize);
     packed_ = write(complete ? report_.size() : nominalSize, report_.openGrowing());
     if (packed_ || !report_.rewritten()) return;

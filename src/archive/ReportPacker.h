@@ -41,8 +41,7 @@ struct ReportItem {
 // still being written, so a run costs about the longer of collecting and packing.
 class ReportPacker {
 public:
-    // Starts packing on a thread of its own, which loads the engine first;
-    // without an engine or an archive file it never packs.
+    // Loads the engine now; without an engine or an archive file it never packs.
     ReportPacker(platform::DynamicLibraries& libraries, ReportItem item, GrowingReport& report,
                  std::unique_ptr<platform::FileStream> archive);
     ReportPacker(const ReportPacker&) = delete;
@@ -56,7 +55,7 @@ public:
     std::unique_ptr<platform::FileStream> finishOpen();
 
 private:
-    void pack(const std::wstring& engine);
+    void pack();
     bool write(std::uint64_t declaredSize, std::unique_ptr<platform::FileStream> input);
 
     EngineLibrary library_;
