@@ -13,8 +13,13 @@ constexpr std::size_t encodingStep = 1 << 14;
 
 }  // namespace
 
+// Room for the bound and the piece that crosses it, taken at once: grown by
+// doubling, the buffer would copy itself and touch fresh pages up to twice
+// over. Pages never written cost nothing.
 ReportSection::ReportSection(platform::OwnFolder& spillFolder, std::size_t bufferSize)
-    : spillFolder_(spillFolder), bufferSize_(bufferSize) {}
+    : spillFolder_(spillFolder), bufferSize_(bufferSize) {
+    buffer_.reserve(2 * bufferSize_);
+}
 
 ReportSection::~ReportSection() { removeSpillFile(); }
 

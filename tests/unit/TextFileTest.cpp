@@ -24,7 +24,10 @@ TEST(TextFile, EndOfFileMarkEndsTheText) {
 // Read in pieces, the text is the same wherever a piece ends, between CR and LF too.
 TEST(TextFile, PiecesDecodeLikeTheWholeFile) {
     for (const std::string bytes :
-         {"a\r\nb\r\r\nc\r", "x\r\x1A\r\ny", "\r\n\r\n", "\xE4\n\xFF\r", "a\n\nb\xE4" "c\r\r\n"}) {
+         {"a\r\nb\r\r\nc\r", "x\r\x1A\r\ny", "\r\n\r\n", "\xE4\n\xFF\r", "a\n\nb\xE4" "c\r\r\n",
+          // Lines longer than the blocks plain ASCII is sought in.
+          "0123456789abcdef0123456789abcdef0\n0123456789abcdef0123456789abcde\r\n0123456789abcdef0123456789abcdef"
+          "0123456789abcdef0123456789abcdef\xE4" "0123456789abcdef0123456789abcdef\r\r\n"}) {
         for (std::size_t split = 0; split <= bytes.size(); ++split) {
             std::wstring text;
             TextFileDecoder decoder;
