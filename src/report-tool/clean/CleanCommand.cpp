@@ -1,5 +1,6 @@
 #include "report-tool/clean/CleanCommand.h"
 
+#include "archive/LentStream.h"
 #include "archive/ReportPacker.h"
 #include "dispatch/ReportSections.h"
 #include "driver/ReportPipe.h"
@@ -167,15 +168,32 @@ void teach(TextMasker& masker, const AliasMap& map, const Options& options, plat
         for (const std::string& keyword : keywordsOf(path, files)) masker.addName(Kind::keyword, keyword);
 }
 
+// The input, opened once: every pass reads it through this handle from its start,
+// so a file put in its place between the passes is never read.
+struct InputFile {
+    std::string path;
+    std::unique_ptr<platform::FileStream> stream;
+};
+
+InputFile openInput(const std::string& path, const platform::FileSystem& files) {
+    platform::ErrorCode error = platform::error::success;
+    std::unique_ptr<platform::FileStream> stream = files.openForReading(text::utf8ToWide(path), error);
+    if (!stream) throw ReportError(path + ": Datei nicht lesbar: " + path);
+    return {path, std::move(stream)};
+}
+
 // True when the report came from an archive, sealed or not.
-bool readInto(const std::string& path, ReportCleaner& cleaner, const seal::Opener* opener,
+bool readInto(InputFile& input, ReportCleaner& cleaner, const seal::Opener* opener,
               reporttool::ToolEnvironment& environment) {
     report::ReportParser parser(cleaner, report::ReportParser::StreamedContents{});
+    std::uint64_t position = 0;
     try {
-        return report::readReport(text::utf8ToWide(path), environment.files, environment.libraries, parser,
-                                  report::Decoding::parallel, opener);
+        if (input.stream->seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
+            throw ReportError("Datei nicht lesbar");
+        return report::readReport(std::make_unique<SevenZip::intl::LentStream>(*input.stream),
+                                  environment.libraries, parser, report::Decoding::parallel, opener);
     } catch (const ReportError& error) {
-        throw ReportError(path + ": " + error.what());
+        throw ReportError(input.path + ": " + error.what());
     }
 }
 
@@ -290,12 +308,12 @@ struct Input {
 // The cleaned copy into the private file: an archive for an archive, whether it
 // came sealed or not. What the engine packs reaches it as it is cleaned, and
 // nowhere else: should packing fail, the input is still there to clean again.
-void writeClean(const Options& options, TextMasker& masker, const Input& input, OwnFileGuard& out,
-                reporttool::ToolEnvironment& environment) {
+void writeClean(const Options& options, TextMasker& masker, const Input& input, InputFile& file,
+                OwnFileGuard& out, reporttool::ToolEnvironment& environment) {
     if (!input.archive) {
         CrLfSink sink([&](std::string_view bytes) { return writeAll(*out.file.stream, bytes); }, options.output);
         ReportCleaner cleaner(masker, sink.out());
-        readInto(options.input, cleaner, input.opener, environment);
+        readInto(file, cleaner, input.opener, environment);
         sink.flush();
         if (out.file.stream->close() != platform::error::success) throw ReportError(options.output + ": nicht schreibbar");
         return;
@@ -312,7 +330,7 @@ void writeClean(const Options& options, TextMasker& masker, const Input& input, 
         options.output);
     try {
         ReportCleaner cleaner(masker, sink.out());
-        readInto(options.input, cleaner, input.opener, environment);
+        readInto(file, cleaner, input.opener, environment);
         sink.flush();
     } catch (...) {
         report.abandon();
@@ -346,16 +364,17 @@ int clean(const Options& options, reporttool::ToolEnvironment& environment) {
         throw ReportError(options.output + ": existiert bereits, nichts ueberschrieben");
 
     // The first pass learns what later sections reveal (the local accounts), so that the second masks it everywhere.
+    InputFile input = openInput(options.input, files);
     ReportCleaner learner(masker);
-    const bool archive = readInto(options.input, learner, key.opener(), environment);
+    const bool archive = readInto(input, learner, key.opener(), environment);
     if (options.list) {
         ReportCleaner lister(masker, [](std::string_view) {});
-        readInto(options.input, lister, key.opener(), environment);
+        readInto(input, lister, key.opener(), environment);
         reporttool::writeText(environment.console, listing(aliases));
         return reporttool::done;
     }
     OwnFileGuard out = createOwn(files, output, options.output);
-    writeClean(options, masker, {learner.date(), archive, key.opener()}, out, environment);
+    writeClean(options, masker, {learner.date(), archive, key.opener()}, input, out, environment);
 
     // The map is complete before the copy is published, and replaces the old one only after it.
     OwnFileGuard newMap = createOwn(files, map, mapName);
