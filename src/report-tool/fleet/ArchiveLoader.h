@@ -16,10 +16,10 @@
 
 namespace fleet {
 
-// The engine, held for a whole load so that each archive's reader finds it mapped. It
-// loads on a thread of its own from the start, beside the search for archives and the
-// opening of the database: under Wine its loading sets up the window system, a good part
-// of a small load's time.
+// The engine's library, loaded ahead on a thread of its own from the start of a load,
+// beside the search for archives and the opening of the database, so that the readers
+// find it loaded: under Wine its loading sets up the window system, a good part of a
+// small load's time.
 class ResidentEngine {
 public:
     explicit ResidentEngine(platform::DynamicLibraries& libraries);
