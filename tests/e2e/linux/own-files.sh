@@ -187,7 +187,7 @@ for replacement in none link; do
   mkdir dest
   "$EXE" /source big.xml /dest dest/r.tavisk </dev/null >moved.out 2>&1 &
   run=$!
-  until [ -n "$(find dest -name 'tavisk-*.tmp' -size +1M)" ]; do sleep 0.05; done
+  until [ -n "$(find dest -name 'tavisk-*.tmp' -size +1M)" ] || ! kill -0 $run 2>/dev/null; do sleep 0.05; done
   mv dest moved
   [ $replacement = none ] || ln -s "$WORK/elsewhere" dest
   wait $run && status=0 || status=$?
