@@ -125,6 +125,8 @@ const char* AliasMap::kindName(Kind kind) { return kindNames[index(kind)]; }
 
 const std::string& AliasMap::alias(Kind kind, std::string_view original) {
     Aliases& aliases = kinds_[index(kind)];
+    if (aliases.last != SIZE_MAX && aliases.entries[aliases.last].original == original)
+        return aliases.entries[aliases.last].alias;
     auto found = aliases.byOriginal.find(original);
     if (found == aliases.byOriginal.end()) {
         std::size_t n = aliases.entries.size();
@@ -132,6 +134,7 @@ const std::string& AliasMap::alias(Kind kind, std::string_view original) {
         add(kind, std::string(original), madeAlias(kind, n));
         found = aliases.byOriginal.find(original);
     }
+    aliases.last = found->second;
     Entry& entry = aliases.entries[found->second];
     entry.used = true;
     return entry.alias;

@@ -2,6 +2,7 @@
 #include <array>
 #include <functional>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,6 +44,8 @@ private:
         std::vector<Entry> entries;
         std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> byOriginal;
         std::unordered_map<std::string, std::size_t> byAlias;
+        // The entry asked for last: text repeats the same item line after line.
+        std::size_t last = SIZE_MAX;
     };
     static std::size_t index(Kind kind) { return static_cast<std::size_t>(kind); }
     void add(Kind kind, std::string original, std::string alias);

@@ -59,9 +59,12 @@ bool isCommonProfile(std::string_view lowerName) {
 void appendInCaseOf(std::string& out, std::string_view original, std::string_view alias) {
     const std::size_t start = out.size();
     out += alias;
-    const bool hasLower = std::any_of(original.begin(), original.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-    const bool hasUpper = std::any_of(original.begin(), original.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-    if (hasLower || !hasUpper) return;
+    bool hasUpper = false;
+    for (const char c : original) {
+        if (c >= 'a' && c <= 'z') return;
+        hasUpper = hasUpper || (c >= 'A' && c <= 'Z');
+    }
+    if (!hasUpper) return;
     for (std::size_t at = start; at < out.size(); ++at) out[at] = upper(out[at]);
 }
 
@@ -115,6 +118,13 @@ constexpr std::array<std::uint32_t, 128> secretPartStarts = [] {
     return starts;
 }();
 
+// The first letters of the parts, in either case: most characters of a key are none.
+constexpr std::array<bool, 256> secretPartFirsts = [] {
+    std::array<bool, 256> firsts{};
+    for (std::string_view part : secretParts) firsts[part[0]] = firsts[part[0] - 32] = true;
+    return firsts;
+}();
+
 bool startsSecretPart(char first, char second) {
     const auto index = static_cast<unsigned char>(first);
     const unsigned letter = static_cast<unsigned char>(second) - 'a';
@@ -125,6 +135,7 @@ bool startsSecretPart(char first, char second) {
 
 bool isSecretKey(std::string_view key) {
     for (std::size_t at = 0; at + 3 <= key.size(); ++at) {
+        if (!secretPartFirsts[static_cast<unsigned char>(key[at])]) continue;
         const char first = lower(key[at]);
         if (!startsSecretPart(first, lower(key[at + 1]))) continue;
         for (std::string_view part : secretParts)
@@ -152,6 +163,8 @@ void TextMasker::addName(Kind kind, std::string_view name) {
         teachingCharacters_[static_cast<unsigned char>(upper(lowerName[0]))] = true;
     }
     if (knows(lowerName)) return;
+    for (FirstWordLookup& lookup : firstWordLookups_) lookup.word.clear();
+    firstWordLengths_ |= std::uint64_t{1} << std::min<std::size_t>(firstEnd, 63);
     std::vector<Name>& names = namesByFirstWord_[lowerName.substr(0, firstEnd)];
     firstCharacters_[static_cast<unsigned char>(lowerName[0])] = true;
     names.push_back({std::move(lowerName), kind});
@@ -171,6 +184,7 @@ void TextMasker::addDomain(std::string_view domain) {
     std::string lowerDomain = lowered(domain);
     while (!lowerDomain.empty() && lowerDomain.back() == '.') lowerDomain.pop_back();
     if (lowerDomain.empty() || isWellKnownDomain(lowerDomain)) return;
+    lastDottedName_.clear();
     domains_.insert(std::move(lowerDomain));
 }
 
@@ -255,11 +269,11 @@ std::optional<TextMasker::KeyCut> TextMasker::cutPrivateKey(std::string_view lin
     return cut;
 }
 
+// Text that holds nothing to mask is written in one piece, up to where masking starts.
 void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
-    std::size_t at = 0;
+    std::size_t written = 0, at = 0;
     while (at < line.size()) {
-        std::size_t start = at;
-        while (at < line.size() && !isWord(line[at])) {
+        if (!isWord(line[at])) {
             const char c = line[at];
             const std::size_t valueEnd = c == '=' || c == ':' || c == '>' ? secretValue(line, at) : 0;
             if (valueEnd == 0) {
@@ -271,13 +285,34 @@ void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
             while (valueStart < valueEnd && (line[valueStart] == ' ' || line[valueStart] == '\t' ||
                                              line[valueStart] == '"' || line[valueStart] == '\''))
                 ++valueStart;
-            out.append(line.substr(start, valueStart - start));
+            out.append(line.substr(written, valueStart - written));
             out += masking;
-            at = start = valueEnd;
+            at = written = valueEnd;
+            continue;
         }
-        out.append(line.substr(start, at - start));
-        if (at < line.size()) at = maskWord(line, at, out, addresses);
+        std::size_t wordEnd = at;
+        while (wordEnd < line.size() && isWord(line[wordEnd])) ++wordEnd;
+        if (!mayMask(line, at, wordEnd, addresses)) {
+            at = wordEnd;
+            continue;
+        }
+        out.append(line.substr(written, at - written));
+        at = written = maskWord(line, at, out, addresses);
     }
+    out.append(line.substr(written));
+}
+
+// Whether maskWord could do more than write the word: most words are no
+// address, no dotted name, no profile folder and start no known name.
+bool TextMasker::mayMask(std::string_view line, std::size_t at, std::size_t wordEnd, bool addresses) const {
+    const char next = wordEnd < line.size() ? line[wordEnd] : '\0';
+    const bool joined = next == '.' || next == '-';
+    if (addresses && (joined || next == ':') && hexValue(line[at]) >= 0) return true;
+    if (joined && !(domains_.empty() && hosts_.empty())) return true;
+    if (firstCharacters_[static_cast<unsigned char>(lower(line[at]))]) return true;
+    const std::size_t length = wordEnd - at;
+    return (length == 4 || length == 5) && at > 0 && (line[at - 1] == '\\' || line[at - 1] == '/') &&
+           next == line[at - 1];
 }
 
 // Where the secret value after the separator ends, or 0 when the key before it
@@ -325,12 +360,19 @@ std::size_t TextMasker::maskWord(std::string_view line, std::size_t at, std::str
 
 // The known name that starts at the word, the longest that fits; nothing when none does.
 const TextMasker::Name* TextMasker::nameAt(std::string_view line, std::size_t at, std::size_t wordEnd) {
-    if (!firstCharacters_[static_cast<unsigned char>(lower(line[at]))]) return nullptr;
+    if (!firstCharacters_[static_cast<unsigned char>(lower(line[at]))] ||
+        !(firstWordLengths_ >> std::min<std::size_t>(wordEnd - at, 63) & 1u))
+        return nullptr;
     word_.assign(line.substr(at, wordEnd - at));
     for (char& c : word_) c = lower(c);
-    const auto found = namesByFirstWord_.find(word_);
-    if (found == namesByFirstWord_.end()) return nullptr;
-    for (const Name& name : found->second) {
+    FirstWordLookup& lookup = firstWordLookups_[(static_cast<unsigned char>(word_[0]) + word_.size()) % firstWordLookups_.size()];
+    if (word_ != lookup.word) {
+        const auto found = namesByFirstWord_.find(word_);
+        lookup.names = found == namesByFirstWord_.end() ? nullptr : &found->second;
+        lookup.word = word_;
+    }
+    if (!lookup.names) return nullptr;
+    for (const Name& name : *lookup.names) {
         const std::size_t end = at + name.lower.size();
         if (end > line.size() || (end < line.size() && isWord(line[end]))) continue;
         if (std::equal(name.lower.begin(), name.lower.end(), line.begin() + static_cast<std::ptrdiff_t>(at),
@@ -383,9 +425,12 @@ bool TextMasker::dottedName(std::string_view line, std::size_t at, DottedName& n
 
 // The first label from which on the name is a known domain, or noLabel.
 std::size_t TextMasker::knownDomainLabel(const DottedName& name) {
-    for (std::size_t label = 0; label < name.labels; ++label)
-        if (domains_.count(std::string_view(word_).substr(name.starts[label] - name.starts[0]))) return label;
-    return noLabel;
+    if (word_ == lastDottedName_) return lastDomainLabel_;
+    lastDottedName_ = word_;
+    lastDomainLabel_ = noLabel;
+    for (std::size_t label = 0; label < name.labels && lastDomainLabel_ == noLabel; ++label)
+        if (domains_.count(std::string_view(word_).substr(name.starts[label] - name.starts[0]))) lastDomainLabel_ = label;
+    return lastDomainLabel_;
 }
 
 // The host's own name with a domain after it teaches that domain.
@@ -462,6 +507,11 @@ std::size_t TextMasker::maskMac(std::string_view line, std::size_t at, std::stri
     const std::size_t groups = dotted ? 3 : 6, digits = dotted ? 4 : 2;
     const char separator = dotted ? '.' : line[at + 2 < line.size() ? at + 2 : at];
     if (!dotted && separator != ':' && separator != '-') return 0;
+    // Times and dates fail at a separator: looked at before any digit is read.
+    for (std::size_t group = 1; group < groups; ++group) {
+        const std::size_t position = at + group * (digits + 1) - 1;
+        if (position >= line.size() || line[position] != separator) return 0;
+    }
     std::string hex;
     std::size_t position = at;
     for (std::size_t group = 0; group < groups; ++group) {

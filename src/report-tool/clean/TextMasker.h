@@ -2,6 +2,7 @@
 #include "report-tool/clean/AliasMap.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -84,6 +85,7 @@ private:
     // Nothing when the whole line lies inside a private key.
     std::optional<KeyCut> cutPrivateKey(std::string_view line);
     void scan(std::string_view line, std::string& out, bool addresses);
+    bool mayMask(std::string_view line, std::size_t at, std::size_t wordEnd, bool addresses) const;
     std::size_t maskWord(std::string_view line, std::size_t at, std::string& out, bool addresses);
     std::size_t secretValue(std::string_view line, std::size_t separator) const;
     const Name* nameAt(std::string_view line, std::size_t at, std::size_t wordEnd);
@@ -108,6 +110,15 @@ private:
     TextSet domains_;
     TextSet hosts_;
     std::string word_;  // the word looked up, in lower case
+    std::uint64_t firstWordLengths_ = 0;  // bit N: a name's first word is N long (63: or longer)
+    // Recent lookups, forgotten when what they looked in changes: text repeats its words line after line.
+    struct FirstWordLookup {
+        std::string word;
+        const std::vector<Name>* names = nullptr;
+    };
+    std::array<FirstWordLookup, 16> firstWordLookups_;
+    std::string lastDottedName_;
+    std::size_t lastDomainLabel_ = noLabel;
     std::string network_;  // the network of the address being masked
     bool inPrivateKey_ = false;
 };
