@@ -363,10 +363,12 @@ const TextMasker::Name* TextMasker::nameAt(std::string_view line, std::size_t at
     if (!firstCharacters_[static_cast<unsigned char>(lower(line[at]))] ||
         !(firstWordLengths_ >> std::min<std::size_t>(wordEnd - at, 63) & 1u))
         return nullptr;
-    word_.assign(line.substr(at, wordEnd - at));
-    for (char& c : word_) c = lower(c);
-    FirstWordLookup& lookup = firstWordLookups_[(static_cast<unsigned char>(word_[0]) + word_.size()) % firstWordLookups_.size()];
-    if (word_ != lookup.word) {
+    const std::string_view word = line.substr(at, wordEnd - at);
+    FirstWordLookup& lookup =
+        firstWordLookups_[(static_cast<unsigned char>(lower(word[0])) + word.size()) % firstWordLookups_.size()];
+    if (!equalsLowered(word, lookup.word)) {
+        word_.assign(word);
+        for (char& c : word_) c = lower(c);
         const auto found = namesByFirstWord_.find(word_);
         lookup.names = found == namesByFirstWord_.end() ? nullptr : &found->second;
         lookup.word = word_;
