@@ -297,7 +297,7 @@ void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
             continue;
         }
         out.append(line.substr(written, at - written));
-        at = written = maskWord(line, at, out, addresses);
+        at = written = maskWord(line, at, wordEnd, out, addresses);
     }
     out.append(line.substr(written));
 }
@@ -340,9 +340,8 @@ std::size_t TextMasker::secretValue(std::string_view line, std::size_t separator
     return std::min(line.find_first_of(";&<", value), line.size());
 }
 
-std::size_t TextMasker::maskWord(std::string_view line, std::size_t at, std::string& out, bool addresses) {
-    std::size_t wordEnd = at;
-    while (wordEnd < line.size() && isWord(line[wordEnd])) ++wordEnd;
+std::size_t TextMasker::maskWord(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out,
+                                 bool addresses) {
     const char next = wordEnd < line.size() ? line[wordEnd] : '\0';
     std::size_t end = 0;
     if (addresses && isDigit(line[at]) && next == '.') end = maskIpv4(line, at, out);

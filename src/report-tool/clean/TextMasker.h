@@ -86,7 +86,7 @@ private:
     std::optional<KeyCut> cutPrivateKey(std::string_view line);
     void scan(std::string_view line, std::string& out, bool addresses);
     bool mayMask(std::string_view line, std::size_t at, std::size_t wordEnd, bool addresses) const;
-    std::size_t maskWord(std::string_view line, std::size_t at, std::string& out, bool addresses);
+    std::size_t maskWord(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out, bool addresses);
     std::size_t secretValue(std::string_view line, std::size_t separator) const;
     const Name* nameAt(std::string_view line, std::size_t at, std::size_t wordEnd);
     std::size_t maskName(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out);
