@@ -601,10 +601,13 @@ std::string_view TextMasker::learnDomainBefore(std::string_view line, std::size_
     if (start == account - 1 || (start > 0 && (line[start - 1] == '\\' || line[start - 1] == '/' || line[start - 1] == ':')))
         return {};
     const std::string_view domain = line.substr(start, account - 1 - start);
-    const std::string lowerDomain = lowered(domain);
+    if (equalsLowered(domain, untaughtDomain_)) return {};
+    std::string lowerDomain = lowered(domain);
     if (knows(lowerDomain) || hosts_.count(lowerDomain) || isWellKnownDomain(lowerDomain) ||
-        isWellKnownAccount(domain))
+        isWellKnownAccount(domain)) {
+        untaughtDomain_ = std::move(lowerDomain);
         return {};
+    }
     addName(Kind::netbios, domain);
     return domain;
 }

@@ -120,6 +120,8 @@ private:
     std::string lastDottedName_;
     std::size_t lastDomainLabel_ = noLabel;
     std::string network_;  // the network of the address being masked
+    // The last domain before an account that taught nothing: known names stay known, so it never will.
+    std::string untaughtDomain_;
     bool inPrivateKey_ = false;
 };
 
