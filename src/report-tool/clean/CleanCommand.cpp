@@ -169,29 +169,30 @@ void teach(TextMasker& masker, const AliasMap& map, const Options& options, plat
 }
 
 // The input, opened once: every pass reads it through this handle from its start,
-// so a file put in its place between the passes is never read.
+// so a file put in its place between the passes is never read; and the engine's
+// readers, made once for all passes.
 struct InputFile {
     std::string path;
     std::unique_ptr<platform::FileStream> stream;
+    report::ArchiveReaders readers;
 };
 
-InputFile openInput(const std::string& path, const platform::FileSystem& files) {
+InputFile openInput(const std::string& path, reporttool::ToolEnvironment& environment) {
     platform::ErrorCode error = platform::error::success;
-    std::unique_ptr<platform::FileStream> stream = files.openForReading(text::utf8ToWide(path), error);
+    std::unique_ptr<platform::FileStream> stream = environment.files.openForReading(text::utf8ToWide(path), error);
     if (!stream) throw ReportError(path + ": Datei nicht lesbar: " + path);
-    return {path, std::move(stream)};
+    return {path, std::move(stream), report::ArchiveReaders(environment.libraries)};
 }
 
 // True when the report came from an archive, sealed or not.
-bool readInto(InputFile& input, ReportCleaner& cleaner, const seal::Opener* opener,
-              reporttool::ToolEnvironment& environment) {
+bool readInto(InputFile& input, ReportCleaner& cleaner, const seal::Opener* opener) {
     report::ReportParser parser(cleaner, report::ReportParser::StreamedContents{});
     std::uint64_t position = 0;
     try {
         if (input.stream->seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
             throw ReportError("Datei nicht lesbar");
-        return report::readReport(std::make_unique<SevenZip::intl::LentStream>(*input.stream),
-                                  environment.libraries, parser, report::Decoding::parallel, opener);
+        return report::readReport(std::make_unique<SevenZip::intl::LentStream>(*input.stream), input.readers,
+                                  parser, report::Decoding::parallel, opener);
     } catch (const ReportError& error) {
         throw ReportError(input.path + ": " + error.what());
     }
@@ -313,7 +314,7 @@ void writeClean(const Options& options, TextMasker& masker, const Input& input, 
     if (!input.archive) {
         CrLfSink sink([&](std::string_view bytes) { return writeAll(*out.file.stream, bytes); }, options.output);
         ReportCleaner cleaner(masker, sink.out());
-        readInto(file, cleaner, input.opener, environment);
+        readInto(file, cleaner, input.opener);
         sink.flush();
         if (out.file.stream->close() != platform::error::success) throw ReportError(options.output + ": nicht schreibbar");
         return;
@@ -330,7 +331,7 @@ void writeClean(const Options& options, TextMasker& masker, const Input& input, 
         options.output);
     try {
         ReportCleaner cleaner(masker, sink.out());
-        readInto(file, cleaner, input.opener, environment);
+        readInto(file, cleaner, input.opener);
         sink.flush();
     } catch (...) {
         report.abandon();
@@ -364,12 +365,12 @@ int clean(const Options& options, reporttool::ToolEnvironment& environment) {
         throw ReportError(options.output + ": existiert bereits, nichts ueberschrieben");
 
     // The first pass learns what later sections reveal (the local accounts), so that the second masks it everywhere.
-    InputFile input = openInput(options.input, files);
+    InputFile input = openInput(options.input, environment);
     ReportCleaner learner(masker);
-    const bool archive = readInto(input, learner, key.opener(), environment);
+    const bool archive = readInto(input, learner, key.opener());
     if (options.list) {
         ReportCleaner lister(masker, [](std::string_view) {});
-        readInto(input, lister, key.opener(), environment);
+        readInto(input, lister, key.opener());
         reporttool::writeText(environment.console, listing(aliases));
         return reporttool::done;
     }
