@@ -49,6 +49,8 @@ TEST(CleanText, MasksEveryKindInEverySpellingAndKeepsWhatIsNoName) {
         {"DB_PWD: s3cret words", "DB_PWD: ********"},
         {"{\"apiKey\": \"abc\", \"n\": 1}", "{\"apiKey\": \"********\", \"n\": 1}"},
         {"<Password>pa ss</Password> url=http://x key: value", "<Password>********</Password> url=http://x key: value"},
+        // U+FFFD, written for a line feed in a name, ends a word as the line feed did
+        {"/srv/10.9.8.7\xEF\xBF\xBD<\xEF\xBF\xBD" "alice\xEF\xBF\xBD", "/srv/10.0.2.7\xEF\xBF\xBD<\xEF\xBF\xBDuser0\xEF\xBF\xBD"},
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(masking.masker.masked(line), expected) << line;
     EXPECT_EQ(masking.masker.masked("192.168.1.5", false), "192.168.1.5") << "a field of versions";

@@ -20,6 +20,19 @@ constexpr std::array<bool, 256> wordCharacters = [] {
 }();
 
 bool isWord(char c) { return wordCharacters[static_cast<unsigned char>(c)]; }
+
+// The collector writes U+FFFD in place of a control character in a name: it
+// separates words as the control character did, so an address or a name before a
+// line feed is still masked.
+bool inReplacementCharacter(std::string_view text, std::size_t at) {
+    constexpr std::string_view replacement = "\xEF\xBF\xBD";
+    for (std::size_t back = 0; back < replacement.size() && back <= at; ++back)
+        if (text.substr(at - back, replacement.size()) == replacement) return true;
+    return false;
+}
+bool isWordAt(std::string_view text, std::size_t at) {
+    return isWord(text[at]) && (static_cast<unsigned char>(text[at]) < 0x80 || !inReplacementCharacter(text, at));
+}
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -154,7 +167,7 @@ TextMasker::TextMasker(AliasMap& aliases) : aliases_(aliases) {
 void TextMasker::addName(Kind kind, std::string_view name) {
     std::string lowerName = lowered(name);
     std::size_t firstEnd = 0;
-    while (firstEnd < lowerName.size() && isWord(lowerName[firstEnd])) ++firstEnd;
+    while (firstEnd < lowerName.size() && isWordAt(lowerName, firstEnd)) ++firstEnd;
     // A name is found at the start of a word; one that starts otherwise is never met as a word.
     if (firstEnd == 0) return;
     if (kind == Kind::host) {
@@ -174,7 +187,7 @@ void TextMasker::addName(Kind kind, std::string_view name) {
 
 bool TextMasker::knows(std::string_view lowerName) const {
     std::size_t firstEnd = 0;
-    while (firstEnd < lowerName.size() && isWord(lowerName[firstEnd])) ++firstEnd;
+    while (firstEnd < lowerName.size() && isWordAt(lowerName, firstEnd)) ++firstEnd;
     const auto found = namesByFirstWord_.find(lowerName.substr(0, firstEnd));
     return found != namesByFirstWord_.end() && std::any_of(found->second.begin(), found->second.end(),
                                                            [&](const Name& known) { return known.lower == lowerName; });
@@ -273,7 +286,7 @@ std::optional<TextMasker::KeyCut> TextMasker::cutPrivateKey(std::string_view lin
 void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
     std::size_t written = 0, at = 0;
     while (at < line.size()) {
-        if (!isWord(line[at])) {
+        if (!isWordAt(line, at)) {
             const char c = line[at];
             const std::size_t valueEnd = c == '=' || c == ':' || c == '>' ? secretValue(line, at) : 0;
             if (valueEnd == 0) {
@@ -291,7 +304,7 @@ void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
             continue;
         }
         std::size_t wordEnd = at;
-        while (wordEnd < line.size() && isWord(line[wordEnd])) ++wordEnd;
+        while (wordEnd < line.size() && isWordAt(line, wordEnd)) ++wordEnd;
         if (!mayMask(line, at, wordEnd, addresses)) {
             at = wordEnd;
             continue;
@@ -375,7 +388,7 @@ const TextMasker::Name* TextMasker::nameAt(std::string_view line, std::size_t at
     if (!lookup.names) return nullptr;
     for (const Name& name : *lookup.names) {
         const std::size_t end = at + name.lower.size();
-        if (end > line.size() || (end < line.size() && isWord(line[end]))) continue;
+        if (end > line.size() || (end < line.size() && isWordAt(line, end))) continue;
         if (std::equal(name.lower.begin(), name.lower.end(), line.begin() + static_cast<std::ptrdiff_t>(at),
                        [](char a, char b) { return a == lower(b); }))
             return &name;
@@ -417,7 +430,7 @@ bool TextMasker::dottedName(std::string_view line, std::size_t at, DottedName& n
         }
         break;
     }
-    if (name.labels < 2 || (end < line.size() && isWord(line[end]))) return false;
+    if (name.labels < 2 || (end < line.size() && isWordAt(line, end))) return false;
     name.end = end;
     word_.assign(line.substr(at, end - at));
     for (char& c : word_) c = lower(c);
@@ -479,7 +492,7 @@ std::size_t TextMasker::maskIpv4(std::string_view line, std::size_t at, std::str
         }
         if (digits == 0 || digits > 3 || octets[index] > 255) return 0;
     }
-    if (position < line.size() && (isWord(line[position]) ||
+    if (position < line.size() && (isWordAt(line, position) ||
                                    (line[position] == '.' && position + 1 < line.size() && isDigit(line[position + 1]))))
         return 0;
     if (octets[0] == 0 || octets[0] == 127 || octets[0] >= 224) {
@@ -524,7 +537,7 @@ std::size_t TextMasker::maskMac(std::string_view line, std::size_t at, std::stri
             if (position >= line.size() || hexValue(line[position]) < 0) return 0;
             else hex += lower(line[position]);
     }
-    if (position < line.size() && (isWord(line[position]) || (line[position] == separator && position + 1 < line.size() &&
+    if (position < line.size() && (isWordAt(line, position) || (line[position] == separator && position + 1 < line.size() &&
                                                                hexValue(line[position + 1]) >= 0)))
         return 0;
     const std::string_view original = line.substr(at, position - at);
@@ -559,7 +572,7 @@ std::size_t TextMasker::maskIpv6(std::string_view line, std::size_t at, std::str
             value = value * 16 + static_cast<unsigned>(hexValue(line[position++]));
             ++digits;
         }
-        if (digits == 0 || digits > 4 || count == 8 || (position < line.size() && isWord(line[position]))) return 0;
+        if (digits == 0 || digits > 4 || count == 8 || (position < line.size() && isWordAt(line, position))) return 0;
         groups[count++] = value;
         if (position + 1 < line.size() && line[position] == ':' && line[position + 1] == ':') {
             if (gap != SIZE_MAX) return 0;
@@ -597,7 +610,7 @@ std::size_t TextMasker::maskIpv6(std::string_view line, std::size_t at, std::str
 std::string_view TextMasker::learnDomainBefore(std::string_view line, std::size_t account) {
     if (account < 2 || line[account - 1] != '\\') return {};
     std::size_t start = account - 1;
-    while (start > 0 && (isWord(line[start - 1]) || line[start - 1] == '-' || line[start - 1] == '_')) --start;
+    while (start > 0 && (isWordAt(line, start - 1) || line[start - 1] == '-' || line[start - 1] == '_')) --start;
     if (start == account - 1 || (start > 0 && (line[start - 1] == '\\' || line[start - 1] == '/' || line[start - 1] == ':')))
         return {};
     const std::string_view domain = line.substr(start, account - 1 - start);
@@ -620,7 +633,7 @@ void TextMasker::learnFrom(std::string_view line) {
         if (!teachingCharacters_[static_cast<unsigned char>(c)]) continue;
         if (c == '\\' || c == '/') {
             learnAfterSeparator(line, at + 1);
-        } else if (at == 0 || !isWord(line[at - 1])) {
+        } else if (at == 0 || !isWordAt(line, at - 1)) {
             DottedName name;
             if (dottedName(line, at, name) && knownDomainLabel(name) == noLabel) learnHostDomain(name);
         }
@@ -629,7 +642,7 @@ void TextMasker::learnFrom(std::string_view line) {
 
 void TextMasker::learnAfterSeparator(std::string_view line, std::size_t word) {
     std::size_t wordEnd = word;
-    while (wordEnd < line.size() && isWord(line[wordEnd])) ++wordEnd;
+    while (wordEnd < line.size() && isWordAt(line, wordEnd)) ++wordEnd;
     if (wordEnd == word) return;
     learnProfile(line, word, wordEnd);
     const Name* name = line[word - 1] == '\\' ? nameAt(line, word, wordEnd) : nullptr;
