@@ -6,6 +6,7 @@
 #include "report-tool/FleetCommands.h"
 #include "report-tool/HtmlPage.h"
 #include "report-tool/SealKey.h"
+#include "report-tool/TerminalText.h"
 #include "report-tool/Summary.h"
 #include "report-tool/clean/CleanCommand.h"
 #include "text/Utf8.h"
@@ -167,6 +168,10 @@ void writeText(platform::Console& console, const std::string& utf8, bool error) 
     error ? console.writeError(text::utf8ToWide(utf8)) : console.write(text::utf8ToWide(utf8));
 }
 
+void writeFailure(platform::Console& console, std::string_view message) {
+    writeText(console, "tavisk-report: " + terminalText(message) + "\n", true);
+}
+
 NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target,
                      const std::function<platform::ErrorCode(platform::FileStream&)>& write) {
     platform::ErrorCode error = platform::error::success;
@@ -209,9 +214,10 @@ int runGuarded(platform::Console& console, const std::string& help, const std::f
     try {
         return command();
     } catch (const UsageError& error) {
-        writeText(console, "tavisk-report: " + error.message + "\n'" + help + "' zeigt den Aufruf.\n", true);
+        writeFailure(console, error.message);
+        writeText(console, "'" + help + "' zeigt den Aufruf.\n", true);
     } catch (const report::ReportError& error) {
-        writeText(console, std::string("tavisk-report: ") + error.what() + "\n", true);
+        writeFailure(console, error.what());
     } catch (const std::range_error&) {
         console.writeNarrowError("tavisk-report: Pfad ist kein gueltiges UTF-8\n");
     } catch (const std::bad_alloc&) {

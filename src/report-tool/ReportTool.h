@@ -42,6 +42,9 @@ NewFile writeNewFile(platform::FileSystem& files, const std::wstring& target,
 
 // Text for people, UTF-8, on standard output (or error).
 void writeText(platform::Console& console, const std::string& utf8, bool error = false);
+// A failure on standard error, one line: the paths and report text it quotes may hold
+// controls, which reach the terminal only as escapes.
+void writeFailure(platform::Console& console, std::string_view message);
 
 // A command line that does not fit its command.
 class UsageError {

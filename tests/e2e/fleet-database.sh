@@ -158,16 +158,18 @@ done
 # ---- bad archives are named, leave nothing, and the others still load
 machine good/gamma.tavisk gamma 0 20.00 running
 mkdir bad
-head -c 300 fetch/alpha/alpha.tavisk >bad/truncated.tavisk
+# A name a local user chose: its controls reach the terminal only as escapes.
+truncated=$'trunc\e[31m\nated.tavisk'
+head -c 300 fetch/alpha/alpha.tavisk >"bad/$truncated"
 cp good/gamma.tavisk bad/corrupt.tavisk
 size=$(stat -c %s bad/corrupt.tavisk)
 printf 'XXXXXXXXXXXXXXXX' | dd of=bad/corrupt.tavisk bs=1 seek=$((size / 2)) conv=notrunc 2>/dev/null
 7zz a -bso0 -bsp0 bad/foreign.tavisk config.xml
 printf '<?xml version="1.0"?>\r\r\n<computer hostname="x" username="y" date="soon">\r\n</computer>' >bad/nodate.xml
 before=$(sql 'SELECT COUNT(*) FROM report')
-run_tool "$READER" load "$DB" bad/corrupt.tavisk bad/truncated.tavisk good bad/foreign.tavisk bad/nodate.xml bad/missing.tavisk
+run_tool "$READER" load "$DB" bad/corrupt.tavisk "bad/$truncated" good bad/foreign.tavisk bad/nodate.xml bad/missing.tavisk
 expect_eq "$STATUS:${OUT%% (*}" "2:1 Archive geladen, 0 schon in der Datenbank, 5 fehlerhaft" "bad archives: status and count"
-for name in corrupt.tavisk truncated.tavisk foreign.tavisk nodate.xml missing.tavisk; do
+for name in corrupt.tavisk 'trunc\x1b[31m\nated.tavisk' foreign.tavisk nodate.xml missing.tavisk; do
   expect_contains "$ERR" "tavisk-report: bad/$name: " "bad archives: $name named"
 done
 expect_eq "$(sql 'SELECT COUNT(*) FROM report')" $((before + 1)) "bad archives leave nothing, the good one loads"

@@ -196,10 +196,8 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
         environment.files.separator());
     // What was never found is a failure too, named before the loading starts.
     for (const fleet::UnsearchableFolder& folder : found.unsearchable)
-        writeText(environment.console,
-                  "tavisk-report: " + text::wideToUtf8(folder.path) + ": Ordner nicht durchsuchbar (" +
-                      searchFailure(folder.error) + ")\n",
-                  true);
+        writeFailure(environment.console, text::wideToUtf8(folder.path) + ": Ordner nicht durchsuchbar (" +
+                                              searchFailure(folder.error) + ")");
     const auto database = openDatabase(invocation.operands[0], true, environment);
     fleet::prepareSchema(*database, true);
     const SealKey key(invocation.key, environment);
@@ -218,8 +216,7 @@ int load(const Invocation& invocation, ToolEnvironment& environment) {
             ++(outcome.added ? added : present);
         } catch (const report::ReportError& error) {
             progress.hide();
-            writeText(environment.console,
-                      "tavisk-report: " + text::wideToUtf8(archive.path) + ": " + error.what() + "\n", true);
+            writeFailure(environment.console, text::wideToUtf8(archive.path) + ": " + error.what());
             ++failures;
         }
         progress.archiveDone(outcome.rows);
