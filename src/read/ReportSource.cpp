@@ -260,18 +260,28 @@ bool readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLib
 
 bool readReport(std::unique_ptr<platform::FileStream> file, ArchiveReaders& readers, ReportParser& parser,
                 Decoding decoding, const seal::Opener* opener) {
+    OpenedReport report = openReport(std::move(file), opener);
+    const bool archive = report.archive;
+    readReport(std::move(report), readers, parser, decoding);
+    return archive;
+}
+
+OpenedReport openReport(std::unique_ptr<platform::FileStream> file, const seal::Opener* opener) {
     try {
         file = seal::unsealed(std::move(file), opener);
     } catch (const seal::SealError& error) {
         throw ReportError(error.what());
     }
     const bool archive = holdsArchive(*file);
-    if (archive)
-        extractArchive(std::move(file), readers, decoding, parser);
+    return {std::move(file), archive};
+}
+
+void readReport(OpenedReport report, ArchiveReaders& readers, ReportParser& parser, Decoding decoding) {
+    if (report.archive)
+        extractArchive(std::move(report.file), readers, decoding, parser);
     else
-        readText(*file, parser);
+        readText(*report.file, parser);
     parser.finish();
-    return archive;
 }
 
 }  // namespace report

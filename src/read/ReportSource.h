@@ -47,4 +47,14 @@ bool readReport(std::unique_ptr<platform::FileStream> file, platform::DynamicLib
 bool readReport(std::unique_ptr<platform::FileStream> file, ArchiveReaders& readers, ReportParser& parser,
                 Decoding decoding = Decoding::parallel, const seal::Opener* opener = nullptr);
 
+// A report file opened for reading: unsealed, and known to be an archive or not,
+// before a byte of the report itself is read.
+struct OpenedReport {
+    std::unique_ptr<platform::FileStream> file;
+    bool archive = false;
+};
+OpenedReport openReport(std::unique_ptr<platform::FileStream> file, const seal::Opener* opener = nullptr);
+void readReport(OpenedReport report, ArchiveReaders& readers, ReportParser& parser,
+                Decoding decoding = Decoding::parallel);
+
 }  // namespace report

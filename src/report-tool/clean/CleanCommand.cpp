@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace clean {
@@ -184,15 +185,22 @@ InputFile openInput(const std::string& path, reporttool::ToolEnvironment& enviro
     return {path, std::move(stream), report::ArchiveReaders(environment.libraries)};
 }
 
-// True when the report came from an archive, sealed or not.
-bool readInto(InputFile& input, ReportCleaner& cleaner, const seal::Opener* opener) {
-    report::ReportParser parser(cleaner, report::ReportParser::StreamedContents{});
+// The report in the input, from its start, unsealed with the opener's key.
+report::OpenedReport openedReport(InputFile& input, const seal::Opener* opener) {
     std::uint64_t position = 0;
     try {
         if (input.stream->seek(0, platform::FileStream::fromBegin, position) != platform::error::success)
             throw ReportError("Datei nicht lesbar");
-        return report::readReport(std::make_unique<SevenZip::intl::LentStream>(*input.stream), input.readers,
-                                  parser, report::Decoding::parallel, opener);
+        return report::openReport(std::make_unique<SevenZip::intl::LentStream>(*input.stream), opener);
+    } catch (const ReportError& error) {
+        throw ReportError(input.path + ": " + error.what());
+    }
+}
+
+void readInto(InputFile& input, report::OpenedReport report, ReportCleaner& cleaner) {
+    report::ReportParser parser(cleaner, report::ReportParser::StreamedContents{});
+    try {
+        report::readReport(std::move(report), input.readers, parser, report::Decoding::parallel);
     } catch (const ReportError& error) {
         throw ReportError(input.path + ": " + error.what());
     }
@@ -266,14 +274,18 @@ private:
 // A file of the run's own, held with the folder it was made in, and removed
 // again unless it was published.
 struct OwnFileGuard {
-    std::unique_ptr<platform::OwnFolder> folder;
-    platform::OwnFile file;
-    bool published = false;
+    OwnFileGuard(std::unique_ptr<platform::OwnFolder> madeIn, platform::OwnFile made)
+        : folder(std::move(madeIn)), file(std::move(made)) {}
+    OwnFileGuard(OwnFileGuard&&) = default;
     ~OwnFileGuard() {
-        if (published) return;
+        if (published || !folder) return;  // or moved away
         file.stream.reset();
         folder->removeOwn(file.name);
     }
+
+    std::unique_ptr<platform::OwnFolder> folder;
+    platform::OwnFile file;
+    bool published = false;
 };
 
 OwnFileGuard createOwn(platform::FileSystem& files, const std::wstring& beside, const std::string& name) {
@@ -299,46 +311,81 @@ SevenZip::ReportItem itemOf(const std::wstring& output, std::int64_t date, wchar
 // next block at once rather than wait for the cleaning while the other encodes.
 constexpr std::size_t packingQueue = std::size_t{8} << 20;
 
-// What the first pass learned of the input, which the second reads again.
-struct Input {
-    std::int64_t date;
-    bool archive;
-    const seal::Opener* opener;
-};
-
-// The cleaned copy into the private file: an archive for an archive, whether it
-// came sealed or not. What the engine packs reaches it as it is cleaned, and
-// nowhere else: should packing fail, the input is still there to clean again.
-void writeClean(const Options& options, TextMasker& masker, const Input& input, InputFile& file,
-                OwnFileGuard& out, reporttool::ToolEnvironment& environment) {
-    if (!input.archive) {
-        CrLfSink sink([&](std::string_view bytes) { return writeAll(*out.file.stream, bytes); }, options.output);
-        ReportCleaner cleaner(masker, sink.out());
-        readInto(file, cleaner, input.opener);
+// The cleaned copy into a private file of its own: an archive for an archive,
+// whether it came sealed or not; listing, nowhere. What the engine packs
+// reaches it as it is cleaned, and nowhere else: should packing fail, the
+// input is still there to clean again.
+void writeClean(const Options& options, TextMasker& masker, ReportCleaner::Pass pass, InputFile& input,
+                const seal::Opener* opener, std::optional<OwnFileGuard>& out, reporttool::ToolEnvironment& environment) {
+    report::OpenedReport report = openedReport(input, opener);
+    if (options.list) {
+        ReportCleaner lister(masker, [](std::string_view) {}, pass);
+        return readInto(input, std::move(report), lister);
+    }
+    const std::wstring output = text::utf8ToWide(options.output);
+    out.emplace(createOwn(environment.files, output, options.output));
+    if (!report.archive) {
+        CrLfSink sink([&](std::string_view bytes) { return writeAll(*out->file.stream, bytes); }, options.output);
+        ReportCleaner cleaner(masker, sink.out(), pass);
+        readInto(input, std::move(report), cleaner);
         sink.flush();
-        if (out.file.stream->close() != platform::error::success) throw ReportError(options.output + ": nicht schreibbar");
+        if (out->file.stream->close() != platform::error::success) throw ReportError(options.output + ": nicht schreibbar");
         return;
     }
-    ReportPipe report(packingQueue);
-    SevenZip::ReportPacker packer(environment.libraries,
-                                  itemOf(text::utf8ToWide(options.output), input.date, environment.files.separator()),
-                                  report, std::move(out.file.stream));
+    // The item takes the report's date from its first line: the engine starts
+    // with the sink's first piece, which comes after it.
+    ReportPipe pipe(packingQueue);
+    std::optional<SevenZip::ReportPacker> packer;
+    std::optional<ReportCleaner> cleaner;
     CrLfSink sink(
         [&](std::string_view bytes) {
-            report.write(bytes);
+            if (!packer)
+                packer.emplace(environment.libraries, itemOf(output, cleaner->date(), environment.files.separator()),
+                               pipe, std::move(out->file.stream));
+            pipe.write(bytes);
             return platform::error::success;
         },
         options.output);
     try {
-        ReportCleaner cleaner(masker, sink.out());
-        readInto(file, cleaner, input.opener);
+        cleaner.emplace(masker, sink.out(), pass);
+        readInto(input, std::move(report), *cleaner);
         sink.flush();
     } catch (...) {
-        report.abandon();
+        pipe.abandon();
         throw;
     }
-    report.complete();
-    if (!packer.finish()) throw ReportError(options.output + ": Packen mit der 7-Zip-Engine fehlgeschlagen");
+    pipe.complete();
+    if (!packer->finish()) throw ReportError(options.output + ": Packen mit der 7-Zip-Engine fehlgeschlagen");
+}
+
+// The map as it was, and a masker taught what it and the customer name.
+struct Masking {
+    AliasMap aliases;
+    TextMasker masker{aliases};
+    Masking(const AliasMap& known, const Options& options, platform::FileSystem& files) : aliases(known) {
+        teach(masker, aliases, options, files);
+    }
+};
+
+// One pass that learns as it masks is enough unless text names what only a
+// later part of the report reveals (a local account, a service's account);
+// then a first pass learns it all and a second masks with it everywhere.
+// The map as the cleaning left it.
+AliasMap cleanReport(const Options& options, const AliasMap& known, InputFile& input, const seal::Opener* opener,
+                     std::optional<OwnFileGuard>& out, reporttool::ToolEnvironment& environment) {
+    try {
+        Masking once(known, options, environment.files);
+        once.masker.watchForLateLessons();
+        writeClean(options, once.masker, ReportCleaner::Pass::learnsAndMasks, input, opener, out, environment);
+        return std::move(once.aliases);
+    } catch (const LateLesson&) {
+        out.reset();
+    }
+    Masking twice(known, options, environment.files);
+    ReportCleaner learner(twice.masker);
+    readInto(input, openedReport(input, opener), learner);
+    writeClean(options, twice.masker, ReportCleaner::Pass::masks, input, opener, out, environment);
+    return std::move(twice.aliases);
 }
 
 void publish(OwnFileGuard& own, const std::wstring& target, bool replace, const std::string& name) {
@@ -357,25 +404,18 @@ int clean(const Options& options, reporttool::ToolEnvironment& environment) {
     const std::wstring map = mapPath(options, files);
     const std::string mapName = text::wideToUtf8(map);
     const std::string oldMap = mapBytes(files, map);
-    AliasMap aliases = parsedMap(oldMap, map);
-    TextMasker masker(aliases);
-    teach(masker, aliases, options, files);
+    const AliasMap known = parsedMap(oldMap, map);
     const std::wstring output = text::utf8ToWide(options.output);
     if (!options.list && !environment.streams.list(output).empty())
         throw ReportError(options.output + ": existiert bereits, nichts ueberschrieben");
 
-    // The first pass learns what later sections reveal (the local accounts), so that the second masks it everywhere.
     InputFile input = openInput(options.input, environment);
-    ReportCleaner learner(masker);
-    const bool archive = readInto(input, learner, key.opener());
+    std::optional<OwnFileGuard> out;
+    const AliasMap aliases = cleanReport(options, known, input, key.opener(), out, environment);
     if (options.list) {
-        ReportCleaner lister(masker, [](std::string_view) {});
-        readInto(input, lister, key.opener());
         reporttool::writeText(environment.console, listing(aliases));
         return reporttool::done;
     }
-    OwnFileGuard out = createOwn(files, output, options.output);
-    writeClean(options, masker, {learner.date(), archive, key.opener()}, input, out, environment);
 
     // The map is complete before the copy is published, and replaces the old one only after it.
     OwnFileGuard newMap = createOwn(files, map, mapName);
@@ -385,7 +425,7 @@ int clean(const Options& options, reporttool::ToolEnvironment& environment) {
     // Another clean with the same map meanwhile would lose its aliases, or this one's.
     if (mapBytes(files, map) != oldMap)
         throw ReportError(mapName + ": waehrend der Bereinigung geaendert; nichts geschrieben, bitte wiederholen");
-    publish(out, output, false, options.output);
+    publish(*out, output, false, options.output);
     publish(newMap, map, true, mapName);
     return reporttool::done;
 }

@@ -60,10 +60,10 @@ bool containsVersion(std::string_view name) {
 
 }  // namespace
 
-ReportCleaner::ReportCleaner(TextMasker& masker) : cleans_(false), masker_(masker), writer_(out_) {}
+ReportCleaner::ReportCleaner(TextMasker& masker) : learns_(true), cleans_(false), masker_(masker), writer_(out_) {}
 
-ReportCleaner::ReportCleaner(TextMasker& masker, report::TextOut out)
-    : cleans_(true), masker_(masker), out_(out), writer_(std::move(out)) {
+ReportCleaner::ReportCleaner(TextMasker& masker, report::TextOut out, Pass pass)
+    : learns_(pass == Pass::learnsAndMasks), cleans_(true), masker_(masker), out_(out), writer_(std::move(out)) {
     writer_.start();
 }
 
@@ -75,13 +75,15 @@ void ReportCleaner::record(Record&& record) {
         contentsOpen_ = false;
         return;
     }
-    if (!cleans_) return eachMaskedText(record, [this](std::string& text, bool) { masker_.learnText(text); });
+    if (learns_) eachMaskedText(record, [this](std::string& text, bool) { masker_.learnText(text); });
+    if (!cleans_) return;
     mask(record);
     writer_.next(record);
 }
 
 void ReportCleaner::fileContents(const Record& file, std::string_view text, bool lineEnds) {
     if (!contentsOpen_) {
+        if (learns_) masker_.learnText(file.name);
         if (cleans_) {
             Record start;
             start.section = file.section;
@@ -89,8 +91,6 @@ void ReportCleaner::fileContents(const Record& file, std::string_view text, bool
             start.name = masker_.masked(file.name);
             start.named = true;
             writer_.startContents(start);
-        } else {
-            masker_.learnText(file.name);
         }
         masker_.startText();
         contentsOpen_ = true;
@@ -98,7 +98,8 @@ void ReportCleaner::fileContents(const Record& file, std::string_view text, bool
     }
     if (!cleans_) return masker_.learnLine(text);
     line_.clear();
-    if (masker_.maskLine(text, line_) && lineEnds) line_ += '\n';
+    const bool kept = learns_ ? masker_.learnAndMaskLine(text, line_) : masker_.maskLine(text, line_);
+    if (kept && lineEnds) line_ += '\n';
     out_(line_);
 }
 

@@ -12,12 +12,15 @@ namespace clean {
 // own element writer: names, accounts and free text masked, figures (times,
 // sizes, versions, states) kept. It learns the names the records and texts
 // reveal (host, accounts) as it goes, so a first pass over the report that
-// only learns teaches the masker what the second then masks everywhere.
+// only learns teaches the masker what the second then masks everywhere. A
+// single pass learns from each record and line before it masks it.
 class ReportCleaner final : public report::RecordHandler {
 public:
+    enum class Pass { masks, learnsAndMasks };
+
     // Learns only: masks and writes nothing.
     explicit ReportCleaner(TextMasker& masker);
-    ReportCleaner(TextMasker& masker, report::TextOut out);
+    ReportCleaner(TextMasker& masker, report::TextOut out, Pass pass = Pass::masks);
 
     void record(report::Record&& record) override;
     void fileContents(const report::Record& file, std::string_view text, bool lineEnds) override;
@@ -32,7 +35,8 @@ private:
     void eachMaskedText(report::Record& record, Visit visit);
     void mask(report::Record& record);
 
-    const bool cleans_;  // else it only learns
+    const bool learns_;  // all that a pass that only learns would
+    const bool cleans_;
 
     TextMasker& masker_;
     report::TextOut out_;

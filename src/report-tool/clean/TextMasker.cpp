@@ -171,11 +171,14 @@ void TextMasker::addName(Kind kind, std::string_view name) {
     // A name is found at the start of a word; one that starts otherwise is never met as a word.
     if (firstEnd == 0) return;
     if (kind == Kind::host) {
+        // Hosts steer much of what is learned and masked: none may come after text.
+        if (seen_ && !seen_->empty() && !hosts_.count(lowerName)) throw LateLesson();
         hosts_.insert(lowerName);
         teachingCharacters_[static_cast<unsigned char>(lowerName[0])] = true;
         teachingCharacters_[static_cast<unsigned char>(upper(lowerName[0]))] = true;
     }
     if (knows(lowerName)) return;
+    if (seen_ && seen_->mayHoldWord(std::string_view(lowerName).substr(0, firstEnd))) throw LateLesson();
     for (FirstWordLookup& lookup : firstWordLookups_) lookup.word.clear();
     firstWordLengths_ |= std::uint64_t{1} << std::min<std::size_t>(firstEnd, 63);
     std::vector<Name>& names = namesByFirstWord_[lowerName.substr(0, firstEnd)];
@@ -197,6 +200,10 @@ void TextMasker::addDomain(std::string_view domain) {
     std::string lowerDomain = lowered(domain);
     while (!lowerDomain.empty() && lowerDomain.back() == '.') lowerDomain.pop_back();
     if (lowerDomain.empty() || isWellKnownDomain(lowerDomain)) return;
+    // Without a host or domain, dotted names in text were passed over unread.
+    if (seen_ && !domains_.count(lowerDomain) &&
+        (seen_->mayHoldDottedName(lowerDomain) || (hosts_.empty() && domains_.empty() && !seen_->empty())))
+        throw LateLesson();
     lastDottedName_.clear();
     domains_.insert(std::move(lowerDomain));
 }
@@ -263,6 +270,14 @@ void TextMasker::learnLine(std::string_view line) {
     learnFrom(cut->after);
 }
 
+// Both read the line's private-key lines: the learning must leave the state to the masking.
+bool TextMasker::learnAndMaskLine(std::string_view line, std::string& out) {
+    const bool inPrivateKey = inPrivateKey_;
+    learnLine(line);
+    inPrivateKey_ = inPrivateKey;
+    return maskLine(line, out);
+}
+
 std::optional<TextMasker::KeyCut> TextMasker::cutPrivateKey(std::string_view line) {
     constexpr std::string_view keyEnd = "PRIVATE KEY-----";
     constexpr auto none = std::string_view::npos;
@@ -305,6 +320,7 @@ void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
         }
         std::size_t wordEnd = at;
         while (wordEnd < line.size() && isWordAt(line, wordEnd)) ++wordEnd;
+        if (seen_) seen_->addWord(line.substr(at, wordEnd - at));
         if (!mayMask(line, at, wordEnd, addresses)) {
             at = wordEnd;
             continue;
@@ -461,6 +477,7 @@ std::size_t TextMasker::maskDottedName(std::string_view line, std::size_t at, st
     if (!dottedName(line, at, name)) return 0;
     std::size_t label = knownDomainLabel(name);
     if (label == noLabel && learnHostDomain(name)) label = knownDomainLabel(name);
+    if (seen_) seen_->addDottedName(word_, name.starts, name.labels);
     if (label == noLabel) return 0;
     const std::size_t domainStart = name.starts[label];
     if (label > 0) {

@@ -1,9 +1,12 @@
 #pragma once
 #include "report-tool/clean/AliasMap.h"
+#include "report-tool/clean/SeenWords.h"
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +31,12 @@ bool isWellKnownAccount(std::string_view name);
 // Whether a key of that name holds a secret: password, token, API key and the like.
 bool isSecretKey(std::string_view key);
 
+// A name or domain learned after text that may have held it was masked
+// without it: the text must be masked again by a masker that knew it from the start.
+struct LateLesson : std::exception {
+    const char* what() const noexcept override { return "a name was learned after text that may hold it"; }
+};
+
 // Masks free text line by line: the names it was told (in any case, as whole
 // words), DNS domains and every name below them, IPv4 and IPv6 addresses, MAC
 // addresses, values of secret-looking keys and private-key blocks. It also
@@ -46,6 +55,10 @@ public:
     // An account as a field holds it: NAME, DOMAIN\NAME or NAME@DOMAIN.
     void addAccount(std::string_view account);
 
+    // From now on remembers the text it masks, and throws LateLesson when it
+    // learns a name or domain that text may have held.
+    void watchForLateLessons() { seen_ = std::make_unique<SeenWords>(); }
+
     // A new text begins; a private key left open by the last one ends with it.
     void startText() { inPrivateKey_ = false; }
     // Appends the line, without its end, masked; false when the whole line is
@@ -61,6 +74,8 @@ public:
     void learnLine(std::string_view line);
     // The same for a text of LF-separated lines.
     void learnText(std::string_view text);
+    // Learns from the line, then masks it as maskLine does.
+    bool learnAndMaskLine(std::string_view line, std::string& out);
 
 private:
     struct Name {
@@ -123,6 +138,7 @@ private:
     // The last domain before an account that taught nothing: known names stay known, so it never will.
     std::string untaughtDomain_;
     bool inPrivateKey_ = false;
+    std::unique_ptr<SeenWords> seen_;  // while watching for late lessons
 };
 
 }  // namespace clean
