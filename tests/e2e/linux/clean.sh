@@ -136,10 +136,20 @@ expect_eq "$(ls c4.tavisk 2>/dev/null)" "" "--list writes nothing"
 # The cleaned text reaches the engine alone: a clean creates the archive's file and the map's, no copy of the text.
 if command -v strace >/dev/null; then
   # The leak check traces the process itself, which it cannot under strace.
-  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
-    run_tool strace -f -qq -e trace=openat -o "$WORK/trace" "$READER" clean r1.tavisk -o c5.tavisk --map map.json
+  traced() {
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
+      run_tool strace -f -qq -e trace=openat,unlinkat -o "$WORK/trace" "$READER" clean r1.tavisk -o "$1" --map "$2"
+  }
+  traced c5.tavisk map.json
   expect_eq "$STATUS:$(grep -c O_CREAT "$WORK/trace")" "0:2" "clean creates only the archive and the map"
   # Both passes read the input through one handle: a file swapped in between them is never read.
   expect_eq "$(grep -c '"r1.tavisk"' "$WORK/trace")" 1 "clean opens its input once"
+  # A new map knows no account: the file names one that only the system section after it reveals, so
+  # the single pass gives up, and the archive it began is removed before the two passes write theirs.
+  traced c6.tavisk new-map.json
+  expect_eq "$STATUS:$(grep -c -e O_CREAT -e unlinkat "$WORK/trace"):$(ls tavisk-* 2>/dev/null)" "0:4:" \
+    "clean after a late lesson: the begun archive removed"
+  7zz e -so c6.tavisk >c6.xml 2>/dev/null
+  expect_eq "$(grep -aciF "${accounts[1]}" c6.xml)" 0 "clean after a late lesson: the account masked before the section that revealed it"
 fi
 finish
