@@ -320,7 +320,7 @@ void TextMasker::scan(std::string_view line, std::string& out, bool addresses) {
         }
         std::size_t wordEnd = at;
         while (wordEnd < line.size() && isWordAt(line, wordEnd)) ++wordEnd;
-        if (seen_) seen_->addWord(line.substr(at, wordEnd - at));
+        if (seen_) seen_->addWord(line, at, wordEnd);
         if (!mayMask(line, at, wordEnd, addresses)) {
             at = wordEnd;
             continue;
