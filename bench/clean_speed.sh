@@ -3,12 +3,16 @@
 # same archive (`7zz e -so | 7zz a -si -mx2`), whole processes, medians of RUNS,
 # on a report embedding SIZE_MB of log text with an address, the host name and
 # an account on every line. Target: clean within 1.5 times the engine's cost,
-# peak memory within 64 MiB plus the map.
-# Usage: bench/clean_speed.sh BUILD_DIR [RUNS] [SIZE_MB]
+# peak memory within 64 MiB plus the map. With "late", the account is revealed
+# only by the section at the report's end: the worst case, where the single
+# pass gives up at the end and two passes follow.
+# Usage: bench/clean_speed.sh BUILD_DIR [RUNS] [SIZE_MB] [late]
 set -euo pipefail
 build=$(cd "$1" && pwd)
 runs=${2:-3}
 size_mb=${3:-1000}
+operator='BENCHHOST\operator7' log='C:\Users\operator7\app.log'
+if [ "${4:-}" = late ]; then operator='BENCHHOST\operator9' log='C:\ProgramData\app.log'; fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -18,8 +22,8 @@ before_run() { rm -rf "$work/out" && mkdir "$work/out"; }
 seconds() { cut -d' ' -f1 "$work/$1.times" | median; }
 
 {
-  printf '<?xml version="1.0"?>\r\r\n<computer hostname="BENCHHOST" username="BENCHHOST\\operator7" date="1">\r\n'
-  printf '<file>\r\n<filecontent name="C:\\Users\\operator7\\app.log" noparse="TRUE">\r\n'
+  printf '<?xml version="1.0"?>\r\r\n<computer hostname="BENCHHOST" username="%s" date="1">\r\n' "$operator"
+  printf '<file>\r\n<filecontent name="%s" noparse="TRUE">\r\n' "$log"
   awk -v bytes="$((size_mb * 1024 * 1024))" 'BEGIN { for (t = 0; t < bytes; t += length(l) + 2) {
     l = sprintf("2026-12-07 10:%02d:%02d INFO benchhost.corp.example.com: login of CORP\\operator7 from 192.168.%d.%d session %d",
                 n % 60, n % 59, n % 40, n % 250 + 1, n * 7919 % 1000003); n++

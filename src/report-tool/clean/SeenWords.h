@@ -37,7 +37,7 @@ private:
     static bool startsWithDigit(char c) { return c >= '0' && c <= '9'; }
     static std::uint64_t hash(std::string_view text, std::size_t at, std::size_t end);
     void add(std::uint64_t hash) {
-        std::uint64_t& recent = recent_[hash >> 56];
+        std::uint64_t& recent = recent_[static_cast<std::size_t>(hash >> 56)];
         if (recent != hash) addNew(hash);
         recent = hash;
     }
