@@ -17,7 +17,7 @@ std::uint64_t eightBytes(const char* bytes) {
 
 // The COUNT (1 to 8) bytes at AT, read 8 at a time where the text allows.
 std::uint64_t bytesAt(std::string_view text, std::size_t at, std::size_t count) {
-    if (count == 8 || at + 8 <= text.size()) return eightBytes(text.data() + at) & (~std::uint64_t{0} >> (64 - 8 * count));
+    if (at + 8 <= text.size()) return eightBytes(text.data() + at) & (~std::uint64_t{0} >> (64 - 8 * count));
     if (at + count >= 8) return eightBytes(text.data() + at + count - 8) >> (64 - 8 * count);
     std::uint64_t value = 0;
     std::memcpy(&value, text.data() + at, count);
@@ -52,7 +52,7 @@ bool SeenWords::mayHold(std::uint64_t hash) const {
 }
 
 bool SeenWords::mayHoldWord(std::string_view word) const {
-    return word.empty() || startsWithDigit(word[0]) || mayHold(hash(word, 0, word.size()));
+    return startsWithDigit(word[0]) || mayHold(hash(word, 0, word.size()));
 }
 
 void SeenWords::addDottedName(std::string_view lowerName, const std::size_t* labelStarts, std::size_t labels) {

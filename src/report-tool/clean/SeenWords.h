@@ -25,7 +25,7 @@ public:
     // A dotted name in lower case, and every part of it from a label on.
     void addDottedName(std::string_view lowerName, const std::size_t* labelStarts, std::size_t labels);
 
-    // Whether the word (or any word starting with a digit) may have been met.
+    // Whether the word (not empty; or any word starting with a digit) may have been met.
     bool mayHoldWord(std::string_view word) const;
     // Whether the dotted name may have been met, whole or as the end of a longer one.
     bool mayHoldDottedName(std::string_view lowerName) const {

@@ -255,27 +255,32 @@ void TextMasker::learnText(std::string_view text) {
 // A private key goes as a whole: its first line becomes the masking, the rest up to its end is dropped.
 bool TextMasker::maskLine(std::string_view line, std::string& out, bool addresses) {
     const std::optional<KeyCut> cut = cutPrivateKey(line);
-    if (!cut) return false;
-    scan(cut->before, out, addresses);
-    if (!cut->key) return true;
-    out += masking;
-    scan(cut->after, out, addresses);
-    return true;
+    if (cut) maskCut(*cut, out, addresses);
+    return cut.has_value();
 }
 
 void TextMasker::learnLine(std::string_view line) {
-    const std::optional<KeyCut> cut = cutPrivateKey(line);
-    if (!cut) return;
-    learnFrom(cut->before);
-    learnFrom(cut->after);
+    if (const std::optional<KeyCut> cut = cutPrivateKey(line)) learnCut(*cut);
 }
 
-// Both read the line's private-key lines: the learning must leave the state to the masking.
 bool TextMasker::learnAndMaskLine(std::string_view line, std::string& out) {
-    const bool inPrivateKey = inPrivateKey_;
-    learnLine(line);
-    inPrivateKey_ = inPrivateKey;
-    return maskLine(line, out);
+    const std::optional<KeyCut> cut = cutPrivateKey(line);
+    if (!cut) return false;
+    learnCut(*cut);
+    maskCut(*cut, out, true);
+    return true;
+}
+
+void TextMasker::maskCut(const KeyCut& cut, std::string& out, bool addresses) {
+    scan(cut.before, out, addresses);
+    if (!cut.key) return;
+    out += masking;
+    scan(cut.after, out, addresses);
+}
+
+void TextMasker::learnCut(const KeyCut& cut) {
+    learnFrom(cut.before);
+    learnFrom(cut.after);
 }
 
 std::optional<TextMasker::KeyCut> TextMasker::cutPrivateKey(std::string_view line) {

@@ -99,6 +99,8 @@ private:
     bool knows(std::string_view lowerName) const;
     // Nothing when the whole line lies inside a private key.
     std::optional<KeyCut> cutPrivateKey(std::string_view line);
+    void maskCut(const KeyCut& cut, std::string& out, bool addresses);
+    void learnCut(const KeyCut& cut);
     void scan(std::string_view line, std::string& out, bool addresses);
     bool mayMask(std::string_view line, std::size_t at, std::size_t wordEnd, bool addresses) const;
     std::size_t maskWord(std::string_view line, std::size_t at, std::size_t wordEnd, std::string& out, bool addresses);
